@@ -1,0 +1,185 @@
+// Discovery of the install locations against the prefix's real registry,
+// special folders and files.
+#include "wrentide_setup/context/install_paths.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "test_support.h"
+#include "wrentide_setup/error.h"
+#include "wrentide_setup/system/registry.h"
+
+namespace wt {
+namespace {
+
+std::string ShellFolder(int csidl) {
+    char path[MAX_PATH] = "";
+    EXPECT_EQ(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path), S_OK) << csidl;
+    return path;
+}
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// Each test starts with no record and no program in the default folder.
+class Discovery : public ::testing::Test {
+protected:
+    void SetUp() override {
+        programFolder_ = ShellFolder(CSIDL_PROGRAM_FILES) + "\\WrenTide";
+        Clean();
+    }
+    void TearDown() override { Clean(); }
+    void Clean() {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\WrenTide");
+        test::RemoveTree(programFolder_);
+    }
+    std::string PlaceProgram() {
+        CreateDirectoryA(programFolder_.c_str(), nullptr);
+        std::string exe = programFolder_ + "\\WrenTide.exe";
+        test::WriteFileBytes(exe, "MZ");
+        return exe;
+    }
+    void ExpectDefaults(const InstallPaths& p) {
+        const std::string vendor = ShellFolder(CSIDL_LOCAL_APPDATA) + "\\tessel-soft";
+        EXPECT_EQ(p.ProgPth, programFolder_);
+        EXPECT_EQ(p.VendorPth, vendor);
+        EXPECT_EQ(p.DBPth, vendor + "\\WrenTide");
+        EXPECT_EQ(p.MenuPth, ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\WrenTide");
+        EXPECT_EQ(p.DeskPth, ShellFolder(CSIDL_DESKTOPDIRECTORY));
+        // Plain concatenation onto whatever the shell answers for the documents
+        // folder (Wine gives it a trailing backslash).
+        EXPECT_EQ(p.WrkPth, SpecialFolderPath(kPersonalFolder) + "\\WrenTide");
+    }
+    std::string programFolder_;
+};
+
+TEST_F(Discovery, NothingFoundIsAFreshInstallWithTheDefaults) {
+    test::FailureRecorder recorder;
+    InstallPaths p;
+    EXPECT_EQ(DiscoverInstallPaths(p), InstallKind::FreshInstall);
+    ExpectDefaults(p);
+    EXPECT_TRUE(recorder.Texts().empty());
+    EXPECT_FALSE(test::PathExists(programFolder_)) << "discovery must not create anything";
+}
+
+TEST_F(Discovery, ARecordedInstallationIsTakenAsItStands) {
+    RegPutString("localmachine", kSettingsKey, "ProgPth", "D:\\Apps\\Wren Tide");
+    RegPutString("localmachine", kSettingsKey, "DBPth", "D:\\Data");
+    RegPutString("localmachine", kSettingsKey, "WrkPth", "D:\\Work");
+    // A running program is not looked for on this path.
+    std::string exe = PlaceProgram();
+    HANDLE lock = CreateFileA(exe.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    test::FailureRecorder recorder;
+    InstallPaths p;
+    EXPECT_EQ(DiscoverInstallPaths(p), InstallKind::ReInstall);
+    CloseHandle(lock);
+    EXPECT_EQ(p.ProgPth, "D:\\Apps\\Wren Tide");
+    EXPECT_EQ(p.DBPth, "D:\\Data");
+    EXPECT_EQ(p.WrkPth, "D:\\Work");
+    EXPECT_EQ(p.VendorPth, ShellFolder(CSIDL_LOCAL_APPDATA) + "\\tessel-soft");
+    EXPECT_TRUE(recorder.Texts().empty());
+}
+
+TEST_F(Discovery, ARecordWithoutWorkFolderKeepsItEmpty) {
+    RegPutString("localmachine", kSettingsKey, "ProgPth", "C:\\P");
+    RegPutString("localmachine", kSettingsKey, "DBPth", "C:\\D");
+    InstallPaths p;
+    p.WrkPth = "stale";
+    EXPECT_EQ(DiscoverInstallPaths(p), InstallKind::ReInstall);
+    EXPECT_EQ(p.WrkPth, "");
+}
+
+TEST_F(Discovery, OneRecordedFolderAloneIsNoInstallation) {
+    for (const char* only : {"ProgPth", "DBPth"}) {
+        SCOPED_TRACE(only);
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\WrenTide");
+        RegPutString("localmachine", kSettingsKey, only, "C:\\Elsewhere");
+        RegPutString("localmachine", kSettingsKey, "WrkPth", "C:\\Work");
+        InstallPaths p;
+        EXPECT_EQ(DiscoverInstallPaths(p), InstallKind::FreshInstall);
+        ExpectDefaults(p);
+    }
+}
+
+TEST_F(Discovery, AnUnlockedProgramInTheDefaultFolderMeansReInstall) {
+    PlaceProgram();
+    test::FailureRecorder recorder;
+    InstallPaths p;
+    EXPECT_EQ(DiscoverInstallPaths(p), InstallKind::ReInstall);
+    ExpectDefaults(p);
+    EXPECT_TRUE(recorder.Texts().empty());
+}
+
+TEST_F(Discovery, AProgramHeldOpenShowsTheActiveMessage) {
+    std::string exe = PlaceProgram();
+    HANDLE lock = CreateFileA(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    for (int answer : {IDOK, IDCANCEL}) {
+        SCOPED_TRACE(answer);
+        test::FailureRecorder recorder(answer);
+        InstallPaths p;
+        EXPECT_EQ(DiscoverInstallPaths(p), InstallKind::ApplicationActive);
+        ExpectDefaults(p);
+        ASSERT_EQ(recorder.Texts().size(), 1u);
+        EXPECT_EQ(recorder.Texts()[0],
+                  "WrenTide seems to be active.  Close any other versions of WrenTide and try installing again.");
+        // OK ends the program; the title-bar close lets setup go on.
+        EXPECT_EQ(App().Terminated(), answer == IDOK);
+        EXPECT_EQ(test::TakeQuitMessage(), answer == IDOK);
+    }
+    CloseHandle(lock);
+}
+
+TEST_F(Discovery, ANonStringRecordEndsDiscoveryWithTheReadError) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\WrenTide", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    DWORD number = 1;
+    RegSetValueExA(key, "ProgPth", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    RegCloseKey(key);
+    InstallPaths p;
+    try {
+        DiscoverInstallPaths(p);
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "Invalid data type for 'ProgPth'");
+    }
+    EXPECT_EQ(p.VendorPth, "") << "later steps must not have run";
+}
+
+TEST(SpecialFolders, ResolveToTheShellsPathsOrRaise) {
+    EXPECT_EQ(SpecialFolderPath(kProgramFilesFolder), ShellFolder(CSIDL_PROGRAM_FILES));
+    EXPECT_EQ(SpecialFolderPath(kLocalAppDataFolder), ShellFolder(CSIDL_LOCAL_APPDATA));
+    EXPECT_EQ(SpecialFolderPath(kCommonProgramsFolder), ShellFolder(CSIDL_COMMON_PROGRAMS));
+    EXPECT_EQ(SpecialFolderPath(kDesktopFolder), ShellFolder(CSIDL_DESKTOPDIRECTORY));
+    EXPECT_THROW(SpecialFolderPath(0x7E), Error);
+    // The control panel has no file-system path.
+    EXPECT_EQ(SpecialFolderPath(CSIDL_CONTROLS), "");
+}
+
+TEST(FileInUse, AnswersWhetherTheFileCanBeOpenedExclusively) {
+    test::ScratchFolder folder;
+    const std::string file = folder.Path() + "\\app.exe";
+    EXPECT_FALSE(FileInUse(file)) << "a missing file";
+    EXPECT_FALSE(FileInUse(folder.Path())) << "a folder is no file";
+    test::WriteFileBytes(file, "MZ");
+    EXPECT_FALSE(FileInUse(file));
+    EXPECT_FALSE(FileInUse(file)) << "the probe must not keep the file open";
+    for (DWORD share : {DWORD(0), DWORD(FILE_SHARE_READ), DWORD(FILE_SHARE_READ | FILE_SHARE_WRITE)}) {
+        SCOPED_TRACE(share);
+        HANDLE held = CreateFileA(file.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        EXPECT_TRUE(FileInUse(file));
+        CloseHandle(held);
+    }
+    EXPECT_FALSE(FileInUse(file));
+}
+
+}  // namespace
+}  // namespace wt

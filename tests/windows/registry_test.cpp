@@ -1,0 +1,142 @@
+// Registry access against the real (Wine) registry, in a scratch key made and
+// removed by each test.
+#include "wrentide_setup/system/registry.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "wrentide_setup/error.h"
+
+namespace wt {
+namespace {
+
+const char kScratch[] = "Software\\WrenTideTests";
+
+class Registry : public ::testing::Test {
+protected:
+    void SetUp() override { Clean(); }
+    void TearDown() override { Clean(); }
+    static void Clean() {
+        RegDeleteTreeA(HKEY_CURRENT_USER, kScratch);
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kScratch);
+    }
+    static bool KeyExists(HKEY root, const std::string& path) {
+        HKEY key;
+        if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+        RegCloseKey(key);
+        return true;
+    }
+    static std::string RawString(HKEY root, const std::string& path, const char* name, DWORD* type = nullptr) {
+        char data[512] = "";
+        DWORD size = sizeof data, t = 0;
+        if (RegGetValueA(root, path.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, &t, data, &size) != ERROR_SUCCESS)
+            return "<missing>";
+        if (type) *type = t;
+        return data;
+    }
+    static void SetRaw(HKEY root, const std::string& path, const char* name, DWORD type, const void* data, DWORD size) {
+        HKEY key;
+        ASSERT_EQ(RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+        RegCloseKey(key);
+    }
+};
+
+TEST_F(Registry, WritesStringValuesCreatingTheWholeKeyPath) {
+    const std::string path = std::string(kScratch) + "\\Deep\\Er\\Key";
+    RegPutString("user", "\\" + path, "ProgPth", "C:\\Program Files\\WrenTide");
+    DWORD type = 0;
+    EXPECT_EQ(RawString(HKEY_CURRENT_USER, path, "ProgPth", &type), "C:\\Program Files\\WrenTide");
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    // A path without the leading backslash names the same key; a rewrite replaces.
+    RegPutString("user", path, "ProgPth", "");
+    EXPECT_EQ(RegGetString("user", "\\" + path, "ProgPth"), "");
+    EXPECT_EQ(RawString(HKEY_CURRENT_USER, path, "ProgPth", &type), "");
+}
+
+TEST_F(Registry, RootNamesAreExactAndCaseSensitive) {
+    const std::string path = std::string(kScratch) + "\\Roots";
+    RegPutString("localmachine", path, "v", "machine");
+    EXPECT_EQ(RawString(HKEY_LOCAL_MACHINE, path, "v"), "machine");
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, path));
+    for (const char* root : {"LocalMachine", "LOCALMACHINE", "localmachine ", "", "machine", "user"}) {
+        SCOPED_TRACE(root);
+        RegPutString(root, path, "v", root);
+        EXPECT_EQ(RawString(HKEY_CURRENT_USER, path, "v"), root);
+        EXPECT_EQ(RegGetString(root, path, "v"), root);
+    }
+    EXPECT_EQ(RawString(HKEY_LOCAL_MACHINE, path, "v"), "machine");
+    EXPECT_EQ(RegGetString("localmachine", path, "v"), "machine");
+}
+
+TEST_F(Registry, MissingKeysAndValuesReadAsEmptyAndCreateNothing) {
+    const std::string path = std::string(kScratch) + "\\Absent";
+    EXPECT_EQ(RegGetString("user", path, "DBPth"), "");
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, path));
+    RegPutString("user", path, "Other", "x");
+    EXPECT_EQ(RegGetString("user", path, "DBPth"), "");
+}
+
+TEST_F(Registry, OnlyStringTypesAreRead) {
+    const std::string path = std::string(kScratch) + "\\Types";
+    DWORD number = 7;
+    SetRaw(HKEY_CURRENT_USER, path, "Number", REG_DWORD, &number, sizeof number);
+    SetRaw(HKEY_CURRENT_USER, path, "EmptyBinary", REG_BINARY, "", 0);
+    const char expandable[] = "%TEMP%\\WrenTide";
+    SetRaw(HKEY_CURRENT_USER, path, "Expand", REG_EXPAND_SZ, expandable, sizeof expandable);
+    const char unterminated[] = {'a', 'b', 'c'};
+    SetRaw(HKEY_CURRENT_USER, path, "NoNul", REG_SZ, unterminated, sizeof unterminated);
+
+    try {
+        RegGetString("user", path, "Number");
+        ADD_FAILURE() << "a DWORD value was read as text";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "Invalid data type for 'Number'");
+    }
+    EXPECT_EQ(RegGetString("user", path, "EmptyBinary"), "");
+    EXPECT_EQ(RegGetString("user", path, "Expand"), "%TEMP%\\WrenTide");
+    EXPECT_EQ(RegGetString("user", path, "NoNul"), "abc");
+}
+
+TEST_F(Registry, LongValuesRoundTrip) {
+    const std::string path = std::string(kScratch) + "\\Long";
+    std::string text(5000, 'x');
+    text += " with blanks";
+    RegPutString("user", path, "Long", text);
+    EXPECT_EQ(RegGetString("user", path, "Long"), text);
+}
+
+TEST_F(Registry, AKeyThatCannotBeOpenedIsSkippedSilently) {
+    // Persistent keys cannot live below a volatile one: the create fails.
+    HKEY volatileKey;
+    const std::string parent = std::string(kScratch) + "\\Volatile";
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, parent.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                              nullptr, &volatileKey, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(volatileKey);
+    const std::string child = parent + "\\Child";
+    EXPECT_NO_THROW(RegPutString("user", child, "v", "text"));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, child));
+
+    // A key name over the registry's limit cannot be opened for reading either.
+    const std::string tooLong = std::string(kScratch) + "\\" + std::string(300, 'k');
+    EXPECT_EQ(RegGetString("user", tooLong, "v"), "");
+}
+
+TEST_F(Registry, ARefusedWriteRaisesWithTheValueName) {
+    // The registry refuses value names over 16,383 characters once the key is open.
+    const std::string name(16400, 'n');
+    try {
+        RegPutString("user", kScratch, name, "text");
+        ADD_FAILURE() << "the refused write passed silently";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()), "Failed to set data for '" + name + "'");
+    }
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kScratch));
+}
+
+}  // namespace
+}  // namespace wt

@@ -1,0 +1,49 @@
+// Helpers shared by the tests that run under Wine.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "wrentide_setup/application.h"
+
+namespace wt::test {
+
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+bool PathExists(const std::string& path);
+
+// A file as the build made it, seen from inside Wine (drive Z: is the host's root).
+std::string BuiltPayloadFile(const std::string& name);
+
+// A fresh empty folder under the temp folder, removed with everything in it.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// Removes a folder and everything below it.
+void RemoveTree(const std::string& path);
+
+// Points the application's failure message at a list and answers with a
+// chosen button; restores the real dialog and the termination state after.
+class FailureRecorder {
+public:
+    explicit FailureRecorder(int answer = IDOK);
+    ~FailureRecorder();
+    const std::vector<std::string>& Texts() const { return texts_; }
+
+private:
+    std::vector<std::string> texts_;
+};
+
+// Drops a pending WM_QUIT (left by Terminate) and answers whether there was one.
+bool TakeQuitMessage();
+
+}  // namespace wt::test

@@ -1,0 +1,167 @@
+#include "wrentide_setup/application.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+#include "wrentide_setup/error.h"
+
+namespace wt {
+namespace {
+
+const char kInformationTitle[] = "Information";
+const int kTextId = 100;
+const int kIconId = 101;
+
+// An in-memory dialog template: header, then items, each DWORD-aligned.
+class DialogTemplate {
+public:
+    void Header(DWORD style, WORD items, const char* title, WORD pointSize, const char* font) {
+        DLGTEMPLATE header = {};
+        header.style = style;
+        header.cdit = items;
+        Append(&header, sizeof header);
+        Word(0);  // no menu
+        Word(0);  // default class
+        Text(title);
+        Word(pointSize);
+        Text(font);
+    }
+    void Item(DWORD style, short x, short y, short cx, short cy, WORD id, WORD classAtom, const char* text) {
+        Align();
+        DLGITEMTEMPLATE item = {};
+        item.style = style | WS_CHILD | WS_VISIBLE;
+        item.x = x;
+        item.y = y;
+        item.cx = cx;
+        item.cy = cy;
+        item.id = id;
+        Append(&item, sizeof item);
+        Word(0xFFFF);
+        Word(classAtom);
+        Text(text);
+        Word(0);  // no creation data
+    }
+    const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(bytes_.data()); }
+
+private:
+    void Append(const void* data, size_t size) {
+        const BYTE* p = static_cast<const BYTE*>(data);
+        bytes_.insert(bytes_.end(), p, p + size);
+    }
+    void Word(WORD w) { Append(&w, sizeof w); }
+    void Text(const char* text) {
+        int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+        std::vector<WCHAR> wide(length > 0 ? length : 1, L'\0');
+        if (length > 0) MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), length);
+        Append(wide.data(), wide.size() * sizeof(WCHAR));
+    }
+    void Align() {
+        while (bytes_.size() % 4) bytes_.push_back(0);
+    }
+    std::vector<BYTE> bytes_;
+};
+
+// Lays the dialog out around its text: icon at the left, text beside it, the
+// OK button centred below, the whole centred on its owner or the screen.
+void LayOut(HWND dialog, const char* text) {
+    HWND label = GetDlgItem(dialog, kTextId);
+    HWND icon = GetDlgItem(dialog, kIconId);
+    HWND ok = GetDlgItem(dialog, IDOK);
+
+    HDC dc = GetDC(label);
+    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)));
+    RECT textRect = {0, 0, 420, 0};
+    DrawTextA(dc, text, -1, &textRect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+    SelectObject(dc, oldFont);
+    ReleaseDC(label, dc);
+
+    const int margin = 12, iconSize = 32, buttonWidth = 75, buttonHeight = 23;
+    int textWidth = textRect.right - textRect.left;
+    int textHeight = textRect.bottom - textRect.top;
+    int bodyHeight = textHeight > iconSize ? textHeight : iconSize;
+    int clientWidth = margin + iconSize + margin + textWidth + margin;
+    if (clientWidth < buttonWidth + 2 * margin) clientWidth = buttonWidth + 2 * margin;
+    int clientHeight = margin + bodyHeight + margin + buttonHeight + margin;
+
+    MoveWindow(icon, margin, margin, iconSize, iconSize, FALSE);
+    MoveWindow(label, margin + iconSize + margin, margin + (bodyHeight - textHeight) / 2, textWidth, textHeight, FALSE);
+    MoveWindow(ok, (clientWidth - buttonWidth) / 2, margin + bodyHeight + margin, buttonWidth, buttonHeight, FALSE);
+
+    RECT frame = {0, 0, clientWidth, clientHeight};
+    AdjustWindowRectEx(&frame, GetWindowLongA(dialog, GWL_STYLE), FALSE, GetWindowLongA(dialog, GWL_EXSTYLE));
+    int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    RECT area;
+    HWND owner = GetWindow(dialog, GW_OWNER);
+    if (!owner || !IsWindowVisible(owner) || !GetWindowRect(owner, &area))
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    SetWindowPos(dialog, nullptr, area.left + (area.right - area.left - width) / 2,
+                 area.top + (area.bottom - area.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+INT_PTR CALLBACK InformationProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG: {
+        const char* text = reinterpret_cast<const char*>(lParam);
+        SetDlgItemTextA(dialog, kTextId, text);
+        SendDlgItemMessageA(dialog, kIconId, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconA(nullptr, IDI_INFORMATION)),
+                            0);
+        LayOut(dialog, text);
+        return TRUE;
+    }
+    case WM_COMMAND:
+        // Escape arrives as IDCANCEL and answers OK, like the OK button and Enter.
+        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dialog, IDOK);
+            return TRUE;
+        }
+        break;
+    case WM_CLOSE:
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+int ShowInformation(const std::string& text) {
+    DialogTemplate dialog;
+    dialog.Header(DS_MODALFRAME | DS_SETFONT | DS_3DLOOK | WS_POPUP | WS_CAPTION | WS_SYSMENU, 3, kInformationTitle, 8,
+                  "MS Shell Dlg");
+    dialog.Item(SS_ICON, 0, 0, 0, 0, kIconId, 0x0082, "");
+    dialog.Item(SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0, kTextId, 0x0082, "");
+    dialog.Item(BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 0, 50, 14, IDOK, 0x0080, "OK");
+    INT_PTR answer = DialogBoxIndirectParamA(GetModuleHandleA(nullptr), dialog.Get(), GetActiveWindow(), InformationProc,
+                                             reinterpret_cast<LPARAM>(text.c_str()));
+    return answer == IDOK ? IDOK : IDCANCEL;
+}
+
+}  // namespace
+
+Application& App() {
+    static Application application;
+    return application;
+}
+
+void Application::Terminate() {
+    terminated_ = true;
+    PostQuitMessage(0);
+}
+
+int Application::FailureMessage(const std::string& text) {
+    // A modal loop returns at once once WM_QUIT is pending; that is no user's OK.
+    if (terminated_) return IDCANCEL;
+    int answer = messageHandler_ ? messageHandler_(text) : ShowInformation(text);
+    if (answer == IDOK) Terminate();
+    return answer;
+}
+
+void Application::ShowException(const std::exception& error) {
+    if (dynamic_cast<const SilentAbort*>(&error)) return;
+    std::string text = error.what();
+    // The full-stop rule: a text that does not end in a full stop gets one.
+    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') text += '.';
+    MessageBoxA(GetActiveWindow(), text.c_str(), title_.c_str(), MB_OK | MB_ICONERROR);
+}
+
+}  // namespace wt

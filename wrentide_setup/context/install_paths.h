@@ -1,0 +1,55 @@
+// Where the installer writes: worked out once when the setup window is
+// created, kept for the life of the process.
+#pragma once
+
+#include <string>
+
+namespace wt {
+
+struct InstallPaths {
+    std::string ProgPth;    // program folder
+    std::string DBPth;      // data folder
+    std::string VendorPth;  // the maker's folder, parent of the default data folder
+    std::string WrkPth;     // the user's work folder
+    std::string MenuPth;    // Start-menu folder for the shortcuts
+    std::string DeskPth;    // desktop folder
+};
+
+enum class InstallKind { FreshInstall, ReInstall, ApplicationActive };
+
+// Paths are joined by plain concatenation; every suffix begins with a backslash.
+extern const char kSettingsKey[];    // "\Software\WrenTide"
+extern const char kProductFolder[];  // "\WrenTide"
+extern const char kVendorFolder[];   // "\tessel-soft"
+extern const char kProgramFile[];    // "\WrenTide.exe"
+extern const char kAppActiveText[];
+
+// Shell special folders used for the install locations.
+enum SpecialFolder : int {
+    kPersonalFolder = 5,         // documents
+    kDesktopFolder = 16,         // desktop directory
+    kCommonProgramsFolder = 23,  // all users' Programs menu
+    kLocalAppDataFolder = 28,
+    kProgramFilesFolder = 38,
+};
+
+// The outcome of discovery once the registry record and the program folder are known.
+InstallKind DecideInstallKind(bool recorded, bool programExists, bool programInUse);
+
+// File-system path of a shell special folder; raises Error when the shell
+// cannot resolve it. Empty for a folder without a file-system path.
+std::string SpecialFolderPath(int folder);
+
+// Fills the record from the registry and the special folders, and decides
+// between fresh install, re-install and the application being active (after
+// showing the message about it).
+InstallKind DiscoverInstallPaths(InstallPaths& paths);
+
+// True when the file exists and cannot be opened exclusively for reading and
+// writing, for whatever reason.
+bool FileInUse(const std::string& path);
+
+// The failure message of a running application.
+void ShowAppActive();
+
+}  // namespace wt

@@ -1,0 +1,40 @@
+// The files the installer carries, and how one of them gets onto disk: the
+// resource is copied raw into a temporary file, then inflated into place.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "wrentide_setup/context/install_paths.h"
+
+namespace wt {
+
+struct PayloadFile {
+    const char* resource;               // asked for by lower-case letter; lookup ignores case
+    std::string InstallPaths::*folder;  // destination folder
+    const char* fileName;               // begins with a backslash
+    int milestone;                      // progress once the file is in place
+};
+
+// In install order: the library (resource "g") comes third.
+extern const std::array<PayloadFile, 7> PayloadTable;
+
+// Every extraction goes through this one file in the data folder.
+extern const char kTempPak[];  // "\temp.pak"
+
+std::string Destination(const PayloadFile& file, const InstallPaths& paths);
+
+// Writes the raw bytes of the running exe's RCDATA resource to path. Never
+// raises: a missing resource or a failed write leaves what it managed.
+void ExtractResource(const std::string& name, const std::string& path);
+
+// Inflates the zlib stream in source into target, then deletes source.
+// Raises Error (leaving source in place) when source cannot be opened, target
+// cannot be created, the stream is damaged, cut short or followed by other
+// data, or target does not take every byte.
+void InflateFile(const std::string& source, const std::string& target);
+
+// Deletes an existing file unless it is in use. Never raises.
+void RemoveOldFile(const std::string& path);
+
+}  // namespace wt

@@ -1,0 +1,107 @@
+#include <windows.h>
+
+#include "wrentide_setup/context/install_paths.h"
+#include "wrentide_setup/engine/inflater.h"
+#include "wrentide_setup/engine/payload.h"
+#include "wrentide_setup/error.h"
+#include "wrentide_setup/win32.h"
+
+namespace wt {
+namespace {
+
+UniqueHandle OpenForReading(const std::string& path) {
+    UniqueHandle file(
+        CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) throw Error("Cannot open file \"" + path + "\". " + SystemMessage(GetLastError()));
+    return file;
+}
+
+UniqueHandle CreateForWriting(const std::string& path) {
+    UniqueHandle file(
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) throw Error("Cannot create file \"" + path + "\". " + SystemMessage(GetLastError()));
+    return file;
+}
+
+// Writes all of size bytes or raises: a short write must not pass as done.
+void WriteAll(HANDLE file, const std::string& path, const void* data, size_t size) {
+    const BYTE* p = static_cast<const BYTE*>(data);
+    while (size > 0) {
+        DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+        DWORD written = 0;
+        if (!WriteFile(file, p, chunk, &written, nullptr))
+            throw Error("Cannot write to \"" + path + "\". " + SystemMessage(GetLastError()));
+        if (written == 0) throw Error("Cannot write to \"" + path + "\". The disk is full.");
+        p += written;
+        size -= written;
+    }
+}
+
+class FileSource : public ByteSource {
+public:
+    FileSource(HANDLE file, const std::string& path) : file_(file), path_(path) {}
+    size_t Read(void* buffer, size_t size) override {
+        DWORD got = 0;
+        if (!ReadFile(file_, buffer, static_cast<DWORD>(size), &got, nullptr))
+            throw Error("Cannot read \"" + path_ + "\". " + SystemMessage(GetLastError()));
+        return got;
+    }
+
+private:
+    HANDLE file_;
+    const std::string& path_;
+};
+
+class FileSink : public ByteSink {
+public:
+    FileSink(HANDLE file, const std::string& path) : file_(file), path_(path) {}
+    void Write(const void* data, size_t size) override { WriteAll(file_, path_, data, size); }
+
+private:
+    HANDLE file_;
+    const std::string& path_;
+};
+
+}  // namespace
+
+void ExtractResource(const std::string& name, const std::string& path) {
+    try {
+        // The resource is mapped with the module and needs no release, so the
+        // file is the only stream that has to be closed.
+        HRSRC resource = FindResourceA(nullptr, name.c_str(), RT_RCDATA);
+        if (!resource) return;
+        HGLOBAL loaded = LoadResource(nullptr, resource);
+        const void* data = loaded ? LockResource(loaded) : nullptr;
+        if (!data) return;
+        DWORD size = SizeofResource(nullptr, resource);
+        UniqueHandle file = CreateForWriting(path);
+        WriteAll(file.Get(), path, data, size);
+    } catch (const std::exception&) {
+        // Whatever went wrong shows in the inflate that follows.
+    }
+}
+
+void InflateFile(const std::string& source, const std::string& target) {
+    {
+        // Declared in opening order so that they close target first, then the
+        // decompression stream, then the source.
+        UniqueHandle input = OpenForReading(source);
+        FileSource compressed(input.Get(), source);
+        Inflater inflater(compressed);
+        UniqueHandle output = CreateForWriting(target);
+        FileSink sink(output.Get(), target);
+        CopyInflated(inflater, sink);
+    }
+    if (FileExists(source)) DeleteFileA(source.c_str());
+}
+
+void RemoveOldFile(const std::string& path) {
+    try {
+        if (!FileExists(path) || FileInUse(path)) return;
+        DeleteFileA(path.c_str());
+    } catch (...) {
+        // An old copy that cannot go is dealt with by the inflate over it.
+    }
+}
+
+}  // namespace wt

@@ -1,0 +1,20 @@
+// String access to the registry. The root is named by a word: "localmachine"
+// or "user" (exact, case-sensitive); any other word means the current user.
+#pragma once
+
+#include <string>
+
+namespace wt {
+
+// Opens (creating it and its parents if needed) the key and writes a REG_SZ
+// value. A key that cannot be opened writes nothing, silently; a write refused
+// after the key opened raises Error("Failed to set data for '<name>'").
+void RegPutString(const std::string& root, const std::string& keyPath, const std::string& name,
+                  const std::string& text);
+
+// Reads a string value, or empty text when the key or value is missing. A value
+// of another type raises Error("Invalid data type for '<name>'") unless its data
+// is empty. Expandable strings come back unexpanded.
+std::string RegGetString(const std::string& root, const std::string& keyPath, const std::string& name);
+
+}  // namespace wt

@@ -1,0 +1,62 @@
+// Small owners for the Win32 handles the installer uses, and helpers shared by
+// the modules that touch the OS.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <utility>
+
+namespace wt {
+
+// A kernel handle (file) closed when its owner goes.
+class UniqueHandle {
+public:
+    UniqueHandle() = default;
+    explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
+    UniqueHandle(UniqueHandle&& other) noexcept : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+        if (this != &other) {
+            Close();
+            handle_ = std::exchange(other.handle_, INVALID_HANDLE_VALUE);
+        }
+        return *this;
+    }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    ~UniqueHandle() { Close(); }
+
+    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+    HANDLE Get() const { return handle_; }
+    void Close() {
+        if (Valid()) CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+// An open registry key.
+class RegKey {
+public:
+    RegKey() = default;
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
+    ~RegKey() {
+        if (key_) RegCloseKey(key_);
+    }
+    HKEY Get() const { return key_; }
+    HKEY* Receive() { return &key_; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+// The system's text for an error code, without the trailing line break.
+std::string SystemMessage(DWORD code);
+
+// True for an existing file (not a folder).
+bool FileExists(const std::string& path);
+
+}  // namespace wt
