@@ -10,6 +10,7 @@ configure_file(cmake/wine-run.sh.in "${CMAKE_BINARY_DIR}/wine-run" @ONLY
 
 add_subdirectory(tools)
 add_subdirectory(tests/native)
+add_subdirectory(tests/native/fuzz)
 
 set(WT_WIN_BINARY_DIR "${CMAKE_BINARY_DIR}/win")
 ExternalProject_Add(win
