@@ -11,23 +11,47 @@ add_compile_options(-Wall -Wextra -ffunction-sections -fdata-sections)
 add_link_options(-static -Wl,--gc-sections)
 
 find_library(WT_ZLIB NAMES libz.a REQUIRED)
+include(cmake/libjpeg.cmake)
 
 # Product code shared by the exe and the Windows tests: everything under
 # wrentide_setup/ except the native-only shims, the payload and the entry point.
 file(GLOB_RECURSE WT_CORE_SOURCES CONFIGURE_DEPENDS "${WT_TOP}/wrentide_setup/*.cpp")
-list(FILTER WT_CORE_SOURCES EXCLUDE REGEX "_posix\\.cpp$|/payload/|/main_win\\.cpp$")
+list(FILTER WT_CORE_SOURCES EXCLUDE REGEX "_posix\\.cpp$|/payload/|/main_win\\.cpp$|/stats_ping_win\\.cpp$")
 add_library(wt_core STATIC ${WT_CORE_SOURCES})
 target_include_directories(wt_core PUBLIC "${WT_TOP}")
-target_compile_definitions(wt_core PRIVATE
-  WRENTIDE_STATS_HOST="${WRENTIDE_STATS_HOST}" WRENTIDE_STATS_PORT=${WRENTIDE_STATS_PORT})
 target_link_libraries(wt_core PUBLIC ${WT_ZLIB} comctl32 shell32 ole32 uuid advapi32 gdi32 user32)
+target_link_libraries(wt_core PUBLIC wt_jpeg)
+
+# The statistics endpoint is compiled in. Tests link a variant that points at
+# a server of their own on loopback, so no test sends traffic off the machine.
+set(WT_E2E_STATS_PORT "47511" CACHE STRING "Loopback port of the statistics server the tests run")
+function(wt_stats_endpoint name host port)
+  add_library(${name} OBJECT "${WT_TOP}/wrentide_setup/stats/stats_ping_win.cpp")
+  target_include_directories(${name} PRIVATE "${WT_TOP}")
+  target_compile_definitions(${name} PRIVATE WRENTIDE_STATS_HOST="${host}" WRENTIDE_STATS_PORT=${port})
+endfunction()
+wt_stats_endpoint(wt_stats_product "${WRENTIDE_STATS_HOST}" "${WRENTIDE_STATS_PORT}")
+wt_stats_endpoint(wt_stats_loopback "localhost" "${WT_E2E_STATS_PORT}")
 
 add_subdirectory(wrentide_setup/payload)
 
+# Icons, manifest, version information, banner and licence: shared with the
+# Windows tests, which build the real window.
+add_library(wt_setup_resources OBJECT "${WT_TOP}/wrentide_setup/wrentide_setup.rc")
+file(GLOB WT_ARTWORK CONFIGURE_DEPENDS "${WT_TOP}/wrentide_setup/payload/artwork/*")
+set_source_files_properties("${WT_TOP}/wrentide_setup/wrentide_setup.rc" PROPERTIES
+  OBJECT_DEPENDS "${WT_ARTWORK};${WT_TOP}/wrentide_setup/wrentide_setup.manifest")
+
 add_executable(wrentide_setup WIN32 "${WT_TOP}/wrentide_setup/main_win.cpp")
-target_link_libraries(wrentide_setup PRIVATE wt_core wt_payload)
+target_link_libraries(wrentide_setup PRIVATE wt_core wt_stats_product wt_payload wt_setup_resources)
 target_link_options(wrentide_setup PRIVATE -s)
 set_target_properties(wrentide_setup PROPERTIES OUTPUT_NAME wrentide_setup)
 
+# The same exe with its statistics request sent to the tests' loopback server.
+add_executable(wrentide_setup_loopback WIN32 "${WT_TOP}/wrentide_setup/main_win.cpp")
+target_link_libraries(wrentide_setup_loopback PRIVATE wt_core wt_stats_loopback wt_payload wt_setup_resources)
+target_link_options(wrentide_setup_loopback PRIVATE -s)
+
 enable_testing()
 add_subdirectory(tests/windows)
+add_subdirectory(tests/e2e)

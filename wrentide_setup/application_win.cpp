@@ -158,9 +158,7 @@ int Application::FailureMessage(const std::string& text) {
 
 void Application::ShowException(const std::exception& error) {
     if (dynamic_cast<const SilentAbort*>(&error)) return;
-    std::string text = error.what();
-    // The full-stop rule: a text that does not end in a full stop gets one.
-    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') text += '.';
+    const std::string text = WithFullStop(error.what());
     MessageBoxA(GetActiveWindow(), text.c_str(), title_.c_str(), MB_OK | MB_ICONERROR);
 }
 

@@ -16,4 +16,9 @@ std::string Format(const char* pattern, const std::string& argument) {
     return out;
 }
 
+std::string WithFullStop(std::string text) {
+    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') text += '.';
+    return text;
+}
+
 }  // namespace wt

@@ -21,4 +21,8 @@ public:
 // printf-style formatting of a message text ("Failed to set data for '%s'").
 std::string Format(const char* pattern, const std::string& argument);
 
+// The text of an error as the user is shown it: a full stop is added when the
+// last character sorts after "." (so not after "!", "?", ")" or a quote).
+std::string WithFullStop(std::string text);
+
 }  // namespace wt

@@ -59,4 +59,7 @@ std::string SystemMessage(DWORD code);
 // True for an existing file (not a folder).
 bool FileExists(const std::string& path);
 
+// True for an existing folder.
+bool DirectoryExists(const std::string& path);
+
 }  // namespace wt

@@ -5,6 +5,7 @@ usage: check_exe.py <wrentide_setup.exe> <folder of the payload files as built>
 """
 import os
 import re
+import struct
 import subprocess
 import sys
 import unittest
@@ -22,6 +23,29 @@ PAYLOAD = {"A": "wtdb.res", "B": "WrenTide.exe", "C": "wscb.rez", "D": "wrnhlp.t
 
 def run(*args):
     return subprocess.run(args, check=True, capture_output=True).stdout
+
+
+def resource(type_, name):
+    return run("wrestool", "-x", "--raw", "--type=" + str(type_), "--name=" + str(name), EXE)
+
+
+def version_blocks(data, offset=0, end=None):
+    """Yields (key, value bytes, children) of a version-information tree."""
+    end = len(data) if end is None else end
+    while offset + 6 <= end:
+        length, value_length, kind = struct.unpack_from("<HHH", data, offset)
+        if length == 0:
+            break
+        key_end = offset + 6
+        while data[key_end:key_end + 2] != b"\0\0":
+            key_end += 2
+        key = data[offset + 6:key_end].decode("utf-16-le")
+        value_at = (key_end + 2 + 3) & ~3
+        size = value_length * 2 if kind == 1 else value_length
+        value = data[value_at:value_at + size]
+        children_at = (value_at + size + 3) & ~3
+        yield key, value, list(version_blocks(data, children_at, offset + length))
+        offset = (offset + length + 3) & ~3
 
 
 class SetupExe(unittest.TestCase):
@@ -53,6 +77,53 @@ class SetupExe(unittest.TestCase):
                 self.assertEqual(inflater.unused_data, b"", "data after the stream")
                 with open(os.path.join(FILES, file_name), "rb") as f:
                     self.assertEqual(data, f.read())
+
+    def test_version_information(self):
+        data = resource(16, 1)
+        [(key, fixed, children)] = list(version_blocks(data))
+        self.assertEqual(key, "VS_VERSION_INFO")
+        signature, _, file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<6I", fixed)
+        self.assertEqual(signature, 0xFEEF04BD)
+        self.assertEqual((file_ms, file_ls), (0x00020003, 0))
+        self.assertEqual((product_ms, product_ls), (0x00020003, 0))
+        blocks = {k: c for k, _, c in children}
+        [(language, _, strings)] = blocks["StringFileInfo"]
+        self.assertEqual(language.upper(), "0C0904E4")
+        values = {k: v.decode("utf-16-le").rstrip("\0") for k, v, _ in strings}
+        self.assertEqual(values["FileDescription"], "WrenTide Setup")
+        self.assertEqual(values["ProductName"], "WrenTide")
+        self.assertEqual(values["FileVersion"], "2.3.0.0")
+        self.assertEqual(values["ProductVersion"], "2.3")
+        self.assertEqual(values["Comments"], "FreeWare")
+        for empty in ("InternalName", "LegalTrademarks", "OriginalFilename"):
+            self.assertEqual(values.get(empty, ""), "", empty)
+        self.assertTrue(values["CompanyName"])
+        self.assertTrue(values["LegalCopyright"])
+        [(_, translation, _)] = blocks["VarFileInfo"]
+        self.assertEqual(struct.unpack("<HH", translation), (0x0C09, 1252))
+
+    def test_exactly_one_manifest_ours(self):
+        listing = run("wrestool", "-l", EXE).decode()
+        manifests = re.findall(r"--type=24 ", listing)
+        self.assertEqual(len(manifests), 1, listing)
+        text = resource(24, 1).decode("utf-8")
+        self.assertRegex(text, r'<assemblyIdentity type="win32" name="[^"]+" version="1.0.0.0" processorArchitecture="\*"/>')
+        self.assertIn('name="Microsoft.Windows.Common-Controls" version="6.0.0.0"', text)
+        self.assertIn('publicKeyToken="6595b64144ccf1df" language="*" processorArchitecture="*"', text)
+        self.assertIn('<requestedExecutionLevel level="requireAdministrator" uiAccess="false"/>', text)
+
+    def test_icons(self):
+        def group(name):
+            data = resource(14, name)
+            _, kind, count = struct.unpack_from("<HHH", data)
+            self.assertEqual(kind, 1)
+            entries = [struct.unpack_from("<BBBBHHIH", data, 6 + 14 * i) for i in range(count)]
+            return [(e[0] or 256, e[1] or 256, e[5]) for e in entries]
+        self.assertEqual(sorted(group("MAINICON"), reverse=True), [(48, 48, 32), (32, 32, 32), (24, 24, 32), (16, 16, 32)])
+        self.assertEqual(group("WINDOWICON"), [(32, 32, 24)])
+        # The shell shows the first icon group of the file.
+        groups = re.findall(r"--type=14 --name='?([A-Za-z0-9]+)", run("wrestool", "-l", EXE).decode())
+        self.assertEqual(groups[0], "MAINICON")
 
     def test_payload_programs_are_programs_of_their_kind(self):
         for name, kind in (("WrenTide.exe", "exe"), ("uninstall.exe", "exe"), ("LPng.dll", "dll")):

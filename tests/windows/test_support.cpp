@@ -31,12 +31,20 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 
 bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-std::string BuiltPayloadFile(const std::string& name) {
-    std::string path = std::string("Z:") + WT_PAYLOAD_FILES + "/" + name;
+namespace {
+
+std::string FromHost(const std::string& hostPath) {
+    std::string path = "Z:" + hostPath;
     for (char& c : path)
         if (c == '/') c = '\\';
     return path;
 }
+
+}  // namespace
+
+std::string BuiltPayloadFile(const std::string& name) { return FromHost(std::string(WT_PAYLOAD_FILES) + "/" + name); }
+std::string SourceFile(const std::string& relative) { return FromHost(std::string(WT_SOURCE_DIR) + "/" + relative); }
+std::string BuildFile(const std::string& relative) { return FromHost(std::string(WT_BUILD_DIR) + "/" + relative); }
 
 ScratchFolder::ScratchFolder() {
     static int counter = 0;

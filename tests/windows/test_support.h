@@ -17,6 +17,10 @@ bool PathExists(const std::string& path);
 // A file as the build made it, seen from inside Wine (drive Z: is the host's root).
 std::string BuiltPayloadFile(const std::string& name);
 
+// A file of the source tree, and a path in the build tree, from inside Wine.
+std::string SourceFile(const std::string& relative);
+std::string BuildFile(const std::string& relative);
+
 // A fresh empty folder under the temp folder, removed with everything in it.
 class ScratchFolder {
 public:

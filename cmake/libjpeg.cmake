@@ -1,0 +1,53 @@
+# libjpeg for the exe: Debian's libjpeg-turbo source (fetched into third_party/ by
+# scripts/install-deps.sh), cross-built as a static library with our own toolchain.
+# Only the decoder is used; SIMD, TurboJPEG and arithmetic coding are left out to keep
+# the download small. Exposes the imported target wt_jpeg.
+include(ExternalProject)
+
+file(GLOB WT_JPEG_CANDIDATES LIST_DIRECTORIES true "${WT_TOP}/third_party/libjpeg-turbo-*")
+set(WT_JPEG_SOURCE_DIR "")
+foreach(candidate IN LISTS WT_JPEG_CANDIDATES)
+  if(IS_DIRECTORY "${candidate}" AND EXISTS "${candidate}/jpeglib.h")
+    set(WT_JPEG_SOURCE_DIR "${candidate}")
+  endif()
+endforeach()
+if(NOT WT_JPEG_SOURCE_DIR)
+  message(FATAL_ERROR "No libjpeg-turbo source in ${WT_TOP}/third_party: run scripts/install-deps.sh")
+endif()
+
+set(WT_JPEG_BINARY_DIR "${CMAKE_BINARY_DIR}/libjpeg")
+set(WT_JPEG_LIBRARY "${WT_JPEG_BINARY_DIR}/libjpeg.a")
+
+ExternalProject_Add(wt_jpeg_build
+  SOURCE_DIR "${WT_JPEG_SOURCE_DIR}"
+  BINARY_DIR "${WT_JPEG_BINARY_DIR}"
+  CMAKE_ARGS
+    -G "${CMAKE_GENERATOR}"
+    -DCMAKE_TOOLCHAIN_FILE=${WT_TOP}/cmake/mingw-i686.cmake
+    -DCMAKE_BUILD_TYPE=MinSizeRel
+    # Without a prefix its configure fails on a relative install path.
+    -DCMAKE_INSTALL_PREFIX=${WT_JPEG_BINARY_DIR}/prefix
+    # Its CMakeLists predates CMake 3.3; this only quiets a Ninja byproducts warning.
+    -DCMAKE_POLICY_DEFAULT_CMP0058=NEW
+    # Separate sections, so the exe's --gc-sections drops the encoder the library also carries.
+    "-DCMAKE_C_FLAGS=-ffunction-sections -fdata-sections"
+    -DENABLE_SHARED=OFF
+    -DENABLE_STATIC=ON
+    -DWITH_TURBOJPEG=OFF
+    -DWITH_SIMD=OFF
+    -DWITH_ARITH_ENC=OFF
+    -DWITH_ARITH_DEC=OFF
+    -DWITH_MEM_SRCDST=ON
+  BUILD_COMMAND "${CMAKE_COMMAND}" --build <BINARY_DIR> --target jpeg-static
+  INSTALL_COMMAND ""
+  BUILD_BYPRODUCTS "${WT_JPEG_LIBRARY}")
+
+# jconfig.h is generated into the build folder; the imported target needs the folder
+# to exist at generate time.
+file(MAKE_DIRECTORY "${WT_JPEG_BINARY_DIR}")
+add_library(wt_jpeg STATIC IMPORTED GLOBAL)
+set_target_properties(wt_jpeg PROPERTIES
+  IMPORTED_LOCATION "${WT_JPEG_LIBRARY}"
+  INTERFACE_INCLUDE_DIRECTORIES "${WT_JPEG_SOURCE_DIR};${WT_JPEG_BINARY_DIR}")
+# Whatever links wt_jpeg is built after the library (and sees its headers).
+add_dependencies(wt_jpeg wt_jpeg_build)

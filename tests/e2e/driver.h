@@ -1,0 +1,48 @@
+// Drives the real setup exe from another process, the way a user sees it:
+// windows found by class and text, read and clicked through messages.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace wt::e2e {
+
+// The setup exe as built, seen from inside Wine.
+std::string SetupExePath();
+
+// A started program; killed (by its own handle) if still running at the end.
+class Process {
+public:
+    explicit Process(const std::string& exe);
+    ~Process();
+    DWORD Id() const { return info_.dwProcessId; }
+    bool Started() const { return info_.hProcess != nullptr; }
+    // Waits for the process to end; false on timeout.
+    bool WaitExit(DWORD milliseconds, DWORD* exitCode = nullptr);
+
+private:
+    PROCESS_INFORMATION info_ = {};
+};
+
+// A top-level window of the process with this class (and caption, unless null).
+HWND WaitForWindow(DWORD processId, const char* className, const char* caption, DWORD milliseconds,
+                   bool mustBeVisible);
+
+std::string TextOf(HWND window);
+std::string ClassOf(HWND window);
+// Rectangle relative to the parent's client area.
+RECT RectInParent(HWND window);
+// All windows below root, depth first.
+std::vector<HWND> Descendants(HWND root);
+// The first descendant of that class and text; null if none.
+HWND FindControl(HWND root, const char* className, const std::string& text);
+bool OwnVisible(HWND window);
+
+// Writes the window as it is on screen to a PNG file.
+bool CaptureWindow(HWND window, const std::string& pngPath);
+// Pixels of the window as it is on screen, top-down rows of 0x00RRGGBB.
+std::vector<DWORD> WindowPixels(HWND window, int* width, int* height);
+
+}  // namespace wt::e2e

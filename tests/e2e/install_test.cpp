@@ -1,0 +1,432 @@
+// Whole installs of the real setup exe under Wine, driven like a user: through
+// the wizard, the install, its messages, and the finish.
+#include "stats_server.h"  // winsock2.h must come before windows.h
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "driver.h"
+#include "test_support.h"
+
+namespace wt::e2e {
+namespace {
+
+const char kExpectedRequest[] =
+    "GET /wrentide/nstall.php HTTP/1.1\r\n"
+    "Host: localhost\r\n"
+    "Accept: text/html, */*\r\n"
+    "Accept-Encoding: identity\r\n"
+    "User-Agent: WrenTide Statstics Tracking\r\n"
+    "\r\n";
+const char kSettings[] = "Software\\WrenTide";
+const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\WrenTide";
+
+std::string LoopbackSetupExe() {
+    std::string exe = SetupExePath();
+    return exe.substr(0, exe.size() - 4) + "_loopback.exe";
+}
+
+std::string SpecialFolder(int csidl) {
+    LPITEMIDLIST items = nullptr;
+    char path[MAX_PATH + 1] = "";
+    if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, csidl, &items))) SHGetPathFromIDListA(items, path);
+    CoTaskMemFree(items);
+    return path;
+}
+
+std::string RegValue(const char* key, const char* name, REGSAM view = 0) {
+    HKEY k;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | view, &k) != ERROR_SUCCESS) return "<no key>";
+    char data[1024] = "";
+    DWORD size = sizeof data - 1, type = 0;
+    LONG rc = RegQueryValueExA(k, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(k);
+    if (rc != ERROR_SUCCESS) return "<missing>";
+    return type == REG_SZ ? std::string(data) : "<not a string>";
+}
+
+bool KeyExists(const char* key) {
+    HKEY k;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+    RegCloseKey(k);
+    return true;
+}
+
+struct Link {
+    std::string path, folder, arguments;
+    DWORD showCommand = 0;
+};
+
+// Loaded back through the shell; the show command is read from the file,
+// since Wine's loader always answers 1 for it.
+bool LoadLink(const std::string& file, Link& link) {
+    if (!test::PathExists(file)) return false;
+    IShellLinkA* shell = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&shell))))
+        return false;
+    IPersistFile* persist = nullptr;
+    bool ok = SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)));
+    if (ok) {
+        WCHAR wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
+        ok = SUCCEEDED(persist->Load(wide, STGM_READ));
+        char text[MAX_PATH] = "";
+        if (ok && shell->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH) == S_OK) link.path = text;
+        text[0] = '\0';
+        if (ok && SUCCEEDED(shell->GetWorkingDirectory(text, MAX_PATH))) link.folder = text;
+        text[0] = '\0';
+        if (ok && SUCCEEDED(shell->GetArguments(text, MAX_PATH))) link.arguments = text;
+        persist->Release();
+    }
+    shell->Release();
+    std::string bytes = test::ReadFileBytes(file);
+    if (bytes.size() >= 0x40) std::memcpy(&link.showCommand, bytes.data() + 0x3C, 4);
+    return ok;
+}
+
+void Click(HWND control) { PostMessageA(control, BM_CLICK, 0, 0); }
+
+bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds) {
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > milliseconds) return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+// Where a default install goes in this prefix, worked out as setup does.
+struct Places {
+    std::string program = SpecialFolder(CSIDL_PROGRAM_FILES) + "\\WrenTide";
+    std::string vendor = SpecialFolder(CSIDL_LOCAL_APPDATA) + "\\tessel-soft";
+    std::string data = vendor + "\\WrenTide";
+    std::string work = SpecialFolder(CSIDL_PERSONAL) + "\\WrenTide";
+    std::string menu = SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\WrenTide";
+    std::string desk = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
+};
+
+struct PayloadFile {
+    const char* name;
+    bool inProgramFolder;
+};
+const PayloadFile kFiles[] = {{"wtdb.res", false},  {"WrenTide.exe", true}, {"LPng.dll", true},
+                              {"wscb.rez", false},  {"wrnhlp.tub", true},   {"ReadMe.txt", true},
+                              {"uninstall.exe", false}};
+
+// One run of the setup exe, driven through its window.
+class SetupRun {
+public:
+    explicit SetupRun(const std::string& exe = LoopbackSetupExe()) : process_(exe) {}
+    Process& process() { return process_; }
+
+    HWND Form() {
+        if (!form_) form_ = WaitForWindow(process_.Id(), "TForm1", "WrenTide Installer", 20000, true);
+        return form_;
+    }
+    HWND Control(const char* cls, const std::string& text) { return FindControl(Form(), cls, text); }
+    HWND Edit() {
+        for (HWND w : Descendants(Form()))
+            if (ClassOf(w) == "Edit" && !(GetWindowLongA(w, GWL_STYLE) & ES_MULTILINE)) return w;
+        return nullptr;
+    }
+    HWND Progress() {
+        for (HWND w : Descendants(Form()))
+            if (ClassOf(w) == "msctls_progress32") return w;
+        return nullptr;
+    }
+    // Welcome -> licence -> options; ticks the two boxes as asked.
+    bool ToOptions(bool desktop, bool runAfter) {
+        HWND next = Control("Button", "&Next");
+        if (!next) return false;
+        Click(next);
+        HWND accept = Control("Button", "I have read and agree with the EULA ");
+        if (!accept || !WaitUntil([&] { return OwnVisible(GetParent(accept)); }, 5000)) return false;
+        Click(accept);
+        HWND desktopBox = Control("Button", "Place a shortcut on the Desktop");
+        if (!WaitUntil([&] { return OwnVisible(GetParent(desktopBox)); }, 5000)) return false;
+        if (desktop) Click(desktopBox);
+        if (runAfter) Click(Control("Button", "Run WrenTide when install finishes"));
+        return WaitUntil([&] { return Checked("Place a shortcut on the Desktop") == desktop &&
+                                      Checked("Run WrenTide when install finishes") == runAfter; },
+                         5000);
+    }
+    bool Checked(const char* text) {
+        DWORD_PTR state = 0;
+        SendMessageTimeoutA(Control("Button", text), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state);
+        return state == BST_CHECKED;
+    }
+    // Presses the install button and waits for the end, answering each failure
+    // message in turn (IDOK or IDCANCEL for the title-bar close).
+    bool Install(const char* caption, std::vector<int> answers = {}) {
+        HWND install = Control("Button", caption);
+        if (!install) return false;
+        Click(install);
+        HWND close = nullptr;
+        size_t next = 0;
+        return WaitUntil(
+            [&] {
+                HWND dialog = WaitForWindow(process_.Id(), "#32770", "Information", 0, true);
+                if (dialog) {
+                    for (HWND w : Descendants(dialog))
+                        if (ClassOf(w) == "Static" && !TextOf(w).empty()) messages.push_back(TextOf(w));
+                    int answer = next < answers.size() ? answers[next++] : IDOK;
+                    if (answer == IDOK)
+                        Click(FindControl(dialog, "Button", "OK"));
+                    else
+                        PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+                    WaitUntil([&] { return !IsWindow(dialog); }, 5000);
+                    return false;
+                }
+                if (!close) close = Control("Button", "Finished");
+                if (!close) close = Control("Button", "Close");
+                return close && IsWindowEnabled(close) && IsWindowEnabled(Form());
+            },
+            120000);
+    }
+    std::string Status() {
+        for (const char* text : {"Installation Complete", "Installation Failed"})
+            if (Control("Static", text)) return text;
+        return "<none>";
+    }
+    int Position() {
+        DWORD_PTR position = 0;
+        SendMessageTimeoutA(Progress(), PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &position);
+        return static_cast<int>(position);
+    }
+    std::vector<std::string> messages;
+
+private:
+    Process process_;
+    HWND form_ = nullptr;
+};
+
+// The application's main window, from whichever process started it.
+HWND FindStartedApplication(DWORD milliseconds) {
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindWindowA("WrenTideMain", nullptr)) != nullptr; }, milliseconds);
+    return found;
+}
+
+void CloseStartedApplication(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    if (process) {
+        if (WaitForSingleObject(process, 10000) != WAIT_OBJECT_0) TerminateProcess(process, 1);
+        CloseHandle(process);
+    }
+}
+
+class Install : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CoInitialize(nullptr);
+        Clean();
+    }
+    void TearDown() override {
+        if (HWND app = FindWindowA("WrenTideMain", nullptr)) CloseStartedApplication(app);
+        Clean();
+        CoUninitialize();
+    }
+    void Clean() {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettings);
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstall);
+        test::RemoveTree(places_.program);
+        test::RemoveTree(places_.vendor);
+        test::RemoveTree(places_.menu);
+        DeleteFileA((places_.desk + "\\WrenTide.lnk").c_str());
+        test::RemoveTree("C:\\wt-e2e");
+    }
+    void ExpectInstalledFiles(const std::string& program, const std::string& data) {
+        for (const PayloadFile& f : kFiles) {
+            SCOPED_TRACE(f.name);
+            std::string path = (f.inProgramFolder ? program : data) + "\\" + f.name;
+            EXPECT_EQ(test::ReadFileBytes(path), test::ReadFileBytes(test::BuiltPayloadFile(f.name)));
+        }
+        EXPECT_FALSE(test::PathExists(data + "\\temp.pak"));
+    }
+    void ExpectRegistration(const std::string& program, const std::string& modeIs) {
+        EXPECT_EQ(RegValue(kSettings, "ProgName"), "WrenTide");
+        EXPECT_EQ(RegValue(kSettings, "Ver"), "2.2");
+        EXPECT_EQ(RegValue(kSettings, "BuildDate"), "180511");
+        EXPECT_EQ(RegValue(kSettings, "ProgPth"), program);
+        EXPECT_EQ(RegValue(kSettings, "DBPth"), places_.data);
+        EXPECT_EQ(RegValue(kSettings, "WrkPth"), places_.work);
+        EXPECT_EQ(RegValue(kSettings, "ModeIs"), modeIs);
+        EXPECT_EQ(RegValue(kUninstall, "UninstallString"), places_.data + "\\uninstall.exe");
+        EXPECT_EQ(RegValue(kUninstall, "DisplayName"), "WrenTide");
+        EXPECT_EQ(RegValue(kUninstall, "FriendlyName"), "WrenTide");
+        BOOL wow64 = FALSE;
+        IsWow64Process(GetCurrentProcess(), &wow64);
+        if (wow64) {
+            // A 32-bit setup on a 64-bit system writes the 32-bit view, where
+            // the 32-bit application and uninstaller read it.
+            EXPECT_EQ(RegValue("Software\\Wow6432Node\\WrenTide", "ProgPth", KEY_WOW64_64KEY), program);
+            EXPECT_EQ(RegValue("Software\\WrenTide", "ProgPth", KEY_WOW64_64KEY), "<no key>");
+            EXPECT_NE(places_.program.find("Program Files (x86)"), std::string::npos);
+        }
+    }
+    void ExpectLinks(const std::string& program, bool desktop) {
+        struct Expected {
+            std::string file, target, folder;
+        } links[] = {
+            {places_.menu + "\\WrenTide.lnk", program + "\\WrenTide.exe", program},
+            {places_.menu + "\\Uninstall.lnk", places_.data + "\\uninstall.exe", places_.data},
+        };
+        for (const Expected& e : links) {
+            SCOPED_TRACE(e.file);
+            Link link;
+            ASSERT_TRUE(LoadLink(e.file, link));
+            EXPECT_EQ(link.path, e.target);
+            EXPECT_EQ(link.folder, e.folder);
+            EXPECT_EQ(link.arguments, "");
+            EXPECT_EQ(link.showCommand, static_cast<DWORD>(SW_SHOW));
+        }
+        Link onDesktop;
+        EXPECT_EQ(LoadLink(places_.desk + "\\WrenTide.lnk", onDesktop), desktop);
+        if (desktop) {
+            EXPECT_EQ(onDesktop.path, program + "\\WrenTide.exe");
+            EXPECT_EQ(onDesktop.folder, program);
+        }
+    }
+    Places places_;
+};
+
+TEST_F(Install, TheTypicalRunFromStartToFinish) {
+    StatsServer server(WT_STATS_PORT);
+    ASSERT_TRUE(server.Listening());
+    SetupRun run;
+    ASSERT_NE(run.Form(), nullptr);
+    EXPECT_EQ(TextOf(run.Edit()), places_.program);
+    ASSERT_TRUE(run.ToOptions(true, true));
+    ASSERT_TRUE(run.Install("&Install"));
+    EXPECT_TRUE(run.messages.empty()) << run.messages.front();
+    EXPECT_EQ(run.Status(), "Installation Complete");
+    EXPECT_EQ(run.Position(), 100);
+    EXPECT_FALSE(IsWindowEnabled(run.Control("Button", "&Install")));
+
+    ExpectInstalledFiles(places_.program, places_.data);
+    ExpectRegistration(places_.program, "On");
+    ExpectLinks(places_.program, true);
+    std::vector<std::string> requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0], kExpectedRequest);
+
+    Click(run.Control("Button", "Finished"));
+    DWORD code = 99;
+    EXPECT_TRUE(run.process().WaitExit(20000, &code));
+    EXPECT_EQ(code, 0u);
+    HWND app = FindStartedApplication(20000);
+    ASSERT_NE(app, nullptr) << "the application was not started";
+    // Started without a folder of its own: it runs where setup ran.
+    char here[MAX_PATH] = "";
+    GetCurrentDirectoryA(MAX_PATH, here);
+    EXPECT_EQ(TextOf(app), std::string("WrenTide - ") + here);
+    CloseStartedApplication(app);
+}
+
+TEST_F(Install, AReInstallReplacesEveryFileAndKeepsModeOff) {
+    {
+        SetupRun first;
+        ASSERT_TRUE(first.ToOptions(false, false));
+        ASSERT_TRUE(first.Install("&Install"));
+        ASSERT_EQ(first.Status(), "Installation Complete");
+        Click(first.Control("Button", "Finished"));
+        ASSERT_TRUE(first.process().WaitExit(20000));
+    }
+    for (const PayloadFile& f : kFiles)
+        test::WriteFileBytes((f.inProgramFolder ? places_.program : places_.data) + "\\" + f.name, "stale");
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    RegSetValueExA(key, "ModeIs", 0, REG_SZ, reinterpret_cast<const BYTE*>("Off"), 4);
+    RegCloseKey(key);
+
+    SetupRun again;
+    ASSERT_NE(again.Control("Button", "&Re-Install"), nullptr);
+    ASSERT_TRUE(again.ToOptions(false, false));
+    ASSERT_TRUE(again.Install("&Re-Install"));
+    EXPECT_EQ(again.Status(), "Installation Complete");
+    ExpectInstalledFiles(places_.program, places_.data);
+    ExpectRegistration(places_.program, "Off");
+    ExpectLinks(places_.program, false);
+    Click(again.Control("Button", "Finished"));
+    EXPECT_TRUE(again.process().WaitExit(20000));
+    EXPECT_EQ(FindStartedApplication(500), nullptr);
+}
+
+TEST_F(Install, ALockedProgramFailsTheInstallAtItsStep) {
+    CreateDirectoryA(places_.program.c_str(), nullptr);
+    const std::string exe = places_.program + "\\WrenTide.exe";
+    test::WriteFileBytes(exe, "running");
+    HANDLE running = CreateFileA(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(running, INVALID_HANDLE_VALUE);
+
+    SetupRun run;
+    // Setup sees the program running; the user carries on regardless.
+    HWND active = WaitForWindow(run.process().Id(), "#32770", "Information", 20000, true);
+    ASSERT_NE(active, nullptr);
+    PostMessageA(active, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(run.ToOptions(false, true));
+    ASSERT_TRUE(run.Install("Install &Now", {IDCANCEL}));
+    ASSERT_EQ(run.messages.size(), 1u);
+    EXPECT_EQ(run.messages[0], "Install Failed!  Try installing as administrator.");
+    EXPECT_EQ(run.Position(), 20);
+    EXPECT_EQ(run.Status(), "Installation Failed");
+    EXPECT_FALSE(KeyExists(kSettings));
+    EXPECT_FALSE(KeyExists(kUninstall));
+    EXPECT_FALSE(test::PathExists(places_.menu + "\\WrenTide.lnk"));
+    EXPECT_FALSE(test::PathExists(places_.data + "\\temp.pak"));
+    EXPECT_TRUE(test::PathExists(places_.data + "\\wtdb.res"));
+    CloseHandle(running);
+
+    Click(run.Control("Button", "Close"));
+    EXPECT_TRUE(run.process().WaitExit(20000));
+    EXPECT_EQ(FindStartedApplication(1000), nullptr) << "a failed install starts nothing";
+}
+
+TEST_F(Install, AProgramFolderWhoseParentIsMissingIsReportedTwice) {
+    SetupRun run;
+    ASSERT_TRUE(run.ToOptions(false, false));
+    const std::string typed = "C:\\wt-e2e\\missing\\WrenTide";
+    HWND edit = run.Edit();
+    // The user clicks into the box, types, and goes to the install button.
+    PostMessageA(edit, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageA(edit, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    Sleep(200);
+    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
+    ASSERT_TRUE(run.Install("&Install", {IDCANCEL, IDCANCEL}));
+    ASSERT_EQ(run.messages.size(), 2u);
+    EXPECT_EQ(run.messages[0], "Install Failed! Unable to create Install Folder.");
+    EXPECT_EQ(run.messages[1], "Install Failed!  Try installing as administrator.");
+    EXPECT_EQ(test::ReadFileBytes(places_.data + "\\wtdb.res"), test::ReadFileBytes(test::BuiltPayloadFile("wtdb.res")));
+    EXPECT_FALSE(test::PathExists(typed));
+    EXPECT_EQ(run.Status(), "Installation Failed");
+    EXPECT_EQ(run.Position(), 20);
+    Click(run.Control("Button", "Close"));
+    EXPECT_TRUE(run.process().WaitExit(20000));
+}
+
+TEST_F(Install, CancelBeforeInstallingStartsNothing) {
+    SetupRun run;
+    ASSERT_TRUE(run.ToOptions(true, true));
+    Click(run.Control("Button", "&Cancel"));
+    DWORD code = 99;
+    EXPECT_TRUE(run.process().WaitExit(20000, &code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(FindStartedApplication(1000), nullptr);
+    EXPECT_FALSE(test::PathExists(places_.program));
+    EXPECT_FALSE(KeyExists(kSettings));
+}
+
+}  // namespace
+}  // namespace wt::e2e

@@ -1,0 +1,272 @@
+// The real setup exe under Wine: its window as a user first sees it, and the
+// ways start-up can go.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "driver.h"
+#include "test_support.h"
+
+namespace wt::e2e {
+namespace {
+
+std::string ShellFolder(int csidl) {
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+// Every run starts from a machine without WrenTide.
+class Startup : public ::testing::Test {
+protected:
+    void SetUp() override { Clean(); }
+    void TearDown() override { Clean(); }
+    void Clean() {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\WrenTide");
+        test::RemoveTree(ProgramFolder());
+    }
+    static std::string ProgramFolder() { return ShellFolder(CSIDL_PROGRAM_FILES) + "\\WrenTide"; }
+    static HWND Dialog(const Process& setup, const char* caption) {
+        return WaitForWindow(setup.Id(), "#32770", caption, 20000, true);
+    }
+    static std::string DialogText(HWND dialog) {
+        // The message is the dialog's static text that is not empty.
+        for (HWND child : Descendants(dialog))
+            if (ClassOf(child) == "Static" && !TextOf(child).empty()) return TextOf(child);
+        return "";
+    }
+    static HWND DialogButton(HWND dialog, const char* text) { return FindControl(dialog, "Button", text); }
+};
+
+struct Expected {
+    const char* className;
+    const char* text;
+    int left, top, width, height;
+    bool visible, enabled;
+};
+
+TEST_F(Startup, TheWelcomePageShowsEveryControlAsLaidOut) {
+    Process setup(SetupExePath());
+    ASSERT_TRUE(setup.Started());
+    HWND form = WaitForWindow(setup.Id(), "TForm1", "WrenTide Installer", 20000, true);
+    ASSERT_NE(form, nullptr);
+
+    RECT client;
+    GetClientRect(form, &client);
+    EXPECT_EQ(client.right, 590);
+    EXPECT_EQ(client.bottom, 374);
+    const LONG style = GetWindowLongA(form, GWL_STYLE);
+    EXPECT_FALSE(style & WS_THICKFRAME) << "the window must not be resizable";
+    EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+    EXPECT_FALSE(style & WS_MINIMIZEBOX);
+    EXPECT_TRUE(style & WS_SYSMENU);
+    RECT frame, area;
+    GetWindowRect(form, &frame);
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    EXPECT_NEAR((frame.left + frame.right) / 2, (area.left + area.right) / 2, 1) << "centred";
+    EXPECT_NEAR((frame.top + frame.bottom) / 2, (area.top + area.bottom) / 2, 1) << "centred";
+    // The border answers as a fixed frame, not as a sizing edge.
+    DWORD_PTR hit = 0;
+    SendMessageTimeoutA(form, WM_NCHITTEST, 0, MAKELPARAM(frame.left, (frame.top + frame.bottom) / 2), SMTO_ABORTIFHUNG,
+                        5000, &hit);
+    EXPECT_NE(hit, static_cast<DWORD_PTR>(HTLEFT));
+
+    const std::string program = ProgramFolder();
+    const Expected controls[] = {
+        {"TGroupBox", "", 0, 89, 590, 285, true, true},
+        {"Button", "&Install", 272, 245, 153, 33, true, false},
+        {"Button", "&Cancel", 431, 245, 153, 33, true, true},
+        {"Button", "&Next", 272, 245, 153, 33, true, true},
+        {"Static", "The EULA is only available in English", 16, 245, 250, 28, false, true},
+        {"TGroupBox", "", 2, 15, 586, 224, false, true},
+        {"Button", "I have read and agree with the EULA ", 24, 204, 541, 17, true, true},
+        {"TGroupBox", "", 2, 6, 586, 233, false, true},
+        {"Edit", program.c_str(), 22, 36, 547, 21, true, true},
+        {"Static", "Install to this directory:  (Directory will be created for you if it does not exist)", 22, 20, 369,
+         13, true, true},
+        {"Button", "Chan&ge", 467, 63, 102, 25, true, true},
+        {"Button", "Place a shortcut on the Desktop", 203, 93, 208, 17, true, true},
+        {"Button", "Run WrenTide when install finishes", 203, 116, 216, 17, true, true},
+        {"Static", "Installing Wrentide........", 22, 169, 125, 17, false, true},
+        {"msctls_progress32", "", 22, 192, 547, 25, false, true},
+        {"Static", "Uninstall any other versions of WrenTide before proceeding.", 18, 142, 547, 18, true, true},
+    };
+    std::vector<HWND> all = Descendants(form);
+    for (const Expected& e : controls) {
+        SCOPED_TRACE(std::string(e.className) + " \"" + e.text + "\"");
+        HWND found = nullptr;
+        for (HWND w : all) {
+            RECT r = RectInParent(w);
+            if (ClassOf(w) == e.className && TextOf(w) == e.text && r.left == e.left && r.top == e.top &&
+                r.right - r.left == e.width && r.bottom - r.top == e.height) {
+                found = w;
+                break;
+            }
+        }
+        ASSERT_NE(found, nullptr) << "no such control at that place";
+        EXPECT_EQ(OwnVisible(found), e.visible);
+        EXPECT_EQ(IsWindowEnabled(found) != FALSE, e.enabled);
+    }
+
+    // The licence, read-only, scrollable, shown from its first line.
+    HWND memo = nullptr;
+    for (HWND w : all)
+        if (ClassOf(w) == "Edit" && (GetWindowLongA(w, GWL_STYLE) & ES_MULTILINE)) memo = w;
+    ASSERT_NE(memo, nullptr);
+    const LONG memoStyle = GetWindowLongA(memo, GWL_STYLE);
+    EXPECT_TRUE(memoStyle & ES_READONLY);
+    EXPECT_TRUE(memoStyle & WS_VSCROLL);
+    EXPECT_FALSE(memoStyle & ES_WANTRETURN);
+    RECT memoRect = RectInParent(memo);
+    EXPECT_EQ(memoRect.left, 12);
+    EXPECT_EQ(memoRect.top, 15);
+    EXPECT_EQ(memoRect.right - memoRect.left, 562);
+    EXPECT_EQ(memoRect.bottom - memoRect.top, 186);
+    std::string licence = test::ReadFileBytes(test::SourceFile("wrentide_setup/payload/artwork/licence.txt"));
+    EXPECT_EQ(TextOf(memo), licence);
+    DWORD_PTR lines = 0, first = 1;
+    SendMessageTimeoutA(memo, EM_GETLINECOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &lines);
+    SendMessageTimeoutA(memo, EM_GETFIRSTVISIBLELINE, 0, 0, SMTO_ABORTIFHUNG, 5000, &first);
+    EXPECT_GE(lines, 228u);
+    EXPECT_EQ(first, 0u);
+
+    // Button4 lies over Button1; the next button has the focus.
+    HWND next = FindControl(form, "Button", "&Next");
+    HWND install = FindControl(form, "Button", "&Install");
+    bool nextAbove = false;
+    for (HWND w = GetWindow(install, GW_HWNDPREV); w; w = GetWindow(w, GW_HWNDPREV))
+        if (w == next) nextAbove = true;
+    EXPECT_TRUE(nextAbove);
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof gui;
+    ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(form, nullptr), &gui));
+    EXPECT_EQ(gui.hwndFocus, next);
+
+    // The banner and the welcome prompt reach the screen; keep a picture of it.
+    SetForegroundWindow(form);
+    Sleep(300);
+    CreateDirectoryA(test::BuildFile("screenshots").c_str(), nullptr);
+    EXPECT_TRUE(CaptureWindow(form, test::BuildFile("screenshots\\welcome.png")));
+    int w = 0, h = 0;
+    std::vector<DWORD> pixels = WindowPixels(form, &w, &h);
+    ASSERT_FALSE(pixels.empty());
+    POINT origin = {0, 0};
+    ClientToScreen(form, &origin);
+    const int dx = origin.x - frame.left, dy = origin.y - frame.top;
+    const DWORD face = GetSysColor(COLOR_BTNFACE);
+    const DWORD faceRgb = ((face & 0xFF) << 16) | (face & 0xFF00) | ((face >> 16) & 0xFF);
+    auto count = [&](int left, int top, int right, int bottom, auto predicate) {
+        int n = 0;
+        for (int y = top; y < bottom; ++y)
+            for (int x = left; x < right; ++x) n += predicate(pixels[static_cast<size_t>(y + dy) * w + x + dx]);
+        return n;
+    };
+    int bannerNotFace = count(0, 0, 590, 89, [&](DWORD p) { return p != faceRgb; });
+    EXPECT_GT(bannerNotFace, 590 * 89 * 9 / 10) << "the banner covers the top";
+    int promptInk = count(20, 211, 567, 242, [&](DWORD p) { return p != faceRgb; });
+    EXPECT_GT(promptInk, 200) << "the welcome prompt shows through the main panel";
+
+    PostMessageA(form, WM_CLOSE, 0, 0);
+    DWORD code = 99;
+    EXPECT_TRUE(setup.WaitExit(20000, &code));
+    EXPECT_EQ(code, 0u);
+}
+
+TEST_F(Startup, ARightClickInTheLicenceOpensNoMenu) {
+    Process setup(SetupExePath());
+    HWND form = WaitForWindow(setup.Id(), "TForm1", "WrenTide Installer", 20000, true);
+    ASSERT_NE(form, nullptr);
+    HWND memo = nullptr;
+    for (HWND w : Descendants(form))
+        if (ClassOf(w) == "Edit" && (GetWindowLongA(w, GWL_STYLE) & ES_MULTILINE)) memo = w;
+    ASSERT_NE(memo, nullptr);
+    RECT r;
+    GetWindowRect(memo, &r);
+    PostMessageA(memo, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(memo), MAKELPARAM(r.left + 20, r.top + 20));
+    // An edit box's own menu would be a "#32768" popup of the setup process.
+    EXPECT_EQ(WaitForWindow(setup.Id(), "#32768", nullptr, 1000, true), nullptr);
+    PostMessageA(form, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(setup.WaitExit(20000));
+}
+
+TEST_F(Startup, AReInstallIsOfferedWhenTheProgramIsAlreadyThere) {
+    CreateDirectoryA(ProgramFolder().c_str(), nullptr);
+    test::WriteFileBytes(ProgramFolder() + "\\WrenTide.exe", "MZ");
+    Process setup(SetupExePath());
+    HWND form = WaitForWindow(setup.Id(), "TForm1", "WrenTide Installer", 20000, true);
+    ASSERT_NE(form, nullptr);
+    EXPECT_NE(FindControl(form, "Button", "&Re-Install"), nullptr);
+    PostMessageA(form, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(setup.WaitExit(20000));
+}
+
+TEST_F(Startup, AnActiveApplicationAcknowledgedWithOkEndsTheProgram) {
+    CreateDirectoryA(ProgramFolder().c_str(), nullptr);
+    const std::string exe = ProgramFolder() + "\\WrenTide.exe";
+    test::WriteFileBytes(exe, "MZ");
+    HANDLE running = CreateFileA(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(running, INVALID_HANDLE_VALUE);
+
+    Process setup(SetupExePath());
+    HWND dialog = Dialog(setup, "Information");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(DialogText(dialog),
+              "WrenTide seems to be active.  Close any other versions of WrenTide and try installing again.");
+    PostMessageA(DialogButton(dialog, "OK"), BM_CLICK, 0, 0);
+    DWORD code = 99;
+    EXPECT_TRUE(setup.WaitExit(20000, &code));
+    EXPECT_EQ(code, 0u);
+    CloseHandle(running);
+}
+
+TEST_F(Startup, AnActiveApplicationMessageClosedByTheTitleBarCarriesOn) {
+    CreateDirectoryA(ProgramFolder().c_str(), nullptr);
+    const std::string exe = ProgramFolder() + "\\WrenTide.exe";
+    test::WriteFileBytes(exe, "MZ");
+    HANDLE running = CreateFileA(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(running, INVALID_HANDLE_VALUE);
+
+    Process setup(SetupExePath());
+    HWND dialog = Dialog(setup, "Information");
+    ASSERT_NE(dialog, nullptr);
+    PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    HWND form = WaitForWindow(setup.Id(), "TForm1", "WrenTide Installer", 20000, true);
+    ASSERT_NE(form, nullptr);
+    EXPECT_NE(FindControl(form, "Button", "Install &Now"), nullptr);
+    EXPECT_NE(FindControl(form, "Edit", ProgramFolder()), nullptr);
+    PostMessageA(form, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(setup.WaitExit(20000));
+    CloseHandle(running);
+}
+
+TEST_F(Startup, AnErrorInCreationIsShownAndTheWindowStillOpens) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\WrenTide", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    DWORD number = 3;
+    RegSetValueExA(key, "ProgPth", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    RegCloseKey(key);
+
+    Process setup(SetupExePath());
+    HWND box = Dialog(setup, "WrenTide Installer");
+    ASSERT_NE(box, nullptr);
+    // A closing quote sorts before the full stop, so none is added.
+    EXPECT_EQ(DialogText(box), "Invalid data type for 'ProgPth'");
+    PostMessageA(DialogButton(box, "OK"), BM_CLICK, 0, 0);
+    HWND form = WaitForWindow(setup.Id(), "TForm1", "WrenTide Installer", 20000, true);
+    ASSERT_NE(form, nullptr);
+    EXPECT_NE(FindControl(form, "Button", "Install &Now"), nullptr);
+    HWND edit = nullptr;
+    for (HWND w : Descendants(form))
+        if (ClassOf(w) == "Edit" && !(GetWindowLongA(w, GWL_STYLE) & ES_MULTILINE)) edit = w;
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(TextOf(edit), "");
+    PostMessageA(form, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(setup.WaitExit(20000));
+}
+
+}  // namespace
+}  // namespace wt::e2e

@@ -1,0 +1,128 @@
+// Walking the wizard of the real setup exe: pages, keyboard accelerators, the
+// folder browser.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "driver.h"
+#include "test_support.h"
+
+namespace wt::e2e {
+namespace {
+
+bool WaitUntil(bool (*done)(HWND), HWND window, DWORD milliseconds) {
+    DWORD start = GetTickCount();
+    while (!done(window)) {
+        if (GetTickCount() - start > milliseconds) return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+bool Shown(HWND w) { return OwnVisible(w); }
+bool Hidden(HWND w) { return !OwnVisible(w); }
+bool Enabled(HWND w) { return IsWindowEnabled(w) != FALSE; }
+
+// The focused control of the setup window's thread.
+HWND Focused(HWND form) {
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof gui;
+    GetGUIThreadInfo(GetWindowThreadProcessId(form, nullptr), &gui);
+    return gui.hwndFocus;
+}
+
+void PressAlt(HWND form, char letter) {
+    // What the keyboard delivers for Alt+letter, to the control with the focus.
+    PostMessageA(Focused(form), WM_SYSCHAR, static_cast<WPARAM>(letter), 1 << 29);
+}
+
+class Wizard : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\WrenTide");
+        setup_ = new Process(SetupExePath());
+        form_ = WaitForWindow(setup_->Id(), "TForm1", "WrenTide Installer", 20000, true);
+        ASSERT_NE(form_, nullptr);
+    }
+    void TearDown() override { delete setup_; }
+    HWND Find(const char* cls, const std::string& text) { return FindControl(form_, cls, text); }
+    HWND FolderBox() {
+        for (HWND w : Descendants(form_))
+            if (ClassOf(w) == "Edit" && !(GetWindowLongA(w, GWL_STYLE) & ES_MULTILINE)) return w;
+        return nullptr;
+    }
+    // Alt+N, then the acceptance box: the options page.
+    void ToOptions() {
+        PressAlt(form_, 'n');
+        HWND accept = Find("Button", "I have read and agree with the EULA ");
+        ASSERT_TRUE(WaitUntil(Shown, GetParent(accept), 5000)) << "Alt+N did not show the licence";
+        PostMessageA(accept, BM_CLICK, 0, 0);
+        ASSERT_TRUE(WaitUntil(Shown, GetParent(FolderBox()), 5000));
+    }
+    Process* setup_ = nullptr;
+    HWND form_ = nullptr;
+};
+
+TEST_F(Wizard, PagesFollowEachOtherWithNoWayBack) {
+    HWND next = Find("Button", "&Next");
+    HWND install = Find("Button", "&Install");
+    HWND licencePage = GetParent(Find("Button", "I have read and agree with the EULA "));
+    HWND optionsPage = GetParent(Find("Button", "Chan&ge"));
+    HWND note = Find("Static", "The EULA is only available in English");
+    PressAlt(form_, 'n');
+    ASSERT_TRUE(WaitUntil(Shown, licencePage, 5000));
+    EXPECT_FALSE(OwnVisible(next));
+    EXPECT_TRUE(OwnVisible(install));
+    EXPECT_FALSE(IsWindowEnabled(install)) << "not before the licence is accepted";
+    EXPECT_FALSE(OwnVisible(optionsPage));
+    EXPECT_FALSE(OwnVisible(note)) << "the language note never shows";
+
+    PostMessageA(Find("Button", "I have read and agree with the EULA "), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil(Shown, optionsPage, 5000));
+    EXPECT_TRUE(WaitUntil(Hidden, licencePage, 5000));
+    EXPECT_TRUE(WaitUntil(Enabled, install, 5000));
+    EXPECT_FALSE(OwnVisible(note));
+    EXPECT_FALSE(OwnVisible(Find("Static", "Installing Wrentide........")));
+
+    // Alt+C is the cancel button on every page.
+    PressAlt(form_, 'c');
+    DWORD code = 99;
+    EXPECT_TRUE(setup_->WaitExit(20000, &code));
+    EXPECT_EQ(code, 0u);
+}
+
+TEST_F(Wizard, TheTitleBarCloseEndsTheProgramFromTheLicencePage) {
+    PressAlt(form_, 'n');
+    ASSERT_TRUE(WaitUntil(Shown, GetParent(Find("Button", "I have read and agree with the EULA ")), 5000));
+    PostMessageA(form_, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(setup_->WaitExit(20000));
+}
+
+TEST_F(Wizard, TheFolderBrowserOffersItsPromptAndCancelKeepsTheFolder) {
+    ToOptions();
+    const std::string before = TextOf(FolderBox());
+    PressAlt(form_, 'g');
+    HWND browser = nullptr;
+    for (int i = 0; i < 500 && !browser; ++i) {
+        for (HWND w = FindWindowA("#32770", nullptr); w; w = FindWindowExA(nullptr, w, "#32770", nullptr)) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            if (pid == setup_->Id() && IsWindowVisible(w) && FindControl(w, "Static", "Install WrenTide to this folder:"))
+                browser = w;
+        }
+        if (!browser) Sleep(20);
+    }
+    ASSERT_NE(browser, nullptr) << "no folder browser with the prompt";
+    EXPECT_FALSE(IsWindowEnabled(form_)) << "the window waits for the browser";
+    bool hasEditBox = false;
+    for (HWND w : Descendants(browser))
+        if (ClassOf(w) == "Edit" && OwnVisible(w)) hasEditBox = true;
+    EXPECT_TRUE(hasEditBox);
+    PostMessageA(browser, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitUntil(Enabled, form_, 5000));
+    EXPECT_EQ(TextOf(FolderBox()), before);
+}
+
+}  // namespace
+}  // namespace wt::e2e

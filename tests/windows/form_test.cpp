@@ -1,0 +1,137 @@
+// The setup window built in this process, hidden, against the prefix's real
+// registry and folders.
+#include "wrentide_setup/ui/form.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+#include "test_support.h"
+
+namespace wt {
+namespace {
+
+class Form : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\WrenTide");
+        ASSERT_TRUE(RegisterFormClasses(GetModuleHandleA(nullptr)));
+    }
+    void TearDown() override {
+        if (form_) DestroyWindow(form_->Handle());
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\WrenTide");
+    }
+    TForm1& Make() {
+        form_ = TForm1::Create(GetModuleHandleA(nullptr), paths_);
+        EXPECT_NE(form_, nullptr);
+        return *form_;
+    }
+    static std::string TipOf(HWND owner, HWND tool) {
+        HWND tip = nullptr;
+        while ((tip = FindWindowExA(nullptr, tip, TOOLTIPS_CLASSA, nullptr)))
+            if (GetWindow(tip, GW_OWNER) == owner) break;
+        if (!tip) return "<no tooltip>";
+        char text[512] = "";
+        TOOLINFOA info = {};
+        info.cbSize = sizeof info;
+        info.hwnd = owner;
+        info.uId = reinterpret_cast<UINT_PTR>(tool);
+        info.lpszText = text;
+        SendMessageA(tip, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&info));
+        return text;
+    }
+    test::FailureRecorder recorder_;
+    InstallPaths paths_;
+    TForm1* form_ = nullptr;
+};
+
+TEST_F(Form, CreationFillsTheFolderBoxItsHintAndTheInstallCaption) {
+    TForm1& form = Make();
+    EXPECT_EQ(form.Text(Button1), "&Install");
+    EXPECT_FALSE(paths_.ProgPth.empty());
+    EXPECT_EQ(form.Text(LabeledEdit1), paths_.ProgPth);
+    EXPECT_EQ(TipOf(form.Handle(), form.Control(LabeledEdit1)), paths_.ProgPth);
+    EXPECT_TRUE(recorder_.Texts().empty());
+}
+
+TEST_F(Form, ARecordedInstallationIsOfferedAsReInstall) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\WrenTide", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    const char prog[] = "D:\\Wren Tide", data[] = "D:\\Data";
+    RegSetValueExA(key, "ProgPth", 0, REG_SZ, reinterpret_cast<const BYTE*>(prog), sizeof prog);
+    RegSetValueExA(key, "DBPth", 0, REG_SZ, reinterpret_cast<const BYTE*>(data), sizeof data);
+    RegCloseKey(key);
+    TForm1& form = Make();
+    EXPECT_EQ(form.Text(Button1), "&Re-Install");
+    EXPECT_EQ(form.Text(LabeledEdit1), "D:\\Wren Tide");
+}
+
+TEST_F(Form, TheStatusTextSizesItselfToItsText) {
+    TForm1& form = Make();
+    HWND status = form.Control(StaticText2);
+    RECT before;
+    GetWindowRect(status, &before);
+    for (const char* text : {"Applying preferences....", "Installation Complete", "X"}) {
+        SCOPED_TRACE(text);
+        form.SetText(StaticText2, text);
+        HDC dc = GetDC(status);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(status, WM_GETFONT, 0, 0)));
+        SIZE size;
+        GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
+        SelectObject(dc, old);
+        ReleaseDC(status, dc);
+        RECT now;
+        GetWindowRect(status, &now);
+        EXPECT_EQ(now.right - now.left, size.cx);
+        EXPECT_EQ(now.left, before.left);
+        EXPECT_EQ(now.top, before.top);
+        EXPECT_EQ(form.Text(StaticText2), text);
+    }
+}
+
+TEST_F(Form, TheLicenceTextLeavesEnterAndTabToTheWindow) {
+    TForm1& form = Make();
+    HWND memo = form.Control(Memo1);
+    MSG enter = {memo, WM_KEYDOWN, VK_RETURN, 0, 0, {0, 0}};
+    LRESULT code = SendMessageA(memo, WM_GETDLGCODE, VK_RETURN, reinterpret_cast<LPARAM>(&enter));
+    EXPECT_FALSE(code & DLGC_WANTALLKEYS);
+    EXPECT_FALSE(code & DLGC_WANTMESSAGE);
+    // The licence comes from the exe's resources, from its first line.
+    EXPECT_GT(GetWindowTextLengthA(memo), 1000);
+    EXPECT_EQ(SendMessageA(memo, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+}
+
+TEST_F(Form, TheControlOperationsChangeWhatTheyName) {
+    TForm1& form = Make();
+    form.SetVisible(GroupBox2, true);
+    EXPECT_TRUE(GetWindowLongA(form.Control(GroupBox2), GWL_STYLE) & WS_VISIBLE);
+    form.SetEnabled(Button1, true);
+    EXPECT_TRUE(IsWindowEnabled(form.Control(Button1)));
+    form.SetProgress(45);
+    EXPECT_EQ(SendMessageA(form.Control(ProgressBar1), PBM_GETPOS, 0, 0), 45);
+    EXPECT_FALSE(form.Checked(CheckBox2));
+    SendMessageA(form.Control(CheckBox2), BM_SETCHECK, BST_CHECKED, 0);
+    EXPECT_TRUE(form.Checked(CheckBox2));
+    form.SetHint(LabeledEdit1, "C:\\Other");
+    EXPECT_EQ(TipOf(form.Handle(), form.Control(LabeledEdit1)), "C:\\Other");
+    EXPECT_EQ(form.Text(LabeledEdit1), paths_.ProgPth) << "the hint is not the text";
+}
+
+TEST_F(Form, LeavingTheFolderBoxTakesTheTextAsTypedAndKeepsTheHint) {
+    TForm1& form = Make();
+    const std::string hint = paths_.ProgPth;
+    for (const char* typed : {"D:\\Somewhere Else\\Wren", "relative\\path ", ""}) {
+        SCOPED_TRACE(typed);
+        SetWindowTextA(form.Control(LabeledEdit1), typed);
+        form.LabeledEdit1Exit();
+        EXPECT_EQ(paths_.ProgPth, typed);
+        EXPECT_EQ(TipOf(form.Handle(), form.Control(LabeledEdit1)), hint);
+    }
+}
+
+}  // namespace
+}  // namespace wt

@@ -1,0 +1,168 @@
+// The install button's handler on the real window (hidden), with every place
+// it writes to in a scratch folder: the order of what a user sees, and each
+// way the install can fail.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+#include "wrentide_setup/ui/form.h"
+
+namespace wt {
+namespace {
+
+const std::vector<int> kAllMilestones = {10, 20, 30, 45, 60, 80, 95, 99, 100};
+
+// What the handler does to the window, as seen by the controls themselves.
+struct Observed {
+    std::vector<int> positions;
+    std::vector<std::string> statuses;
+    std::vector<int> disabled;  // control ids, in order
+};
+
+LRESULT CALLBACK Watch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data) {
+    Observed& seen = *reinterpret_cast<Observed*>(data);
+    if (message == PBM_SETPOS) seen.positions.push_back(static_cast<int>(wParam));
+    if (message == WM_SETTEXT && id == StaticText2) {
+        // Version 6 controls are Unicode windows: their subclass sees wide text.
+        if (IsWindowUnicode(hwnd)) {
+            char text[256] = "";
+            WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const WCHAR*>(lParam), -1, text, sizeof text, nullptr,
+                                nullptr);
+            seen.statuses.push_back(text);
+        } else {
+            seen.statuses.push_back(reinterpret_cast<const char*>(lParam));
+        }
+    }
+    if (message == WM_ENABLE && !wParam) seen.disabled.push_back(static_cast<int>(id));
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+class InstallSequence : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CoInitialize(nullptr);
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\WrenTide");
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\WrenTide");
+        ASSERT_TRUE(RegisterFormClasses(GetModuleHandleA(nullptr)));
+        form_ = TForm1::Create(GetModuleHandleA(nullptr), paths_);
+        ASSERT_NE(form_, nullptr);
+        paths_.ProgPth = In("\\Program Files\\WrenTide");
+        paths_.VendorPth = In("\\tessel-soft");
+        paths_.DBPth = paths_.VendorPth + "\\WrenTide";
+        paths_.WrkPth = In("\\Documents\\WrenTide");
+        paths_.MenuPth = In("\\Programs\\WrenTide");
+        paths_.DeskPth = In("\\Desktop");
+        for (const char* folder : {"\\Program Files", "\\Programs", "\\Desktop"})
+            CreateDirectoryA(In(folder).c_str(), nullptr);
+        // The wizard as the user walks it: licence accepted, options shown.
+        form_->Button4Click();
+        SendMessageA(form_->Control(CheckBox1), BM_SETCHECK, BST_CHECKED, 0);
+        form_->CheckBox1Click();
+        for (ControlId id : {Button1, Button2, Button3, CheckBox2, CheckBox4, LabeledEdit1, StaticText2, ProgressBar1})
+            SetWindowSubclass(form_->Control(id), Watch, id, reinterpret_cast<DWORD_PTR>(&seen_));
+    }
+    void TearDown() override {
+        if (form_) DestroyWindow(form_->Handle());
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\WrenTide");
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\WrenTide");
+        CoUninitialize();
+    }
+    std::string In(const char* relative) const { return scratch_.Path() + relative; }
+    void ExpectFinalState(bool success) {
+        EXPECT_EQ(form_->Text(StaticText2), success ? "Installation Complete" : "Installation Failed");
+        EXPECT_EQ(form_->Text(Button2), success ? "Finished" : "Close");
+        EXPECT_FALSE(IsWindowEnabled(form_->Control(Button1)));
+        EXPECT_TRUE(IsWindowEnabled(form_->Control(Button2)));
+        EXPECT_FALSE(IsWindowEnabled(form_->Control(GroupBox3)));
+        EXPECT_TRUE(IsWindowEnabled(form_->Handle()));
+        EXPECT_TRUE(GetWindowLongA(form_->Control(StaticText2), GWL_STYLE) & WS_VISIBLE);
+        EXPECT_TRUE(GetWindowLongA(form_->Control(ProgressBar1), GWL_STYLE) & WS_VISIBLE);
+        EXPECT_FALSE(test::PathExists(paths_.DBPth + "\\temp.pak"));
+    }
+    test::ScratchFolder scratch_;
+    test::FailureRecorder recorder_{IDCANCEL};
+    InstallPaths paths_;
+    TForm1* form_ = nullptr;
+    Observed seen_;
+};
+
+TEST_F(InstallSequence, ASuccessfulRunShowsEachStepInOrder) {
+    SendMessageA(form_->Control(CheckBox2), BM_SETCHECK, BST_CHECKED, 0);
+    form_->Button1Click();
+    EXPECT_EQ(seen_.disabled, (std::vector<int>{Button1, Button3, CheckBox4, LabeledEdit1, CheckBox2, Button2}));
+    EXPECT_EQ(seen_.positions, kAllMilestones);
+    // The preferences step's text stays through shortcuts and ping.
+    EXPECT_EQ(seen_.statuses, (std::vector<std::string>{"Applying preferences....", "Installation Complete"}));
+    EXPECT_TRUE(recorder_.Texts().empty());
+    ExpectFinalState(true);
+    EXPECT_TRUE(test::PathExists(paths_.ProgPth + "\\WrenTide.exe"));
+    EXPECT_TRUE(test::PathExists(paths_.DBPth + "\\uninstall.exe"));
+    EXPECT_TRUE(test::PathExists(paths_.MenuPth + "\\WrenTide.lnk"));
+    EXPECT_TRUE(test::PathExists(paths_.MenuPth + "\\Uninstall.lnk"));
+    EXPECT_TRUE(test::PathExists(paths_.DeskPth + "\\WrenTide.lnk"));
+}
+
+TEST_F(InstallSequence, WithoutTheDesktopBoxTheBarStillPassesNinetyNine) {
+    form_->Button1Click();
+    EXPECT_EQ(seen_.positions, kAllMilestones);
+    EXPECT_TRUE(test::PathExists(paths_.MenuPth + "\\WrenTide.lnk"));
+    EXPECT_FALSE(test::PathExists(paths_.DeskPth + "\\WrenTide.lnk"));
+    ExpectFinalState(true);
+}
+
+TEST_F(InstallSequence, AFailingPayloadStepStillReachesItsMilestoneAndStopsThere) {
+    // The large data file, step 4, is held open by "another program".
+    CreateDirectoryA(paths_.VendorPth.c_str(), nullptr);
+    CreateDirectoryA(paths_.DBPth.c_str(), nullptr);
+    const std::string held = paths_.DBPth + "\\wscb.rez";
+    test::WriteFileBytes(held, "in use");
+    HANDLE file = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    form_->Button1Click();
+    CloseHandle(file);
+    EXPECT_EQ(seen_.positions, (std::vector<int>{10, 20, 30, 45}));
+    EXPECT_EQ(recorder_.Texts(), (std::vector<std::string>{"Install Failed!  Try installing as administrator."}));
+    EXPECT_EQ(seen_.statuses, (std::vector<std::string>{"Installation Failed"}));
+    ExpectFinalState(false);
+    EXPECT_EQ(test::ReadFileBytes(held), "in use");
+    EXPECT_FALSE(test::PathExists(paths_.MenuPth + "\\WrenTide.lnk"));
+}
+
+TEST_F(InstallSequence, AProgramFolderThatCannotBeMadeIsReportedAndTheInstallGoesOn) {
+    paths_.ProgPth = In("\\no parent\\WrenTide");
+    form_->Button1Click();
+    EXPECT_EQ(recorder_.Texts(), (std::vector<std::string>{"Install Failed! Unable to create Install Folder.",
+                                                           "Install Failed!  Try installing as administrator."}));
+    EXPECT_EQ(seen_.positions, (std::vector<int>{10, 20}));
+    EXPECT_TRUE(test::PathExists(paths_.DBPth + "\\wtdb.res")) << "step 1 goes to the data folder";
+    ExpectFinalState(false);
+}
+
+TEST_F(InstallSequence, ADataFolderThatCannotBeMadeSkipsTheWholeInstall) {
+    paths_.VendorPth = In("\\no parent\\tessel-soft");
+    paths_.DBPth = paths_.VendorPth + "\\WrenTide";
+    form_->Button1Click();
+    EXPECT_EQ(recorder_.Texts(), (std::vector<std::string>{"Install Failed! Try installing again as Administrator."}));
+    EXPECT_TRUE(seen_.positions.empty());
+    EXPECT_FALSE(test::PathExists(paths_.ProgPth + "\\WrenTide.exe"));
+    ExpectFinalState(false);
+}
+
+TEST_F(InstallSequence, AnAcknowledgedFailureEndsTheProgramOnlyAfterTheHandler) {
+    test::FailureRecorder okRecorder(IDOK);
+    paths_.ProgPth = In("\\no parent\\WrenTide");
+    form_->Button1Click();
+    // The second failure of the run closes at once: only the first is seen.
+    EXPECT_EQ(okRecorder.Texts(), (std::vector<std::string>{"Install Failed! Unable to create Install Folder."}));
+    EXPECT_TRUE(App().Terminated());
+    EXPECT_EQ(seen_.positions, (std::vector<int>{10, 20}));
+    ExpectFinalState(false);
+}
+
+}  // namespace
+}  // namespace wt

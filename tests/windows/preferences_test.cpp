@@ -1,0 +1,185 @@
+// The preferences file update on real files, compared whole before and after,
+// and setdest on a hidden setup window.
+#include "wrentide_setup/system/preferences.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "test_support.h"
+#include "wrentide_setup/ui/form.h"
+#include "wrentide_setup/win32.h"
+
+namespace wt {
+namespace {
+
+const std::size_t kRecord = 272;
+
+// Bytes that differ from their neighbours, so a byte moved or touched shows.
+std::string Contents(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(0x41 + (i * 13) % 190);
+    return bytes;
+}
+
+// The file as the update must leave it: record 0's length byte and text replaced.
+std::string Patched(std::string bytes, const std::string& folder) {
+    const std::size_t length = folder.size() < 255 ? folder.size() : 255;
+    bytes[0] = static_cast<char>(length);
+    bytes.replace(1, length, folder, 0, length);
+    return bytes;
+}
+
+class PrefsFileUpdate : public ::testing::Test {
+protected:
+    std::string Path() const { return scratch_.Path() + "\\WrenTide.tub"; }
+    test::ScratchFolder scratch_;
+};
+
+TEST_F(PrefsFileUpdate, OnlyTheTextOfRecordZeroChangesInAWholeFile) {
+    struct Case {
+        std::size_t size;
+        const char* what;
+    };
+    const Case cases[] = {
+        {kRecord, "one record"},
+        {kRecord * 4, "four records"},
+        {kRecord * 2 + 100, "two records and part of a third"},
+    };
+    const std::string folders[] = {"C:\\users\\a user\\My Documents\\WrenTide", "", "D:\\W",
+                                   "C:\\" + std::string(300, 'x')};
+    for (const Case& c : cases) {
+        for (const std::string& folder : folders) {
+            SCOPED_TRACE(std::string(c.what) + ", work folder of " + std::to_string(folder.size()) + " characters");
+            const std::string before = Contents(c.size);
+            test::WriteFileBytes(Path(), before);
+            PrefsFile file;
+            UpdatePrefsFile(file, Path(), folder);
+            EXPECT_FALSE(file.IsOpen());
+
+            const std::string after = test::ReadFileBytes(Path());
+            ASSERT_EQ(after.size(), before.size());
+            EXPECT_EQ(after, Patched(before, folder));
+            EXPECT_EQ(after.substr(256), before.substr(256)) << "bytes past the text field changed";
+        }
+    }
+}
+
+TEST_F(PrefsFileUpdate, AFileItCannotUseIsLeftAsItWas) {
+    struct Case {
+        const char* what;
+        std::size_t size;
+        DWORD heldWith;  // share mode of another handle held open, or ~0u for none
+    };
+    const DWORD kNotHeld = ~0u;
+    const Case cases[] = {
+        {"empty", 0, kNotHeld},
+        {"one byte", 1, kNotHeld},
+        {"one byte short of a record", kRecord - 1, kNotHeld},
+        {"held open without sharing", kRecord * 2, 0},
+        {"held open sharing only reading", kRecord * 2, FILE_SHARE_READ},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string before = Contents(c.size);
+        test::WriteFileBytes(Path(), before);
+        {
+            UniqueHandle holder;
+            if (c.heldWith != kNotHeld) {
+                holder = UniqueHandle(CreateFileA(Path().c_str(), GENERIC_READ | GENERIC_WRITE, c.heldWith, nullptr,
+                                                  OPEN_EXISTING, 0, nullptr));
+                ASSERT_TRUE(holder.Valid());
+            }
+            PrefsFile file;
+            EXPECT_NO_THROW(UpdatePrefsFile(file, Path(), "C:\\Work"));
+            EXPECT_FALSE(file.IsOpen());
+        }
+        EXPECT_EQ(test::ReadFileBytes(Path()), before);
+    }
+}
+
+TEST_F(PrefsFileUpdate, TheApplicationMayHoldItOpenSharingReadAndWrite) {
+    const std::string before = Contents(kRecord);
+    test::WriteFileBytes(Path(), before);
+    UniqueHandle application(CreateFileA(Path().c_str(), GENERIC_READ | GENERIC_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(application.Valid());
+    PrefsFile file;
+    UpdatePrefsFile(file, Path(), "E:\\Shared");
+    application.Close();
+    EXPECT_EQ(test::ReadFileBytes(Path()), Patched(before, "E:\\Shared"));
+}
+
+TEST_F(PrefsFileUpdate, AMissingFileIsNotCreated) {
+    for (const std::string& path : {Path(), scratch_.Path() + "\\No folder\\WrenTide.tub"}) {
+        SCOPED_TRACE(path);
+        PrefsFile file;
+        EXPECT_NO_THROW(UpdatePrefsFile(file, path, "C:\\Work"));
+        EXPECT_FALSE(test::PathExists(path));
+    }
+}
+
+TEST_F(PrefsFileUpdate, TheFileIsClosedAfterwardsAndClosingAgainIsHarmless) {
+    test::WriteFileBytes(Path(), Contents(kRecord));
+    PrefsFile file;
+    UpdatePrefsFile(file, Path(), "C:\\Work");
+    UniqueHandle exclusive(
+        CreateFileA(Path().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(exclusive.Valid()) << "the update left the file open";
+    EXPECT_NO_THROW(file.Close());
+    EXPECT_NO_THROW(file.Close());
+}
+
+// setdest on the real window, kept hidden.
+class Setdest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(RegisterFormClasses(GetModuleHandleA(nullptr)));
+        form_ = TForm1::Create(GetModuleHandleA(nullptr), paths_);
+        ASSERT_NE(form_, nullptr);
+        // Whatever the window found on this machine, the data folder is ours.
+        paths_.DBPth = scratch_.Path();
+    }
+    void TearDown() override {
+        if (form_) {
+            DestroyWindow(form_->Handle());
+            delete form_;
+        }
+    }
+    std::string Path() const { return scratch_.Path() + "\\WrenTide.tub"; }
+
+    test::FailureRecorder recorder_{IDCANCEL};  // discovery may have something to say
+    test::ScratchFolder scratch_;
+    InstallPaths paths_;
+    TForm1* form_ = nullptr;
+};
+
+TEST_F(Setdest, ShowsTheStatusAndStoresTheWorkFolder) {
+    const std::string before = Contents(kRecord * 3);
+    test::WriteFileBytes(Path(), before);
+    // The status line as the install shows it: on screen, so a paint left for later would show.
+    ShowWindow(form_->Handle(), SW_SHOWNOACTIVATE);
+    form_->SetVisible(GroupBox1, true);
+    form_->SetVisible(GroupBox3, true);
+    form_->SetVisible(StaticText2, true);
+    UpdateWindow(form_->Handle());
+
+    EXPECT_TRUE(form_->setdest("C:\\users\\a user\\Documents\\WrenTide"));
+    EXPECT_EQ(form_->Text(StaticText2), "Applying preferences....");
+    EXPECT_FALSE(GetUpdateRect(form_->Control(StaticText2), nullptr, FALSE)) << "the status text waits for a paint";
+    EXPECT_EQ(test::ReadFileBytes(Path()), Patched(before, "C:\\users\\a user\\Documents\\WrenTide"));
+
+    EXPECT_NO_THROW(form_->FormClose());
+    EXPECT_NO_THROW(form_->FormClose());
+}
+
+TEST_F(Setdest, AFreshInstallWithoutPreferencesCreatesNone) {
+    EXPECT_TRUE(form_->setdest("C:\\Work"));
+    EXPECT_EQ(form_->Text(StaticText2), "Applying preferences....");
+    EXPECT_FALSE(test::PathExists(Path()));
+    EXPECT_NO_THROW(form_->FormClose());
+}
+
+}  // namespace
+}  // namespace wt

@@ -1,0 +1,231 @@
+// The registration record against the prefix's real registry: every value is
+// read back through the system's own calls, never through RegGetString.
+#include "wrentide_setup/system/registration.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+#include "wrentide_setup/error.h"
+#include "wrentide_setup/system/registry.h"
+
+namespace wt {
+namespace {
+
+const char kSettings[] = "Software\\WrenTide";
+const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\WrenTide";
+const char kMissing[] = "<missing>";
+const char kFailed[] = "Install Failed. Be certain to run install with Admin rights.";
+
+struct Stored {
+    std::string text = kMissing;
+    DWORD type = REG_NONE;
+};
+
+Stored ReadBack(const char* key, const char* name) {
+    Stored stored;
+    char data[2048];
+    DWORD size = sizeof data - 1, type = REG_NONE;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, key, name, RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size) != ERROR_SUCCESS)
+        return stored;
+    stored.type = type;
+    stored.text = type == REG_SZ ? std::string(data) : "<type " + std::to_string(type) + ">";
+    return stored;
+}
+
+bool KeyExists(const char* path) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+void SetRaw(const char* path, const char* name, DWORD type, const void* data, DWORD size) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+void SetText(const char* path, const char* name, const std::string& text) {
+    SetRaw(path, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
+}
+
+struct Value {
+    const char* key;
+    const char* name;
+    std::string text;
+};
+
+// What a run with these paths records, in the order it must be written.
+std::vector<Value> Record(const InstallPaths& p, const std::string& modeIs = "On") {
+    return {
+        {kSettings, "ProgName", "WrenTide"},
+        {kSettings, "Ver", "2.2"},
+        {kSettings, "BuildDate", "180511"},
+        {kSettings, "ProgPth", p.ProgPth},
+        {kSettings, "DBPth", p.DBPth},
+        {kSettings, "WrkPth", p.WrkPth},
+        {kSettings, "ModeIs", modeIs},
+        {kUninstall, "UninstallString", p.DBPth + "\\uninstall.exe"},
+        {kUninstall, "DisplayName", "WrenTide"},
+        {kUninstall, "FriendlyName", "WrenTide"},
+    };
+}
+
+void ExpectStored(const std::vector<Value>& values) {
+    for (const Value& v : values) {
+        SCOPED_TRACE(std::string(v.key) + " " + v.name);
+        Stored stored = ReadBack(v.key, v.name);
+        EXPECT_EQ(stored.text, v.text);
+        EXPECT_EQ(stored.type, static_cast<DWORD>(REG_SZ));
+    }
+}
+
+InstallPaths Paths() {
+    InstallPaths p;
+    p.ProgPth = "C:\\Program Files (x86)\\Wren Tide";
+    p.DBPth = "C:\\users\\a user\\AppData\\Local\\tessel-soft\\WrenTide";
+    p.WrkPth = "C:\\users\\a user\\My Documents\\WrenTide";
+    p.MenuPth = "C:\\not\\recorded";
+    p.DeskPth = "C:\\not\\recorded either";
+    return p;
+}
+
+class Registration : public ::testing::Test {
+protected:
+    void SetUp() override { Clean(); }
+    void TearDown() override { Clean(); }
+    static void Clean() {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettings);
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstall);
+        ASSERT_FALSE(KeyExists(kSettings));
+        ASSERT_FALSE(KeyExists(kUninstall));
+    }
+    // A work-folder store that records its calls.
+    WorkFolderStore Store() {
+        return [this](const std::string& folder) {
+            stored_.push_back(folder);
+            // The registry is complete by the time the work folder is handed on.
+            EXPECT_EQ(ReadBack(kUninstall, "FriendlyName").text, "WrenTide");
+            return true;
+        };
+    }
+    std::vector<std::string> stored_;
+};
+
+TEST_F(Registration, AFreshInstallRecordsEveryValueAndHandsOnTheWorkFolder) {
+    test::FailureRecorder recorder(IDCANCEL);
+    const InstallPaths paths = Paths();
+    EXPECT_NO_THROW(WriteRegistration(paths, Store()));
+    ExpectStored(Record(paths));
+    // Blanks stay as they are: the uninstall line carries no quotation marks.
+    EXPECT_EQ(ReadBack(kUninstall, "UninstallString").text,
+              "C:\\users\\a user\\AppData\\Local\\tessel-soft\\WrenTide\\uninstall.exe");
+    EXPECT_EQ(stored_, std::vector<std::string>{paths.WrkPth});
+    EXPECT_TRUE(recorder.Texts().empty());
+}
+
+TEST_F(Registration, AReInstallOverwritesEveryValueButAModeTurnedOff) {
+    for (const Value& v : Record(Paths())) SetText(v.key, v.name, "old " + std::string(v.name));
+    SetText(kSettings, "ModeIs", "Off");
+    test::FailureRecorder recorder(IDCANCEL);
+    InstallPaths paths = Paths();
+    paths.ProgPth = "D:\\Chosen by the user";
+    paths.WrkPth = "";  // a re-install finds no work folder of its own
+    WriteRegistration(paths, Store());
+    ExpectStored(Record(paths, "Off"));
+    EXPECT_EQ(stored_, std::vector<std::string>{""});
+    EXPECT_TRUE(recorder.Texts().empty());
+
+    // Running it again changes nothing.
+    WriteRegistration(paths, Store());
+    ExpectStored(Record(paths, "Off"));
+    EXPECT_TRUE(recorder.Texts().empty());
+}
+
+TEST_F(Registration, OnlyTheExactTextOffSurvivesInModeIs) {
+    struct Case {
+        const char* before;  // nullptr: no value
+        const char* after;
+    };
+    const Case cases[] = {
+        {nullptr, "On"}, {"", "On"},     {"On", "On"},     {"off", "On"}, {"OFF", "On"},
+        {"oFF", "On"},   {"Off ", "On"}, {" Off", "On"}, {"Of", "On"},  {"Off", "Off"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.before ? std::string("ModeIs \"") + c.before + "\"" : "no ModeIs");
+        Clean();
+        if (c.before) SetText(kSettings, "ModeIs", c.before);
+        std::vector<std::string> written;
+        RegistryAccess registry = SystemRegistry();
+        registry.put = [&](const std::string& root, const std::string& key, const std::string& name,
+                           const std::string& text) {
+            written.push_back(name);
+            RegPutString(root, key, name, text);
+        };
+        test::FailureRecorder recorder(IDCANCEL);
+        WriteRegistration(Paths(), Store(), registry);
+        EXPECT_EQ(ReadBack(kSettings, "ModeIs").text, c.after);
+        // "Off" is left alone, not written back.
+        EXPECT_EQ(std::count(written.begin(), written.end(), "ModeIs"), c.after == std::string("On") ? 1 : 0);
+        EXPECT_TRUE(recorder.Texts().empty());
+    }
+}
+
+TEST_F(Registration, AModeIsOfAnotherTypeEndsTheRecordWithTheMessage) {
+    const DWORD number = 0;
+    SetRaw(kSettings, "ModeIs", REG_DWORD, &number, sizeof number);
+    test::FailureRecorder recorder(IDCANCEL);
+    const InstallPaths paths = Paths();
+    EXPECT_NO_THROW(WriteRegistration(paths, Store()));
+
+    EXPECT_EQ(recorder.Texts(), std::vector<std::string>{kFailed});
+    std::vector<Value> record = Record(paths);
+    ExpectStored({record.begin(), record.begin() + 6});
+    EXPECT_EQ(ReadBack(kSettings, "ModeIs").type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_FALSE(KeyExists(kUninstall));
+    EXPECT_TRUE(stored_.empty());
+}
+
+TEST_F(Registration, ARefusedWriteStopsThereKeepsWhatWasWrittenAndShowsTheMessageOnce) {
+    const InstallPaths paths = Paths();
+    const std::vector<Value> record = Record(paths);
+    for (std::size_t refused = 0; refused < record.size(); ++refused) {
+        SCOPED_TRACE("write " + std::to_string(refused) + " refused: " + record[refused].name);
+        Clean();
+        stored_.clear();
+        std::size_t writes = 0;
+        RegistryAccess registry = SystemRegistry();
+        registry.put = [&](const std::string& root, const std::string& key, const std::string& name,
+                           const std::string& text) {
+            if (writes++ == refused) throw Error(Format("Failed to set data for '%s'", name));
+            RegPutString(root, key, name, text);
+        };
+        test::FailureRecorder recorder(IDCANCEL);
+        EXPECT_NO_THROW(WriteRegistration(paths, Store(), registry));
+
+        EXPECT_EQ(recorder.Texts(), std::vector<std::string>{kFailed});
+        EXPECT_EQ(writes, refused + 1) << "writing went on after the refusal";
+        ExpectStored({record.begin(), record.begin() + refused});
+        for (std::size_t i = refused; i < record.size(); ++i)
+            EXPECT_EQ(ReadBack(record[i].key, record[i].name).text, kMissing) << record[i].name;
+        EXPECT_TRUE(stored_.empty());
+    }
+}
+
+TEST_F(Registration, AFailingWorkFolderStoreShowsTheMessageAndRaisesNothing) {
+    test::FailureRecorder recorder(IDCANCEL);
+    const InstallPaths paths = Paths();
+    EXPECT_NO_THROW(WriteRegistration(paths, [](const std::string&) -> bool { throw Error("disk gone"); }));
+    EXPECT_EQ(recorder.Texts(), std::vector<std::string>{kFailed});
+    ExpectStored(Record(paths));
+}
+
+}  // namespace
+}  // namespace wt

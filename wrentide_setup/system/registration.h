@@ -1,0 +1,37 @@
+// The installation's record in the registry: the product's settings key, read
+// by the installed application and its uninstaller, and the entry in the
+// system's list of installed programs.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "wrentide_setup/context/install_paths.h"
+
+namespace wt {
+
+extern const char kUninstallKey[];        // "Software\Microsoft\Windows\CurrentVersion\Uninstall\WrenTide"
+extern const char kRegistrationFailed[];  // the failure message's text
+extern const char kUninstallerFile[];     // "\uninstall.exe", in the data folder
+
+// The two registry operations the record is written through.
+struct RegistryAccess {
+    std::function<void(const std::string& root, const std::string& keyPath, const std::string& name,
+                       const std::string& text)>
+        put;
+    std::function<std::string(const std::string& root, const std::string& keyPath, const std::string& name)> get;
+};
+
+// RegPutString and RegGetString.
+RegistryAccess SystemRegistry();
+
+// Receives the work folder once the registry is written (TForm1::setdest).
+using WorkFolderStore = std::function<bool(const std::string& workFolder)>;
+
+// Writes both keys from paths, then hands the work folder to storeWorkFolder.
+// The first error ends it there, leaving what was written, and shows the
+// failure message; nothing is raised.
+void WriteRegistration(const InstallPaths& paths, const WorkFolderStore& storeWorkFolder,
+                       const RegistryAccess& registry = SystemRegistry());
+
+}  // namespace wt

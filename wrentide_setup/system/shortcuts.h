@@ -1,0 +1,22 @@
+// Shell shortcuts to the installed programs. COM must already be initialised
+// on the calling thread.
+#pragma once
+
+#include <string>
+
+namespace wt {
+
+extern const char kProgramLink[];    // "\WrenTide.lnk"
+extern const char kUninstallLink[];  // "\Uninstall.lnk"
+
+// linkFolder + "\WrenTide.lnk" -> programFolder + "\WrenTide.exe", started in programFolder.
+void MakeProgramShortcut(const std::string& programFolder, const std::string& linkFolder);
+
+// linkFolder + "\Uninstall.lnk" -> dataFolder + "\uninstall.exe", started in dataFolder.
+void MakeUninstallShortcut(const std::string& dataFolder, const std::string& linkFolder);
+
+// Both overwrite a link of the same name. A link object that cannot be made,
+// a missing folder or a failed save leave no link and say nothing; a link
+// object that cannot be saved at all raises Error.
+
+}  // namespace wt

@@ -1,0 +1,77 @@
+#include "wrentide_setup/system/shortcuts.h"
+
+#include <windows.h>
+#include <objidl.h>
+#include <shlobj.h>
+
+#include <vector>
+
+#include "wrentide_setup/context/install_paths.h"
+#include "wrentide_setup/error.h"
+#include "wrentide_setup/system/registration.h"
+#include "wrentide_setup/win32.h"
+
+namespace wt {
+
+const char kProgramLink[] = "\\WrenTide.lnk";
+const char kUninstallLink[] = "\\Uninstall.lnk";
+
+namespace {
+
+const int kShowCommand = SW_SHOW;
+
+// Releases the interface it holds when it goes.
+template <typename T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    ~ComPtr() {
+        if (ptr_) ptr_->Release();
+    }
+    T* operator->() const { return ptr_; }
+    void** Receive() { return reinterpret_cast<void**>(&ptr_); }
+
+private:
+    T* ptr_ = nullptr;
+};
+
+std::wstring Wide(const std::string& text) {
+    int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    if (length <= 0) return std::wstring();
+    std::vector<wchar_t> wide(length);
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), length);
+    return std::wstring(wide.data());
+}
+
+void MakeShortcut(const std::string& linkPath, const std::string& target, const std::string& workingFolder) {
+    const std::wstring widePath = Wide(linkPath);
+    ComPtr<IShellLinkA> link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.Receive())))
+        return;
+    // A target that does not exist yet answers S_FALSE and is stored all the
+    // same; none of these results would change what is saved.
+    link->SetPath(target.c_str());
+    link->SetWorkingDirectory(workingFolder.c_str());
+    link->SetArguments("");
+    link->SetShowCmd(kShowCommand);
+
+    ComPtr<IPersistFile> file;
+    HRESULT hr = link->QueryInterface(IID_IPersistFile, file.Receive());
+    if (FAILED(hr)) throw Error(SystemMessage(static_cast<DWORD>(hr)));
+    // A missing folder or a refused write leaves no link, without a word.
+    file->Save(widePath.c_str(), TRUE);
+}
+
+}  // namespace
+
+void MakeProgramShortcut(const std::string& programFolder, const std::string& linkFolder) {
+    MakeShortcut(linkFolder + kProgramLink, programFolder + kProgramFile, programFolder);
+}
+
+void MakeUninstallShortcut(const std::string& dataFolder, const std::string& linkFolder) {
+    MakeShortcut(linkFolder + kUninstallLink, dataFolder + kUninstallerFile, dataFolder);
+}
+
+}  // namespace wt

@@ -1,0 +1,105 @@
+// The setup window: class TForm1, instance Form1. All three wizard pages are
+// panels of this one window; the controls are created from one table.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "wrentide_setup/context/install_paths.h"
+#include "wrentide_setup/system/preferences.h"
+#include "wrentide_setup/ui/banner.h"
+
+namespace wt {
+
+// Every control of the window, in table order. Label1 and Image1 have no
+// window of their own; the form paints them.
+enum ControlId : int {
+    Image1,
+    Label1,
+    GroupBox1,
+    Button1,
+    Button2,
+    GroupBox2,
+    Memo1,
+    CheckBox1,
+    GroupBox3,
+    LabeledEdit1,
+    LabeledEdit1Label,
+    Button3,
+    CheckBox2,
+    StaticText2,
+    ProgressBar1,
+    CheckBox4,
+    StaticText3,
+    Button4,
+    StaticText4,
+    kControlCount
+};
+
+extern const char kFormClass[];  // "TForm1"
+extern const char kFormCaption[];
+
+class TForm1 {
+public:
+    // Creates the window and its controls and runs FormCreate; the window is
+    // not shown yet.
+    static TForm1* Create(HINSTANCE instance, InstallPaths& paths);
+
+    HWND Handle() const { return handle_; }
+    HWND Control(ControlId id) const { return controls_[id]; }
+
+    // The operations the rest of the installer uses on the controls.
+    void SetVisible(ControlId id, bool visible);
+    void SetEnabled(ControlId id, bool enabled);
+    void SetText(ControlId id, const std::string& text);
+    std::string Text(ControlId id) const;
+    void Repaint(ControlId id);
+    void SetProgress(int position);
+    bool Checked(ControlId id) const;
+    void SetHint(ControlId id, const std::string& text);
+    void Activate(ControlId id);
+
+    // Handlers.
+    void FormCreate();
+    void FormClose();
+    void Button4Click();
+    void CheckBox1Click();
+    void Button3Click();
+    void LabeledEdit1Exit();
+    void Button1Click();  // the install sequence
+    void Button2Click();
+
+    // Shows "Applying preferences...." and stores the work folder into the
+    // existing preferences file of the data folder. Always true.
+    bool setdest(const std::string& workFolder);
+
+private:
+    friend bool RegisterFormClasses(HINSTANCE instance);
+    TForm1(HINSTANCE instance, InstallPaths& paths) : instance_(instance), paths_(paths) {}
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+    void Command(ControlId id, WORD notification);
+    void CreateControls();
+    void LoadArtwork();
+    void Paint(HDC dc);
+
+    HINSTANCE instance_;
+    InstallPaths& paths_;
+    HWND handle_ = nullptr;
+    HWND controls_[kControlCount] = {};
+    HWND tooltip_ = nullptr;
+    HWND focus_ = nullptr;
+    HFONT font_ = nullptr;
+    HFONT labelFont_ = nullptr;
+    HICON bigIcon_ = nullptr;
+    bool label1Visible_ = true;
+    DecodedImage banner_;
+    std::string licence_;
+    PrefsFile prefsFile_;  // the preferences file variable; open only inside setdest
+};
+
+// Registers the see-through group frame class and TForm1's class.
+bool RegisterFormClasses(HINSTANCE instance);
+
+}  // namespace wt

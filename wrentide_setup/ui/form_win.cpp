@@ -1,0 +1,480 @@
+#include "wrentide_setup/ui/form.h"
+
+#include <commctrl.h>
+
+#include <exception>
+
+#include "wrentide_setup/application.h"
+#include "wrentide_setup/error.h"
+
+namespace wt {
+
+const char kFormClass[] = "TForm1";
+const char kFormCaption[] = "WrenTide Installer";
+
+namespace {
+
+const char kGroupClass[] = "TGroupBox";
+const char kReInstallCaption[] = "&Re-Install";
+const char kInstallCaption[] = "&Install";
+const int kClientWidth = 590;
+const int kClientHeight = 374;
+const int kControlIdBase = 100;
+const ControlId kNoParent = kControlCount;
+
+enum class Kind { Picture, Label, Group, Button, Memo, Check, Edit, EditLabel, Static, Progress };
+
+struct ControlSpec {
+    ControlId id;
+    Kind kind;
+    ControlId parent;
+    int left, top, width, height;
+    const char* text;
+    bool visible;
+    bool enabled;
+    int tabOrder;
+    DWORD extraStyle;
+};
+
+// The window's layout, in creation order within each parent. Coordinates are
+// pixels at 96 DPI relative to the parent's client area.
+const ControlSpec kControls[] = {
+    {Image1, Kind::Picture, kNoParent, 0, 0, 590, 89, "", true, true, -1, 0},
+    {Label1, Kind::Label, kNoParent, 20, 211, 547, 31, "To install WrenTide to your system click next...", true, true,
+     -1, 0},
+    {GroupBox1, Kind::Group, kNoParent, 0, 89, 590, 285, "", true, true, 0, 0},
+    {Button1, Kind::Button, GroupBox1, 272, 245, 153, 33, "Install &Now", true, false, 2, 0},
+    {Button2, Kind::Button, GroupBox1, 431, 245, 153, 33, "&Cancel", true, true, 1, 0},
+    {GroupBox2, Kind::Group, GroupBox1, 2, 15, 586, 224, "", false, true, 3, 0},
+    {Memo1, Kind::Memo, GroupBox2, 12, 15, 562, 186, "", true, true, 0, 0},
+    {CheckBox1, Kind::Check, GroupBox2, 24, 204, 541, 17, "I have read and agree with the EULA ", true, true, 1,
+     BS_MULTILINE},
+    {GroupBox3, Kind::Group, GroupBox1, 2, 6, 586, 233, "", false, true, 4, 0},
+    {LabeledEdit1, Kind::Edit, GroupBox3, 22, 36, 547, 21, "", true, true, 0, 0},
+    {LabeledEdit1Label, Kind::EditLabel, GroupBox3, 22, 20, 369, 13,
+     "Install to this directory:  (Directory will be created for you if it does not exist)", true, true, 7, 0},
+    {Button3, Kind::Button, GroupBox3, 467, 63, 102, 25, "Chan&ge", true, true, 1, 0},
+    {CheckBox2, Kind::Check, GroupBox3, 203, 93, 208, 17, "Place a shortcut on the Desktop", true, true, 2, 0},
+    {StaticText2, Kind::Static, GroupBox3, 22, 169, 125, 17, "Installing Wrentide........", false, true, 4, SS_CENTER},
+    {ProgressBar1, Kind::Progress, GroupBox3, 22, 192, 547, 25, "", false, true, 5, PBS_SMOOTH},
+    {CheckBox4, Kind::Check, GroupBox3, 203, 116, 216, 17, "Run WrenTide when install finishes", true, true, 3, 0},
+    {StaticText3, Kind::Static, GroupBox3, 18, 142, 547, 18,
+     "Uninstall any other versions of WrenTide before proceeding.", true, true, 6, SS_CENTER},
+    {Button4, Kind::Button, GroupBox1, 272, 245, 153, 33, "&Next", true, true, 0, 0},
+    {StaticText4, Kind::Static, GroupBox1, 16, 245, 250, 28, "The EULA is only available in English", false, true, 5,
+     SS_LEFT},
+};
+static_assert(sizeof kControls / sizeof kControls[0] == kControlCount, "one row per control");
+
+struct ClassAndStyle {
+    const char* className;
+    DWORD style;
+    DWORD exStyle;
+};
+
+ClassAndStyle Win32Class(Kind kind) {
+    switch (kind) {
+    case Kind::Group:
+        return {kGroupClass, 0, WS_EX_CONTROLPARENT};
+    case Kind::Button:
+        return {"Button", BS_PUSHBUTTON | WS_TABSTOP, 0};
+    case Kind::Memo:
+        // No ES_WANTRETURN: Enter is not text here.
+        return {"Edit", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
+    case Kind::Check:
+        return {"Button", BS_AUTOCHECKBOX | WS_TABSTOP, 0};
+    case Kind::Edit:
+        // The folder box is reached by mouse, not by Tab.
+        return {"Edit", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+    case Kind::EditLabel:
+        return {"Static", SS_LEFT | SS_NOPREFIX, 0};
+    case Kind::Static:
+        return {"Static", SS_NOPREFIX, 0};
+    case Kind::Progress:
+        return {PROGRESS_CLASSA, 0, 0};
+    case Kind::Picture:
+    case Kind::Label:
+        break;
+    }
+    return {nullptr, 0, 0};
+}
+
+HBRUSH FaceBrush() { return GetSysColorBrush(COLOR_BTNFACE); }
+
+// See-through frames: the parent paints what lies behind, through WM_PRINTCLIENT.
+void PaintParentBackground(HWND child, HDC dc) {
+    HWND parent = GetParent(child);
+    POINT origin = {0, 0};
+    MapWindowPoints(child, parent, &origin, 1);
+    POINT old;
+    OffsetViewportOrgEx(dc, -origin.x, -origin.y, &old);
+    SendMessageA(parent, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+    SetViewportOrgEx(dc, old.x, old.y, nullptr);
+}
+
+void PaintGroup(HWND group, HDC dc) {
+    PaintParentBackground(group, dc);
+    RECT frame;
+    GetClientRect(group, &frame);
+    // A frame without caption starts half a text line down, as a captioned one would.
+    frame.top += 4;
+    DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
+}
+
+LRESULT CALLBACK GroupProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        switch (message) {
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(hwnd, &ps);
+            PaintGroup(hwnd, dc);
+            EndPaint(hwnd, &ps);
+            return 0;
+        }
+        case WM_PRINTCLIENT:
+            PaintGroup(hwnd, reinterpret_cast<HDC>(wParam));
+            return 0;
+        // Notifications from the controls belong to the window's handlers.
+        case WM_COMMAND:
+        case WM_NOTIFY:
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN:
+        case WM_CTLCOLOREDIT:
+            return SendMessageA(GetParent(hwnd), message, wParam, lParam);
+        }
+    } catch (const std::exception& error) {
+        App().ShowException(error);
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// The licence text box: no context menu, and Tab and Enter stay with the window.
+LRESULT CALLBACK MemoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    switch (message) {
+    case WM_CONTEXTMENU:
+        return 0;
+    case WM_GETDLGCODE:
+        return DefSubclassProc(hwnd, message, wParam, lParam) & ~DLGC_WANTALLKEYS;
+    }
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+std::string ResourceText(HINSTANCE instance, const char* name) {
+    HRSRC resource = FindResourceA(instance, name, RT_RCDATA);
+    HGLOBAL loaded = resource ? LoadResource(instance, resource) : nullptr;
+    const char* data = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+    return data ? std::string(data, SizeofResource(instance, resource)) : std::string();
+}
+
+}  // namespace
+
+bool RegisterFormClasses(HINSTANCE instance) {
+    WNDCLASSA group = {};
+    group.lpfnWndProc = GroupProc;
+    group.hInstance = instance;
+    group.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    group.lpszClassName = kGroupClass;
+    if (!RegisterClassA(&group) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+
+    WNDCLASSA form = {};
+    form.lpfnWndProc = TForm1::WindowProc;
+    form.hInstance = instance;
+    form.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    form.hIcon = static_cast<HICON>(LoadImageA(instance, "WINDOWICON", IMAGE_ICON, 32, 32, 0));
+    form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    form.lpszClassName = kFormClass;
+    return RegisterClassA(&form) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+TForm1* TForm1::Create(HINSTANCE instance, InstallPaths& paths) {
+    TForm1* form = new TForm1(instance, paths);
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
+    const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
+    RECT frame = {0, 0, kClientWidth, kClientHeight};
+    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    RECT screen;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &screen, 0);
+    const int left = screen.left + (screen.right - screen.left - width) / 2;
+    const int top = screen.top + (screen.bottom - screen.top - height) / 2;
+
+    if (!CreateWindowExA(exStyle, kFormClass, kFormCaption, style, left, top, width, height, nullptr, nullptr,
+                         instance, form)) {
+        delete form;
+        return nullptr;
+    }
+    // An error here skips the rest of FormCreate; the window still opens.
+    try {
+        form->FormCreate();
+    } catch (const std::exception& error) {
+        App().ShowException(error);
+    }
+    return form;
+}
+
+LRESULT CALLBACK TForm1::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    TForm1* form = reinterpret_cast<TForm1*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (message == WM_NCCREATE) {
+        form = static_cast<TForm1*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        form->handle_ = hwnd;
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    }
+    if (!form) return DefWindowProcA(hwnd, message, wParam, lParam);
+    // No exception may cross back into the system.
+    try {
+        return form->Dispatch(message, wParam, lParam);
+    } catch (const std::exception& error) {
+        App().ShowException(error);
+    } catch (...) {
+        App().ShowException(Error("Unexpected failure"));
+    }
+    return 0;
+}
+
+LRESULT TForm1::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        CreateControls();
+        LoadArtwork();
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(handle_, &ps);
+        Paint(dc);
+        EndPaint(handle_, &ps);
+        return 0;
+    }
+    case WM_PRINTCLIENT: {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        RECT client;
+        GetClientRect(handle_, &client);
+        FillRect(dc, &client, FaceBrush());
+        Paint(dc);
+        return 0;
+    }
+    case WM_CTLCOLORSTATIC:
+        // The read-only licence text keeps the look of a text box.
+        if (reinterpret_cast<HWND>(lParam) == controls_[Memo1]) {
+            SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOW));
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+        }
+        [[fallthrough]];
+    case WM_CTLCOLORBTN:
+        SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+        return reinterpret_cast<LRESULT>(FaceBrush());
+    case WM_ACTIVATE:
+        // Like a dialog: focus returns to the control that had it.
+        if (LOWORD(wParam) != WA_INACTIVE && focus_ && IsWindowEnabled(focus_) && IsWindowVisible(focus_)) {
+            SetFocus(focus_);
+            return 0;
+        }
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focused = GetFocus();
+            if (focused && IsChild(handle_, focused)) focus_ = focused;
+        }
+        break;
+    case WM_COMMAND: {
+        int id = static_cast<int>(LOWORD(wParam)) - kControlIdBase;
+        if (lParam && id >= 0 && id < kControlCount) Command(static_cast<ControlId>(id), HIWORD(wParam));
+        return 0;
+    }
+    case WM_CLOSE:
+        FormClose();
+        DestroyWindow(handle_);
+        return 0;
+    case WM_DESTROY:
+        App().Terminate();
+        return 0;
+    }
+    return DefWindowProcA(handle_, message, wParam, lParam);
+}
+
+void TForm1::Command(ControlId id, WORD notification) {
+    if (notification == BN_CLICKED) {
+        switch (id) {
+        case Button1: return Button1Click();
+        case Button2: return Button2Click();
+        case Button3: return Button3Click();
+        case Button4: return Button4Click();
+        case CheckBox1: return CheckBox1Click();
+        default: return;
+        }
+    }
+    if (id == LabeledEdit1 && notification == EN_KILLFOCUS) LabeledEdit1Exit();
+}
+
+void TForm1::CreateControls() {
+    font_ = CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Tahoma");
+    labelFont_ = CreateFontA(-16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Tahoma");
+    SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+
+    for (const ControlSpec& spec : kControls) {
+        ClassAndStyle cls = Win32Class(spec.kind);
+        if (!cls.className) continue;  // painted by the form
+        HWND parent = spec.parent == kNoParent ? handle_ : controls_[spec.parent];
+        // Siblings clip each other so that the upper of two overlapping
+        // controls (Button4 over Button1) is the one that shows.
+        DWORD style = WS_CHILD | WS_CLIPSIBLINGS | cls.style | spec.extraStyle | (spec.visible ? WS_VISIBLE : 0) |
+                      (spec.enabled ? 0 : WS_DISABLED);
+        HWND control = CreateWindowExA(cls.exStyle, cls.className, spec.text, style, spec.left, spec.top, spec.width,
+                                       spec.height, parent, reinterpret_cast<HMENU>(INT_PTR(kControlIdBase + spec.id)),
+                                       instance_, nullptr);
+        if (!control) throw Error("Cannot create the setup window");
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        controls_[spec.id] = control;
+    }
+
+    // The system walks Tab through siblings in z-order; put them in tab order.
+    // Button4 thereby lies over Button1, as it must.
+    for (int parent = 0; parent <= kControlCount; ++parent) {
+        HWND after = HWND_TOP;
+        for (int order = 0; order < kControlCount; ++order) {
+            for (const ControlSpec& spec : kControls) {
+                if (spec.parent != parent || spec.tabOrder != order || !controls_[spec.id]) continue;
+                SetWindowPos(controls_[spec.id], after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+                after = controls_[spec.id];
+            }
+        }
+    }
+
+    SetWindowSubclass(controls_[Memo1], MemoProc, 0, 0);
+    SendMessageA(controls_[ProgressBar1], PBM_SETRANGE32, 0, 100);
+    SendMessageA(controls_[ProgressBar1], PBM_SETSTEP, 1, 0);
+    SendMessageA(controls_[ProgressBar1], PBM_SETPOS, 0, 0);
+
+    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, handle_, nullptr, instance_,
+                               nullptr);
+    TOOLINFOA tool = {};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = handle_;
+    tool.uId = reinterpret_cast<UINT_PTR>(controls_[LabeledEdit1]);
+    tool.lpszText = const_cast<char*>("");
+    SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+
+    focus_ = controls_[Button4];
+}
+
+void TForm1::LoadArtwork() {
+    bigIcon_ = static_cast<HICON>(LoadImageA(instance_, "WINDOWICON", IMAGE_ICON, 32, 32, 0));
+    if (bigIcon_) SendMessageA(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
+    const std::string jpeg = ResourceText(instance_, "BANNER");
+    // A damaged picture leaves the banner empty; setup goes on without it.
+    if (!DecodeJpeg(reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size(), banner_)) banner_ = {};
+    licence_ = ResourceText(instance_, "LICENCE");
+    SetWindowTextA(controls_[Memo1], licence_.c_str());
+}
+
+void TForm1::Paint(HDC dc) {
+    if (banner_.width > 0 && banner_.height > 0) {
+        // Image1 is docked to the top: the picture's height, the window's width.
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = banner_.width;
+        info.bmiHeader.biHeight = -banner_.height;  // top-down rows
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 24;
+        info.bmiHeader.biCompression = BI_RGB;
+        int oldMode = SetStretchBltMode(dc, HALFTONE);
+        StretchDIBits(dc, 0, 0, kClientWidth, banner_.height, 0, 0, banner_.width, banner_.height,
+                      banner_.pixels.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+        SetStretchBltMode(dc, oldMode);
+    }
+    if (label1Visible_) {
+        const ControlSpec& spec = kControls[Label1];
+        RECT area = {spec.left, spec.top, spec.left + spec.width, spec.top + spec.height};
+        HGDIOBJ old = SelectObject(dc, labelFont_);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        DrawTextA(dc, spec.text, -1, &area, DT_CENTER | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+        SelectObject(dc, old);
+    }
+}
+
+void TForm1::SetVisible(ControlId id, bool visible) {
+    if (id == Label1) {
+        label1Visible_ = visible;
+        const ControlSpec& spec = kControls[Label1];
+        RECT area = {spec.left, spec.top, spec.left + spec.width, spec.top + spec.height};
+        InvalidateRect(handle_, &area, TRUE);
+        // The label shows through the frame above it; that must repaint too.
+        RedrawWindow(controls_[GroupBox1], nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        return;
+    }
+    if (controls_[id]) ShowWindow(controls_[id], visible ? SW_SHOWNA : SW_HIDE);
+}
+
+void TForm1::SetEnabled(ControlId id, bool enabled) {
+    if (controls_[id]) EnableWindow(controls_[id], enabled);
+}
+
+void TForm1::SetText(ControlId id, const std::string& text) {
+    HWND control = controls_[id];
+    if (!control) return;
+    SetWindowTextA(control, text.c_str());
+    if (id == StaticText2) {
+        // The status text sizes itself to its text.
+        HDC dc = GetDC(control);
+        HGDIOBJ old = SelectObject(dc, font_);
+        SIZE size = {};
+        GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        SelectObject(dc, old);
+        ReleaseDC(control, dc);
+        SetWindowPos(control, nullptr, 0, 0, size.cx, size.cy > 0 ? size.cy + 4 : 17,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+std::string TForm1::Text(ControlId id) const {
+    HWND control = controls_[id];
+    if (!control) return kControls[id].text;
+    int length = GetWindowTextLengthA(control);
+    std::string text(length + 1, '\0');
+    text.resize(GetWindowTextA(control, &text[0], length + 1));
+    return text;
+}
+
+void TForm1::Repaint(ControlId id) {
+    HWND control = controls_[id];
+    if (control) RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+void TForm1::SetProgress(int position) {
+    SendMessageA(controls_[ProgressBar1], PBM_SETPOS, position, 0);
+    Repaint(ProgressBar1);
+}
+
+bool TForm1::Checked(ControlId id) const {
+    return SendMessageA(controls_[id], BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void TForm1::SetHint(ControlId id, const std::string& text) {
+    TOOLINFOA tool = {};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = handle_;
+    tool.uId = reinterpret_cast<UINT_PTR>(controls_[id]);
+    tool.lpszText = const_cast<char*>(text.c_str());
+    SendMessageA(tooltip_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void TForm1::Activate(ControlId id) {
+    focus_ = controls_[id];
+    if (IsWindowVisible(handle_)) SetFocus(focus_);
+}
+
+void TForm1::FormCreate() {
+    InstallKind kind = DiscoverInstallPaths(paths_);
+    if (kind == InstallKind::ReInstall) SetText(Button1, kReInstallCaption);
+    if (kind == InstallKind::FreshInstall) SetText(Button1, kInstallCaption);
+    SetText(LabeledEdit1, paths_.ProgPth);
+    SetHint(LabeledEdit1, paths_.ProgPth);
+    Activate(Button4);
+}
+
+}  // namespace wt

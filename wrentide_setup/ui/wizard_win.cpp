@@ -1,0 +1,93 @@
+// The wizard's handlers: welcome -> licence -> options, the folder choice, and
+// the close button. There is no way back to an earlier page.
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include "wrentide_setup/application.h"
+#include "wrentide_setup/ui/form.h"
+#include "wrentide_setup/win32.h"
+
+namespace wt {
+namespace {
+
+const char kBrowsePrompt[] = "Install WrenTide to this folder:";
+const char kFinishedCaption[] = "Finished";
+
+int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
+    if (message == BFFM_INITIALIZED && data) SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, data);
+    return 0;
+}
+
+struct ItemIdList {
+    LPITEMIDLIST list = nullptr;
+    ~ItemIdList() { CoTaskMemFree(list); }
+};
+
+// Critical-error boxes ("no disk in drive A:") stay away while the user browses.
+class QuietCriticalErrors {
+public:
+    QuietCriticalErrors() : old_(SetErrorMode(SEM_FAILCRITICALERRORS)) {}
+    ~QuietCriticalErrors() { SetErrorMode(old_); }
+
+private:
+    UINT old_;
+};
+
+}  // namespace
+
+void TForm1::Button4Click() {
+    SetVisible(Button4, false);
+    SetVisible(Label1, false);
+    SetVisible(GroupBox2, true);
+    Activate(Memo1);
+}
+
+void TForm1::CheckBox1Click() {
+    if (!Checked(CheckBox1)) return;
+    SetVisible(StaticText4, false);
+    SetVisible(GroupBox2, false);
+    SetVisible(GroupBox3, true);
+    SetEnabled(Button1, true);
+    Activate(Button1);
+}
+
+void TForm1::Button3Click() {
+    const std::string start = paths_.ProgPth;
+    char chosen[MAX_PATH] = "";
+    BROWSEINFOA browse = {};
+    browse.hwndOwner = handle_;
+    browse.pszDisplayName = chosen;
+    browse.lpszTitle = kBrowsePrompt;
+    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_EDITBOX | BIF_VALIDATE;
+    browse.lpfn = BrowseCallback;
+    browse.lParam = DirectoryExists(start) ? reinterpret_cast<LPARAM>(start.c_str()) : 0;
+
+    ItemIdList result;
+    {
+        QuietCriticalErrors quiet;
+        result.list = SHBrowseForFolderA(&browse);
+    }
+    if (!result.list) return;
+    char path[MAX_PATH + 1] = "";
+    if (!SHGetPathFromIDListA(result.list, path) || !DirectoryExists(path)) return;
+    // The chosen folder is the program folder itself; nothing is appended.
+    paths_.ProgPth = path;
+    SetText(LabeledEdit1, paths_.ProgPth);
+    SetHint(LabeledEdit1, paths_.ProgPth);
+}
+
+void TForm1::LabeledEdit1Exit() {
+    // Taken exactly as typed; the install finds out whether it can be made.
+    paths_.ProgPth = Text(LabeledEdit1);
+}
+
+void TForm1::Button2Click() {
+    // Only a finished install starts the program: "Close" means it failed,
+    // "&Cancel" that it never ran.
+    if (Checked(CheckBox4) && Text(Button2) == kFinishedCaption)
+        ShellExecuteA(handle_, "open", (paths_.ProgPth + kProgramFile).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    App().Terminate();
+}
+
+}  // namespace wt
