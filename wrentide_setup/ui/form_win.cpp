@@ -313,20 +313,20 @@ void TForm1::CreateControls() {
                              CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Tahoma");
     SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
 
-    for (const ControlSpec& spec : kControls) {
-        ClassAndStyle cls = Win32Class(spec.kind);
+    for (const ControlSpec& row : kControls) {
+        ClassAndStyle cls = Win32Class(row.kind);
         if (!cls.className) continue;  // painted by the form
-        HWND parent = spec.parent == kNoParent ? handle_ : controls_[spec.parent];
+        HWND parent = row.parent == kNoParent ? handle_ : controls_[row.parent];
         // Siblings clip each other so that the upper of two overlapping
         // controls (Button4 over Button1) is the one that shows.
-        DWORD style = WS_CHILD | WS_CLIPSIBLINGS | cls.style | spec.extraStyle | (spec.visible ? WS_VISIBLE : 0) |
-                      (spec.enabled ? 0 : WS_DISABLED);
-        HWND control = CreateWindowExA(cls.exStyle, cls.className, spec.text, style, spec.left, spec.top, spec.width,
-                                       spec.height, parent, reinterpret_cast<HMENU>(INT_PTR(kControlIdBase + spec.id)),
+        DWORD style = WS_CHILD | WS_CLIPSIBLINGS | cls.style | row.extraStyle | (row.visible ? WS_VISIBLE : 0) |
+                      (row.enabled ? 0 : WS_DISABLED);
+        HWND control = CreateWindowExA(cls.exStyle, cls.className, row.text, style, row.left, row.top, row.width,
+                                       row.height, parent, reinterpret_cast<HMENU>(INT_PTR(kControlIdBase + row.id)),
                                        instance_, nullptr);
         if (!control) throw Error("Cannot create the setup window");
         SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-        controls_[spec.id] = control;
+        controls_[row.id] = control;
     }
 
     // The system walks Tab through siblings in z-order; put them in tab order.
@@ -334,10 +334,10 @@ void TForm1::CreateControls() {
     for (int parent = 0; parent <= kControlCount; ++parent) {
         HWND after = HWND_TOP;
         for (int order = 0; order < kControlCount; ++order) {
-            for (const ControlSpec& spec : kControls) {
-                if (spec.parent != parent || spec.tabOrder != order || !controls_[spec.id]) continue;
-                SetWindowPos(controls_[spec.id], after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-                after = controls_[spec.id];
+            for (const ControlSpec& row : kControls) {
+                if (row.parent != parent || row.tabOrder != order || !controls_[row.id]) continue;
+                SetWindowPos(controls_[row.id], after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+                after = controls_[row.id];
             }
         }
     }
@@ -387,12 +387,12 @@ void TForm1::Paint(HDC dc) {
         SetStretchBltMode(dc, oldMode);
     }
     if (label1Visible_) {
-        const ControlSpec& spec = kControls[Label1];
-        RECT area = {spec.left, spec.top, spec.left + spec.width, spec.top + spec.height};
+        const ControlSpec& row = kControls[Label1];
+        RECT area = {row.left, row.top, row.left + row.width, row.top + row.height};
         HGDIOBJ old = SelectObject(dc, labelFont_);
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-        DrawTextA(dc, spec.text, -1, &area, DT_CENTER | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+        DrawTextA(dc, row.text, -1, &area, DT_CENTER | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
         SelectObject(dc, old);
     }
 }
@@ -400,8 +400,8 @@ void TForm1::Paint(HDC dc) {
 void TForm1::SetVisible(ControlId id, bool visible) {
     if (id == Label1) {
         label1Visible_ = visible;
-        const ControlSpec& spec = kControls[Label1];
-        RECT area = {spec.left, spec.top, spec.left + spec.width, spec.top + spec.height};
+        const ControlSpec& row = kControls[Label1];
+        RECT area = {row.left, row.top, row.left + row.width, row.top + row.height};
         InvalidateRect(handle_, &area, TRUE);
         // The label shows through the frame above it; that must repaint too.
         RedrawWindow(controls_[GroupBox1], nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
