@@ -5,6 +5,7 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build="${WT_BUILD_DIR:-$top/build}"
+source "$top/scripts/session.sh"
 
 "$top/scripts/install-deps.sh"
 cmake -S "$top" -B "$build" -G Ninja
@@ -16,26 +17,11 @@ wine_run="$build/wine-run"
 echo "Built: $exe"
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-  exec "$wine_run" "$exe"
+  "$wine_run" "$exe"
+  exit 0
 fi
 
-started=()
-stop_started() {
-  for pid in "${started[@]}"; do
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  done
-}
-trap stop_started EXIT
-
-display_file=$(mktemp)
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$display_file" 2>/dev/null &
-started+=($!)
-for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
-[ -s "$display_file" ] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$display_file")"
-rm -f "$display_file"
-
+start_virtual_display
 "$wine_run" "$exe" &
 setup=$!
 started+=("$setup")

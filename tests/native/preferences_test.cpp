@@ -46,16 +46,6 @@ TEST(PrefsRecord, StoresTheWorkFolderCutTo255AndKeepsEveryOtherByte) {
     }
 }
 
-TEST(PrefsRecord, AShorterFolderOverwritesOnlyItsOwnLength) {
-    PrefsRecord record = Canary();
-    StoreWorkFolder(record, "D:\\A much longer work folder");
-    StoreWorkFolder(record, "D:\\W");
-    EXPECT_EQ(record.workFolderLength, 4);
-    // What the application reads is the length's worth; the rest of the old text stays behind it.
-    EXPECT_EQ(std::string(record.workFolder, sizeof record.workFolder).substr(0, 28),
-              std::string("D:\\W much longer work folder"));
-}
-
 TEST(PrefsRecord, CharactersAreCopiedAsBytes) {
     // ANSI text: bytes over 0x7F and a NUL inside the text are stored as they come.
     const std::string folder("C:\\D\xE9p\xF4t\0x", 10);

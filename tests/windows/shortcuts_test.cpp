@@ -68,7 +68,8 @@ Link LoadLink(const std::string& file) {
     EXPECT_GE(bytes.size(), 0x40u);
     if (bytes.size() >= 0x40) {
         EXPECT_EQ(bytes.compare(0, 4, std::string("\x4C\0\0\0", 4)), 0) << "not a shell link file";
-        for (int i = 3; i >= 0; --i) link.showCommand = link.showCommand << 8 | static_cast<unsigned char>(bytes[0x3C + i]);
+        for (int i = 3; i >= 0; --i)
+            link.showCommand = link.showCommand << 8 | static_cast<unsigned char>(bytes[0x3C + i]);
     }
     return link;
 }

@@ -30,7 +30,8 @@ void WriteRegistration(const InstallPaths& paths, const WorkFolderStore& storeWo
         registry.put(kRoot, kSettingsKey, "DBPth", paths.DBPth);
         registry.put(kRoot, kSettingsKey, "WrkPth", paths.WrkPth);
         // A user who turned the mode off keeps it off; anything else, even "off", is switched on.
-        if (registry.get(kRoot, kSettingsKey, "ModeIs") != kModeOff) registry.put(kRoot, kSettingsKey, "ModeIs", kModeOn);
+        if (registry.get(kRoot, kSettingsKey, "ModeIs") != kModeOff)
+            registry.put(kRoot, kSettingsKey, "ModeIs", kModeOn);
 
         // The system runs this line as it stands: no quotation marks, even around blanks.
         registry.put(kRoot, kUninstallKey, "UninstallString", paths.DBPth + kUninstallerFile);

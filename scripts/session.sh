@@ -1,0 +1,45 @@
+# Sourced by the run, test and benchmark scripts: a virtual display and a
+# persistent wineserver of their own, stopped by process id when the script ends.
+
+started=()
+wine_prefix_runner=""
+# Last started, first stopped: Wine goes before the display it draws on.
+stop_started() {
+  local i pid
+  # Killing the server alone would orphan the prefix's service processes.
+  if [ -n "$wine_prefix_runner" ]; then
+    "$wine_prefix_runner" --stop || true
+    WT_WINEARCH=win32 "$wine_prefix_runner" --stop || true
+  fi
+  for ((i = ${#started[@]} - 1; i >= 0; i--)); do
+    pid=${started[i]}
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+}
+trap stop_started EXIT
+
+# Xvfb picks a free display itself: displays are shared on this machine.
+start_virtual_display() {
+  local display_file
+  display_file=$(mktemp)
+  Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$display_file" 2>/dev/null &
+  started+=($!)
+  for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
+  if [ ! -s "$display_file" ]; then
+    rm -f "$display_file"
+    echo "Xvfb did not start" >&2
+    return 1
+  fi
+  export DISPLAY=":$(head -n1 "$display_file")"
+  rm -f "$display_file"
+}
+
+# Without a persistent server every Wine start pays for a new one.
+start_wineserver() {
+  local wine_run=$1
+  "$wine_run" --server &
+  started+=($!)
+  wine_prefix_runner=$wine_run
+  "$wine_run" cmd /c exit </dev/null >/dev/null 2>&1
+}

@@ -1,0 +1,148 @@
+// Drives one run of the setup exe through its window, as a user would, and
+// finds what it started. Shared by the end-to-end tests and the benchmark.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "driver.h"
+
+namespace wt::e2e {
+
+inline std::string LoopbackSetupExe() {
+    std::string exe = SetupExePath();
+    return exe.substr(0, exe.size() - 4) + "_loopback.exe";
+}
+
+inline std::string SpecialFolder(int csidl) {
+    LPITEMIDLIST items = nullptr;
+    char path[MAX_PATH + 1] = "";
+    if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, csidl, &items))) SHGetPathFromIDListA(items, path);
+    CoTaskMemFree(items);
+    return path;
+}
+
+
+inline void Click(HWND control) { PostMessageA(control, BM_CLICK, 0, 0); }
+
+inline bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds) {
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > milliseconds) return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+
+// One run of the setup exe, driven through its window.
+class SetupRun {
+public:
+    explicit SetupRun(const std::string& exe = LoopbackSetupExe()) : process_(exe) {}
+    Process& process() { return process_; }
+
+    HWND Form() {
+        if (!form_) form_ = WaitForWindow(process_.Id(), "TForm1", "WrenTide Installer", 20000, true);
+        return form_;
+    }
+    HWND Control(const char* cls, const std::string& text) { return FindControl(Form(), cls, text); }
+    HWND Edit() {
+        for (HWND w : Descendants(Form()))
+            if (ClassOf(w) == "Edit" && !(GetWindowLongA(w, GWL_STYLE) & ES_MULTILINE)) return w;
+        return nullptr;
+    }
+    HWND Progress() {
+        for (HWND w : Descendants(Form()))
+            if (ClassOf(w) == "msctls_progress32") return w;
+        return nullptr;
+    }
+    // Welcome -> licence -> options; ticks the two boxes as asked.
+    bool ToOptions(bool desktop, bool runAfter) {
+        HWND next = Control("Button", "&Next");
+        if (!next) return false;
+        Click(next);
+        HWND accept = Control("Button", "I have read and agree with the EULA ");
+        if (!accept || !WaitUntil([&] { return OwnVisible(GetParent(accept)); }, 5000)) return false;
+        Click(accept);
+        HWND desktopBox = Control("Button", "Place a shortcut on the Desktop");
+        if (!WaitUntil([&] { return OwnVisible(GetParent(desktopBox)); }, 5000)) return false;
+        if (desktop) Click(desktopBox);
+        if (runAfter) Click(Control("Button", "Run WrenTide when install finishes"));
+        return WaitUntil([&] { return Checked("Place a shortcut on the Desktop") == desktop &&
+                                      Checked("Run WrenTide when install finishes") == runAfter; },
+                         5000);
+    }
+    bool Checked(const char* text) {
+        DWORD_PTR state = 0;
+        SendMessageTimeoutA(Control("Button", text), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state);
+        return state == BST_CHECKED;
+    }
+    // Presses the install button and waits for the end, answering each failure
+    // message in turn (IDOK or IDCANCEL for the title-bar close).
+    bool Install(const char* caption, std::vector<int> answers = {}) {
+        HWND install = Control("Button", caption);
+        if (!install) return false;
+        Click(install);
+        HWND close = nullptr;
+        size_t next = 0;
+        return WaitUntil(
+            [&] {
+                HWND dialog = WaitForWindow(process_.Id(), "#32770", "Information", 0, true);
+                if (dialog) {
+                    for (HWND w : Descendants(dialog))
+                        if (ClassOf(w) == "Static" && !TextOf(w).empty()) messages.push_back(TextOf(w));
+                    int answer = next < answers.size() ? answers[next++] : IDOK;
+                    if (answer == IDOK)
+                        Click(FindControl(dialog, "Button", "OK"));
+                    else
+                        PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+                    WaitUntil([&] { return !IsWindow(dialog); }, 5000);
+                    return false;
+                }
+                if (!close) close = Control("Button", "Finished");
+                if (!close) close = Control("Button", "Close");
+                return close && IsWindowEnabled(close) && IsWindowEnabled(Form());
+            },
+            120000);
+    }
+    std::string Status() {
+        for (const char* text : {"Installation Complete", "Installation Failed"})
+            if (Control("Static", text)) return text;
+        return "<none>";
+    }
+    int Position() {
+        DWORD_PTR position = 0;
+        SendMessageTimeoutA(Progress(), PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &position);
+        return static_cast<int>(position);
+    }
+    std::vector<std::string> messages;
+
+private:
+    Process process_;
+    HWND form_ = nullptr;
+};
+
+// The application's main window, from whichever process started it.
+inline HWND FindStartedApplication(DWORD milliseconds) {
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindWindowA("WrenTideMain", nullptr)) != nullptr; }, milliseconds);
+    return found;
+}
+
+inline void CloseStartedApplication(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    if (process) {
+        if (WaitForSingleObject(process, 10000) != WAIT_OBJECT_0) TerminateProcess(process, 1);
+        CloseHandle(process);
+    }
+}
+
+}  // namespace wt::e2e
