@@ -181,7 +181,7 @@ TEST_F(Install, TheTypicalRunFromStartToFinish) {
     ASSERT_NE(run.Form(), nullptr);
     EXPECT_EQ(TextOf(run.Edit()), places_.program);
     ASSERT_TRUE(run.ToOptions(true, true));
-    ASSERT_TRUE(run.Install("&Install"));
+    ASSERT_TRUE(run.Install("&Install", {}, 'i'));
     EXPECT_TRUE(run.messages.empty()) << run.messages.front();
     EXPECT_EQ(run.Status(), "Installation Complete");
     EXPECT_EQ(run.Position(), 100);
@@ -226,7 +226,7 @@ TEST_F(Install, AReInstallReplacesEveryFileAndKeepsModeOff) {
     SetupRun again;
     ASSERT_NE(again.Control("Button", "&Re-Install"), nullptr);
     ASSERT_TRUE(again.ToOptions(false, false));
-    ASSERT_TRUE(again.Install("&Re-Install"));
+    ASSERT_TRUE(again.Install("&Re-Install", {}, 'r'));
     EXPECT_EQ(again.Status(), "Installation Complete");
     ExpectInstalledFiles(places_.program, places_.data);
     ExpectRegistration(places_.program, "Off");

@@ -40,6 +40,19 @@ inline bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds) {
 }
 
 
+// The focused control of the setup window's thread.
+inline HWND Focused(HWND form) {
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof gui;
+    GetGUIThreadInfo(GetWindowThreadProcessId(form, nullptr), &gui);
+    return gui.hwndFocus;
+}
+
+inline void PressAlt(HWND form, char letter) {
+    // What the keyboard delivers for Alt+letter, to the control with the focus.
+    PostMessageA(Focused(form), WM_SYSCHAR, static_cast<WPARAM>(letter), 1 << 29);
+}
+
 // One run of the setup exe, driven through its window.
 class SetupRun {
 public:
@@ -84,10 +97,14 @@ public:
     }
     // Presses the install button and waits for the end, answering each failure
     // message in turn (IDOK or IDCANCEL for the title-bar close).
-    bool Install(const char* caption, std::vector<int> answers = {}) {
+    // With an accelerator letter the button is pressed by Alt+letter instead.
+    bool Install(const char* caption, std::vector<int> answers = {}, char accelerator = 0) {
         HWND install = Control("Button", caption);
         if (!install) return false;
-        Click(install);
+        if (accelerator)
+            PressAlt(Form(), accelerator);
+        else
+            Click(install);
         HWND close = nullptr;
         size_t next = 0;
         return WaitUntil(

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "driver.h"
+#include "setup_run.h"
 #include "test_support.h"
 
 namespace wt::e2e {
@@ -23,19 +24,6 @@ bool WaitUntil(bool (*done)(HWND), HWND window, DWORD milliseconds) {
 bool Shown(HWND w) { return OwnVisible(w); }
 bool Hidden(HWND w) { return !OwnVisible(w); }
 bool Enabled(HWND w) { return IsWindowEnabled(w) != FALSE; }
-
-// The focused control of the setup window's thread.
-HWND Focused(HWND form) {
-    GUITHREADINFO gui = {};
-    gui.cbSize = sizeof gui;
-    GetGUIThreadInfo(GetWindowThreadProcessId(form, nullptr), &gui);
-    return gui.hwndFocus;
-}
-
-void PressAlt(HWND form, char letter) {
-    // What the keyboard delivers for Alt+letter, to the control with the focus.
-    PostMessageA(Focused(form), WM_SYSCHAR, static_cast<WPARAM>(letter), 1 << 29);
-}
 
 class Wizard : public ::testing::Test {
 protected:

@@ -70,6 +70,19 @@ TEST_F(Form, ARecordedInstallationIsOfferedAsReInstall) {
     EXPECT_EQ(form.Text(LabeledEdit1), "D:\\Wren Tide");
 }
 
+TEST_F(Form, ControlsUseTahomaEightPoint) {
+    TForm1& form = Make();
+    for (ControlId id : {Button1, Button2, Memo1, CheckBox1, LabeledEdit1, StaticText2, StaticText4}) {
+        SCOPED_TRACE(id);
+        LOGFONTA font = {};
+        HFONT handle = reinterpret_cast<HFONT>(SendMessageA(form.Control(id), WM_GETFONT, 0, 0));
+        ASSERT_NE(handle, nullptr);
+        ASSERT_TRUE(GetObjectA(handle, sizeof font, &font));
+        EXPECT_STREQ(font.lfFaceName, "Tahoma");
+        EXPECT_EQ(font.lfHeight, -11) << "8 point at 96 DPI";
+    }
+}
+
 TEST_F(Form, TheStatusTextSizesItselfToItsText) {
     TForm1& form = Make();
     HWND status = form.Control(StaticText2);
