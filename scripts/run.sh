@@ -3,17 +3,10 @@
 # prefix (what it installs stays there). With no display to show it on, it
 # runs on a virtual one, saves a picture of the window, and says where.
 set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
-build="${WT_BUILD_DIR:-$top/build}"
-source "$top/scripts/session.sh"
+source "$(dirname "$0")/session.sh"
 
-"$top/scripts/install-deps.sh"
-cmake -S "$top" -B "$build" -G Ninja
-cmake --build "$build"
-
+build_all
 exe="$build/win/wrentide_setup.exe"
-wine_run="$build/wine-run"
-"$wine_run" --prepare
 echo "Built: $exe"
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
@@ -22,11 +15,11 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
 fi
 
 start_virtual_display
+start_wineserver
 "$wine_run" "$exe" &
-setup=$!
-started+=("$setup")
+started+=($!)
 mkdir -p "$build/screenshots"
 shot="$build/screenshots/setup-window.png"
 "$wine_run" "$build/win/tests/e2e/wt_snap.exe" "Z:$shot"
-wait "$setup" || true
+wait "${started[-1]}" || true
 echo "No display here: the window ran on a virtual display. Its picture: $shot"

@@ -1,15 +1,27 @@
-# Sourced by the run, test and benchmark scripts: a virtual display and a
-# persistent wineserver of their own, stopped by process id when the script ends.
+# Sourced by the run, test and benchmark scripts: the build, and a virtual
+# display and a persistent wineserver of their own, stopped by process id when
+# the script ends.
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build="${WT_BUILD_DIR:-$top/build}"
+wine_run="$build/wine-run"
+
+# Everything the project needs, built, with the build tree's Wine prefix ready.
+build_all() {
+  "$top/scripts/install-deps.sh"
+  cmake -S "$top" -B "$build" -G Ninja
+  cmake --build "$build"
+  "$wine_run" --prepare
+}
 
 started=()
-wine_prefix_runner=""
+wineserver_started=false
 # Last started, first stopped: Wine goes before the display it draws on.
 stop_started() {
   local i pid
   # Killing the server alone would orphan the prefix's service processes.
-  if [ -n "$wine_prefix_runner" ]; then
-    "$wine_prefix_runner" --stop || true
-    WT_WINEARCH=win32 "$wine_prefix_runner" --stop || true
+  if $wineserver_started; then
+    "$wine_run" --stop || true
+    WT_WINEARCH=win32 "$wine_run" --stop || true
   fi
   for ((i = ${#started[@]} - 1; i >= 0; i--)); do
     pid=${started[i]}
@@ -37,9 +49,8 @@ start_virtual_display() {
 
 # Without a persistent server every Wine start pays for a new one.
 start_wineserver() {
-  local wine_run=$1
   "$wine_run" --server &
   started+=($!)
-  wine_prefix_runner=$wine_run
+  wineserver_started=true
   "$wine_run" cmd /c exit </dev/null >/dev/null 2>&1
 }

@@ -53,6 +53,24 @@ private:
     HKEY key_ = nullptr;
 };
 
+// A COM interface, released when its owner goes.
+template <typename T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    ~ComPtr() {
+        if (ptr_) ptr_->Release();
+    }
+    T* operator->() const { return ptr_; }
+    explicit operator bool() const { return ptr_ != nullptr; }
+    void** Receive() { return reinterpret_cast<void**>(&ptr_); }
+
+private:
+    T* ptr_ = nullptr;
+};
+
 // The system's text for an error code, without the trailing line break.
 std::string SystemMessage(DWORD code);
 

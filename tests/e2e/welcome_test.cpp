@@ -38,6 +38,13 @@ protected:
         return "";
     }
     static HWND DialogButton(HWND dialog, const char* text) { return FindControl(dialog, "Button", text); }
+    // The installed program in the default folder, held open as a running one would be.
+    static HANDLE RunningProgram() {
+        CreateDirectoryA(ProgramFolder().c_str(), nullptr);
+        const std::string exe = ProgramFolder() + "\\WrenTide.exe";
+        test::WriteFileBytes(exe, "MZ");
+        return CreateFileA(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
 };
 
 struct Expected {
@@ -203,10 +210,7 @@ TEST_F(Startup, AReInstallIsOfferedWhenTheProgramIsAlreadyThere) {
 }
 
 TEST_F(Startup, AnActiveApplicationAcknowledgedWithOkEndsTheProgram) {
-    CreateDirectoryA(ProgramFolder().c_str(), nullptr);
-    const std::string exe = ProgramFolder() + "\\WrenTide.exe";
-    test::WriteFileBytes(exe, "MZ");
-    HANDLE running = CreateFileA(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE running = RunningProgram();
     ASSERT_NE(running, INVALID_HANDLE_VALUE);
 
     Process setup(SetupExePath());
@@ -222,10 +226,7 @@ TEST_F(Startup, AnActiveApplicationAcknowledgedWithOkEndsTheProgram) {
 }
 
 TEST_F(Startup, AnActiveApplicationMessageClosedByTheTitleBarCarriesOn) {
-    CreateDirectoryA(ProgramFolder().c_str(), nullptr);
-    const std::string exe = ProgramFolder() + "\\WrenTide.exe";
-    test::WriteFileBytes(exe, "MZ");
-    HANDLE running = CreateFileA(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE running = RunningProgram();
     ASSERT_NE(running, INVALID_HANDLE_VALUE);
 
     Process setup(SetupExePath());

@@ -1,6 +1,7 @@
 // Shortcuts saved through the real shell link object and loaded back through
 // it; the show command is read from the file, since Wine's loader drops it.
 #include "wrentide_setup/system/shortcuts.h"
+#include "wrentide_setup/win32.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -16,22 +17,6 @@
 namespace wt {
 namespace {
 
-template <typename T>
-class Interface {
-public:
-    Interface() = default;
-    Interface(const Interface&) = delete;
-    Interface& operator=(const Interface&) = delete;
-    ~Interface() {
-        if (ptr_) ptr_->Release();
-    }
-    T* operator->() const { return ptr_; }
-    explicit operator bool() const { return ptr_ != nullptr; }
-    void** Receive() { return reinterpret_cast<void**>(&ptr_); }
-
-private:
-    T* ptr_ = nullptr;
-};
 
 struct Link {
     std::string path, workingFolder, arguments;
@@ -46,10 +31,10 @@ std::wstring Wide(const std::string& text) {
 
 Link LoadLink(const std::string& file) {
     Link link;
-    Interface<IShellLinkA> shell;
+    ComPtr<IShellLinkA> shell;
     EXPECT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, shell.Receive()), S_OK);
     if (!shell) return link;
-    Interface<IPersistFile> persist;
+    ComPtr<IPersistFile> persist;
     EXPECT_EQ(shell->QueryInterface(IID_IPersistFile, persist.Receive()), S_OK);
     if (!persist) return link;
     EXPECT_EQ(persist->Load(Wide(file).c_str(), STGM_READ), S_OK) << file;

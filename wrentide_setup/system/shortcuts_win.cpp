@@ -20,23 +20,6 @@ namespace {
 
 const int kShowCommand = SW_SHOW;
 
-// Releases the interface it holds when it goes.
-template <typename T>
-class ComPtr {
-public:
-    ComPtr() = default;
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    ~ComPtr() {
-        if (ptr_) ptr_->Release();
-    }
-    T* operator->() const { return ptr_; }
-    void** Receive() { return reinterpret_cast<void**>(&ptr_); }
-
-private:
-    T* ptr_ = nullptr;
-};
-
 std::wstring Wide(const std::string& text) {
     int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
     if (length <= 0) return std::wstring();
