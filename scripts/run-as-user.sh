@@ -4,15 +4,24 @@
 # checks about access rights prove nothing there.
 set -euo pipefail
 wine_run=$1
-shift
+exe=$2
+shift 2
 if [ "$(id -u)" -ne 0 ]; then
-  exec "$wine_run" "$@"
+  exec "$wine_run" "$exe" "$@"
 fi
 user=nobody
-root=$(cd "$(dirname "$wine_run")" && pwd)/wine/as-user
+# The build tree may lie where that user cannot reach it: the test, its
+# runner and the user's own prefix go to a folder of their own, removed after.
+root=$(mktemp -d /tmp/wt-as-user.XXXXXX)
+trap 'rm -rf "$root"' EXIT
+chmod 755 "$root"
+cp "$wine_run" "$exe" "$root/"
 mkdir -p "$root/home"
 chown -R "$user" "$root"
-# The user's own prefix and wineserver; the server leaves when the test ends.
-export WT_WINEPREFIX="$root/prefix" WT_WINEHOME="$root/home" WT_WINEARCH="${WT_WINEARCH:-win64}"
-runuser -u "$user" -- env WT_WINEPREFIX="$WT_WINEPREFIX" WT_WINEHOME="$WT_WINEHOME" WT_WINEARCH="$WT_WINEARCH" \
-  DISPLAY="${DISPLAY:-}" "$wine_run" "$@"
+runner="$root/$(basename "$wine_run")"
+status=0
+runuser -u "$user" -- env WT_WINEPREFIX="$root/prefix" WT_WINEHOME="$root/home" WT_WINEARCH="${WT_WINEARCH:-win64}" \
+  DISPLAY="${DISPLAY:-}" "$runner" "$root/$(basename "$exe")" "$@" || status=$?
+# The user's wineserver and the prefix's services end before the folder goes.
+runuser -u "$user" -- env WT_WINEPREFIX="$root/prefix" WT_WINEHOME="$root/home" "$runner" --stop || true
+exit "$status"
