@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <string>
 #include <utility>
@@ -69,6 +70,15 @@ public:
 
 private:
     T* ptr_ = nullptr;
+};
+
+// A shell item identifier list, freed when its owner goes.
+struct ItemIdList {
+    ItemIdList() = default;
+    ItemIdList(const ItemIdList&) = delete;
+    ItemIdList& operator=(const ItemIdList&) = delete;
+    ~ItemIdList() { CoTaskMemFree(list); }
+    LPITEMIDLIST list = nullptr;
 };
 
 // The system's text for an error code, without the trailing line break.

@@ -2,14 +2,11 @@
 
 #include <zlib.h>
 
+#include "test_support.h"
+
 namespace wt::e2e {
 
-std::string SetupExePath() {
-    std::string path = std::string("Z:") + WT_SETUP_EXE;
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return path;
-}
+std::string SetupExePath() { return test::FromHost(WT_SETUP_EXE); }
 
 Process::Process(const std::string& exe) {
     STARTUPINFOA startup = {};

@@ -7,16 +7,11 @@
 #include <string>
 
 #include "driver.h"
+#include "setup_run.h"
 #include "test_support.h"
 
 namespace wt::e2e {
 namespace {
-
-std::string ShellFolder(int csidl) {
-    char path[MAX_PATH] = "";
-    SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
-    return path;
-}
 
 // Every run starts from a machine without WrenTide.
 class Startup : public ::testing::Test {
@@ -27,7 +22,7 @@ protected:
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\WrenTide");
         test::RemoveTree(ProgramFolder());
     }
-    static std::string ProgramFolder() { return ShellFolder(CSIDL_PROGRAM_FILES) + "\\WrenTide"; }
+    static std::string ProgramFolder() { return SpecialFolder(CSIDL_PROGRAM_FILES) + "\\WrenTide"; }
     static HWND Dialog(const Process& setup, const char* caption) {
         return WaitForWindow(setup.Id(), "#32770", caption, 20000, true);
     }

@@ -21,10 +21,6 @@ std::string ShellFolder(int csidl) {
     return path;
 }
 
-bool EndsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 // Each test starts with no record and no program in the default folder.
 class Discovery : public ::testing::Test {
 protected:

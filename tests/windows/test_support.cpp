@@ -31,16 +31,12 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 
 bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-namespace {
-
 std::string FromHost(const std::string& hostPath) {
     std::string path = "Z:" + hostPath;
     for (char& c : path)
         if (c == '/') c = '\\';
     return path;
 }
-
-}  // namespace
 
 std::string BuiltPayloadFile(const std::string& name) { return FromHost(std::string(WT_PAYLOAD_FILES) + "/" + name); }
 std::string SourceFile(const std::string& relative) { return FromHost(std::string(WT_SOURCE_DIR) + "/" + relative); }

@@ -17,6 +17,9 @@ bool PathExists(const std::string& path);
 // A file as the build made it, seen from inside Wine (drive Z: is the host's root).
 std::string BuiltPayloadFile(const std::string& name);
 
+// A host path as Wine shows it (drive Z: is the host's root).
+std::string FromHost(const std::string& hostPath);
+
 // A file of the source tree, and a path in the build tree, from inside Wine.
 std::string SourceFile(const std::string& relative);
 std::string BuildFile(const std::string& relative);

@@ -6,6 +6,7 @@ const char kSettingsKey[] = "\\Software\\WrenTide";
 const char kProductFolder[] = "\\WrenTide";
 const char kVendorFolder[] = "\\tessel-soft";
 const char kProgramFile[] = "\\WrenTide.exe";
+const char kUninstallerFile[] = "\\uninstall.exe";
 const char kAppActiveText[] =
     "WrenTide seems to be active.  Close any other versions of WrenTide and try installing again.";
 

@@ -21,7 +21,8 @@ enum class InstallKind { FreshInstall, ReInstall, ApplicationActive };
 extern const char kSettingsKey[];    // "\Software\WrenTide"
 extern const char kProductFolder[];  // "\WrenTide"
 extern const char kVendorFolder[];   // "\tessel-soft"
-extern const char kProgramFile[];    // "\WrenTide.exe"
+extern const char kProgramFile[];    // "\WrenTide.exe", in the program folder
+extern const char kUninstallerFile[];  // "\uninstall.exe", in the data folder
 extern const char kAppActiveText[];
 
 // Shell special folders used for the install locations.

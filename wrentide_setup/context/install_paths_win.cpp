@@ -8,15 +8,6 @@
 #include "wrentide_setup/win32.h"
 
 namespace wt {
-namespace {
-
-struct ItemIdList {
-    LPITEMIDLIST list = nullptr;
-    ~ItemIdList() { CoTaskMemFree(list); }
-};
-
-}  // namespace
-
 std::string SpecialFolderPath(int folder) {
     ItemIdList items;
     HRESULT hr = SHGetSpecialFolderLocation(nullptr, folder, &items.list);

@@ -4,12 +4,12 @@ namespace wt {
 
 const std::array<PayloadFile, 7> PayloadTable = {{
     {"a", &InstallPaths::DBPth, "\\wtdb.res", 10},
-    {"b", &InstallPaths::ProgPth, "\\WrenTide.exe", 20},
+    {"b", &InstallPaths::ProgPth, kProgramFile, 20},
     {"g", &InstallPaths::ProgPth, "\\LPng.dll", 30},
     {"c", &InstallPaths::DBPth, "\\wscb.rez", 45},
     {"d", &InstallPaths::ProgPth, "\\wrnhlp.tub", 60},
     {"e", &InstallPaths::ProgPth, "\\ReadMe.txt", 80},
-    {"f", &InstallPaths::DBPth, "\\uninstall.exe", 95},
+    {"f", &InstallPaths::DBPth, kUninstallerFile, 95},
 }};
 
 const char kTempPak[] = "\\temp.pak";

@@ -6,7 +6,6 @@ namespace wt {
 
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\WrenTide";
 const char kRegistrationFailed[] = "Install Failed. Be certain to run install with Admin rights.";
-const char kUninstallerFile[] = "\\uninstall.exe";
 
 namespace {
 

@@ -12,7 +12,6 @@ namespace wt {
 
 extern const char kUninstallKey[];        // "Software\Microsoft\Windows\CurrentVersion\Uninstall\WrenTide"
 extern const char kRegistrationFailed[];  // the failure message's text
-extern const char kUninstallerFile[];     // "\uninstall.exe", in the data folder
 
 // The two registry operations the record is written through.
 struct RegistryAccess {

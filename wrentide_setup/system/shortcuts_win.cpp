@@ -8,7 +8,6 @@
 
 #include "wrentide_setup/context/install_paths.h"
 #include "wrentide_setup/error.h"
-#include "wrentide_setup/system/registration.h"
 #include "wrentide_setup/win32.h"
 
 namespace wt {

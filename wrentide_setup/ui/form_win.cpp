@@ -99,6 +99,12 @@ ClassAndStyle Win32Class(Kind kind) {
     return {nullptr, 0, 0};
 }
 
+// Label1 has no window: the form paints it in its rectangle.
+RECT Label1Area() {
+    const ControlSpec& row = kControls[Label1];
+    return {row.left, row.top, row.left + row.width, row.top + row.height};
+}
+
 HBRUSH FaceBrush() { return GetSysColorBrush(COLOR_BTNFACE); }
 
 // See-through frames: the parent paints what lies behind, through WM_PRINTCLIENT.
@@ -387,12 +393,11 @@ void TForm1::Paint(HDC dc) {
         SetStretchBltMode(dc, oldMode);
     }
     if (label1Visible_) {
-        const ControlSpec& row = kControls[Label1];
-        RECT area = {row.left, row.top, row.left + row.width, row.top + row.height};
+        RECT area = Label1Area();
         HGDIOBJ old = SelectObject(dc, labelFont_);
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-        DrawTextA(dc, row.text, -1, &area, DT_CENTER | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+        DrawTextA(dc, kControls[Label1].text, -1, &area, DT_CENTER | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
         SelectObject(dc, old);
     }
 }
@@ -400,8 +405,7 @@ void TForm1::Paint(HDC dc) {
 void TForm1::SetVisible(ControlId id, bool visible) {
     if (id == Label1) {
         label1Visible_ = visible;
-        const ControlSpec& row = kControls[Label1];
-        RECT area = {row.left, row.top, row.left + row.width, row.top + row.height};
+        RECT area = Label1Area();
         InvalidateRect(handle_, &area, TRUE);
         // The label shows through the frame above it; that must repaint too.
         RedrawWindow(controls_[GroupBox1], nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);

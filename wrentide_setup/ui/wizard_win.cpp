@@ -19,11 +19,6 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
     return 0;
 }
 
-struct ItemIdList {
-    LPITEMIDLIST list = nullptr;
-    ~ItemIdList() { CoTaskMemFree(list); }
-};
-
 // Critical-error boxes ("no disk in drive A:") stay away while the user browses.
 class QuietCriticalErrors {
 public:
