@@ -23,7 +23,8 @@ ExternalProject_Add(wt_jpeg_build
   BINARY_DIR "${WT_JPEG_BINARY_DIR}"
   CMAKE_ARGS
     -G "${CMAKE_GENERATOR}"
-    -DCMAKE_TOOLCHAIN_FILE=${WT_TOP}/cmake/mingw-i686.cmake
+    -DCMAKE_TOOLCHAIN_FILE=${WT_TOP}/cmake/mingw.cmake
+    -DWT_MINGW_ARCH=${WT_MINGW_ARCH}
     -DCMAKE_BUILD_TYPE=MinSizeRel
     # Without a prefix its configure fails on a relative install path.
     -DCMAKE_INSTALL_PREFIX=${WT_JPEG_BINARY_DIR}/prefix

@@ -52,6 +52,9 @@ add_executable(wrentide_setup_loopback WIN32 "${WT_TOP}/wrentide_setup/main_win.
 target_link_libraries(wrentide_setup_loopback PRIVATE wt_core wt_stats_loopback wt_payload wt_setup_resources)
 target_link_options(wrentide_setup_loopback PRIVATE -s)
 
-enable_testing()
-add_subdirectory(tests/windows)
-add_subdirectory(tests/e2e)
+option(WT_BUILD_TESTS "Build the tests that run under Wine" ON)
+if(WT_BUILD_TESTS)
+  enable_testing()
+  add_subdirectory(tests/windows)
+  add_subdirectory(tests/e2e)
+endif()

@@ -8,4 +8,4 @@ source "$(dirname "$0")/session.sh"
 build_all
 start_virtual_display
 start_wineserver
-"$wine_run" "$build/win/tests/e2e/wt_bench.exe" "${1:-5}"
+"$wine_run" "$win_tree/tests/e2e/wt_bench.exe" "${1:-5}"

@@ -13,6 +13,8 @@ packages=(
   g++ zlib1g-dev libjpeg-dev googletest
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   mingw-w64-i686-dev libz-mingw-w64-dev
+  # The tests' 64-bit build, for hosts that cannot run 32-bit code.
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   wine wine64 wine32:i386 xvfb xauth x11-utils icoutils
 )
 

@@ -8,6 +8,10 @@ source "$(dirname "$0")/session.sh"
 build_all
 exe="$build/win/wrentide_setup.exe"
 echo "Built: $exe"
+if [ "$win_tree" != "$build/win" ]; then
+  exe="$win_tree/wrentide_setup.exe"
+  echo "This host cannot run 32-bit programs; starting the 64-bit build of the same sources: $exe"
+fi
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   "$wine_run" "$exe"
@@ -20,6 +24,6 @@ start_wineserver
 started+=($!)
 mkdir -p "$build/screenshots"
 shot="$build/screenshots/setup-window.png"
-"$wine_run" "$build/win/tests/e2e/wt_snap.exe" "Z:$shot"
+"$wine_run" "$win_tree/tests/e2e/wt_snap.exe" "Z:$shot"
 wait "${started[-1]}" || true
 echo "No display here: the window ran on a virtual display. Its picture: $shot"

@@ -11,6 +11,9 @@ build_all() {
   cmake -S "$top" -B "$build" -G Ninja
   cmake --build "$build"
   "$wine_run" --prepare
+  # The build whose programs run under Wine here: the product's own, or a
+  # 64-bit one of the same sources where this host cannot run 32-bit code.
+  win_tree=$(cat "$build/test-tree")
 }
 
 started=()

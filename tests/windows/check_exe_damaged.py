@@ -1,0 +1,57 @@
+#!/usr/bin/env python3
+"""Shows that check_exe.py fails, in the right test, on a damaged setup exe.
+
+usage: check_exe_damaged.py <wrentide_setup.exe> <folder of the payload files as built>
+"""
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+EXE, FILES = sys.argv[1], sys.argv[2]
+CHECK = os.path.join(os.path.dirname(os.path.abspath(__file__)), "check_exe.py")
+
+
+def resource(type_, name):
+    return subprocess.run(["wrestool", "-x", "--raw", "--type=%s" % type_, "--name=%s" % name, EXE],
+                          check=True, capture_output=True).stdout
+
+
+def flip_middle_of_payload(exe):
+    stream = resource(10, "B")
+    at = exe.index(stream) + len(stream) // 2
+    exe[at] ^= 0xFF
+
+
+def rename_product_in_version(exe):
+    # Same length, so the version tree around it stays well formed.
+    info_at = exe.index(resource(16, 1))
+    at = exe.index("WrenTide Setup".encode("utf-16-le"), info_at)
+    exe[at:at + 28] = "WrenTide Xetup".encode("utf-16-le")
+
+
+CASES = [("undamaged", None, None),
+         ("payload byte flipped", flip_middle_of_payload, "test_payload_resources_inflate_to_the_product_files"),
+         ("version string changed", rename_product_in_version, "test_version_information")]
+
+with open(EXE, "rb") as f:
+    original = f.read()
+passed = True
+with tempfile.TemporaryDirectory() as work:
+    path = os.path.join(work, "wrentide_setup.exe")
+    for label, damage, catcher in CASES:
+        exe = bytearray(original)
+        if damage:
+            damage(exe)
+        with open(path, "wb") as f:
+            f.write(exe)
+        result = subprocess.run([sys.executable, CHECK, path, FILES], capture_output=True, text=True)
+        # Only a plain failure of the one test meant to see this damage counts.
+        failures = set(re.findall(r"^(FAIL|ERROR): (\w+)", result.stderr, re.M))
+        expected = {("FAIL", catcher)} if damage else set()
+        ok = (result.returncode != 0) == bool(damage) and failures == expected
+        passed &= ok
+        print("%s: %s (exit %d; %s)" % ("ok" if ok else "WRONG", label, result.returncode,
+                                        ", ".join(" ".join(f) for f in sorted(failures)) or "no failures"))
+sys.exit(0 if passed else 1)
