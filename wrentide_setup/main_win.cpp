@@ -7,12 +7,45 @@
 #include "wrentide_setup/context/install_paths.h"
 #include "wrentide_setup/ui/form.h"
 
+namespace {
+
+// One setup of WrenTide at a time on the machine, across sessions: two would
+// share temp.pak and each remove the other's files as old copies.
+const char kSetupMutex[] = "Global\\WrenTideSetup";
+const char kAlreadyRunningText[] = "WrenTide setup is already running.";
+
+// True when another setup holds the lock; the lock is then not ours.
+bool AnotherSetupRuns(HANDLE& lock) {
+    lock = CreateMutexA(nullptr, FALSE, kSetupMutex);
+    const DWORD error = GetLastError();
+    // A lock made by another user's setup may not even be opened by this one.
+    return (lock && error == ERROR_ALREADY_EXISTS) || (!lock && error == ERROR_ACCESS_DENIED);
+}
+
+void BringRunningSetupForward() {
+    HWND running = FindWindowA(wt::kFormClass, wt::kFormCaption);
+    if (!running) return;  // still starting, or on another desktop
+    if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
+    SetForegroundWindow(running);
+}
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     // The shell-link object of the shortcuts needs COM on this thread.
     CoInitialize(nullptr);
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
     wt::App().SetTitle(wt::kFormCaption);
+
+    HANDLE setupLock = nullptr;  // held until the process ends
+    if (AnotherSetupRuns(setupLock)) {
+        wt::App().FailureMessage(kAlreadyRunningText);
+        BringRunningSetupForward();
+        if (setupLock) CloseHandle(setupLock);
+        CoUninitialize();
+        return 0;
+    }
 
     static wt::InstallPaths installPaths;  // lives until the process ends
     wt::TForm1* form = wt::RegisterFormClasses(instance) ? wt::TForm1::Create(instance, installPaths) : nullptr;

@@ -144,6 +144,25 @@ std::vector<DWORD> WindowPixels(HWND window, int* width, int* height) {
     return pixels;
 }
 
+int PixelsNotFace(HWND window, const RECT& area) {
+    int w = 0, h = 0;
+    std::vector<DWORD> pixels = WindowPixels(window, &w, &h);
+    RECT frame;
+    GetWindowRect(window, &frame);
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    const int dx = origin.x - frame.left, dy = origin.y - frame.top;
+    const DWORD face = GetSysColor(COLOR_BTNFACE);
+    const DWORD faceRgb = ((face & 0xFF) << 16) | (face & 0xFF00) | ((face >> 16) & 0xFF);
+    int count = 0;
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x) {
+            const size_t at = static_cast<size_t>(y + dy) * w + x + dx;
+            count += at < pixels.size() && pixels[at] != faceRgb;
+        }
+    return count;
+}
+
 namespace {
 
 void Put32(std::string& out, uint32_t v) {

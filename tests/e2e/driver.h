@@ -45,4 +45,8 @@ bool CaptureWindow(HWND window, const std::string& pngPath);
 // Pixels of the window as it is on screen, top-down rows of 0x00RRGGBB.
 std::vector<DWORD> WindowPixels(HWND window, int* width, int* height);
 
+// How many pixels of the area (in the window's client coordinates) differ
+// from the button-face colour of the window's background, as on screen.
+int PixelsNotFace(HWND window, const RECT& clientArea);
+
 }  // namespace wt::e2e

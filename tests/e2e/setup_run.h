@@ -53,6 +53,9 @@ inline void PressAlt(HWND form, char letter) {
     PostMessageA(Focused(form), WM_SYSCHAR, static_cast<WPARAM>(letter), 1 << 29);
 }
 
+// Enter, as the keyboard delivers it to the control with the focus.
+inline void PressEnter(HWND form) { PostMessageA(Focused(form), WM_KEYDOWN, VK_RETURN, 0x001C0001); }
+
 // One run of the setup exe, driven through its window.
 class SetupRun {
 public:
@@ -97,11 +100,14 @@ public:
     }
     // Presses the install button and waits for the end, answering each failure
     // message in turn (IDOK or IDCANCEL for the title-bar close).
-    // With an accelerator letter the button is pressed by Alt+letter instead.
+    // With an accelerator letter the button is pressed by Alt+letter instead,
+    // with '\r' by Enter.
     bool Install(const char* caption, std::vector<int> answers = {}, char accelerator = 0) {
         HWND install = Control("Button", caption);
         if (!install) return false;
-        if (accelerator)
+        if (accelerator == '\r')
+            PressEnter(Form());
+        else if (accelerator)
             PressAlt(Form(), accelerator);
         else
             Click(install);

@@ -151,24 +151,8 @@ TEST_F(Startup, TheWelcomePageShowsEveryControlAsLaidOut) {
     Sleep(300);
     CreateDirectoryA(test::BuildFile("screenshots").c_str(), nullptr);
     EXPECT_TRUE(CaptureWindow(form, test::BuildFile("screenshots\\welcome.png")));
-    int w = 0, h = 0;
-    std::vector<DWORD> pixels = WindowPixels(form, &w, &h);
-    ASSERT_FALSE(pixels.empty());
-    POINT origin = {0, 0};
-    ClientToScreen(form, &origin);
-    const int dx = origin.x - frame.left, dy = origin.y - frame.top;
-    const DWORD face = GetSysColor(COLOR_BTNFACE);
-    const DWORD faceRgb = ((face & 0xFF) << 16) | (face & 0xFF00) | ((face >> 16) & 0xFF);
-    auto count = [&](int left, int top, int right, int bottom, auto predicate) {
-        int n = 0;
-        for (int y = top; y < bottom; ++y)
-            for (int x = left; x < right; ++x) n += predicate(pixels[static_cast<size_t>(y + dy) * w + x + dx]);
-        return n;
-    };
-    int bannerNotFace = count(0, 0, 590, 89, [&](DWORD p) { return p != faceRgb; });
-    EXPECT_GT(bannerNotFace, 590 * 89 * 9 / 10) << "the banner covers the top";
-    int promptInk = count(20, 211, 567, 242, [&](DWORD p) { return p != faceRgb; });
-    EXPECT_GT(promptInk, 200) << "the welcome prompt shows through the main panel";
+    EXPECT_GT(PixelsNotFace(form, {0, 0, 590, 89}), 590 * 89 * 9 / 10) << "the banner covers the top";
+    EXPECT_GT(PixelsNotFace(form, {20, 211, 567, 242}), 200) << "the welcome prompt shows through the main panel";
 
     PostMessageA(form, WM_CLOSE, 0, 0);
     DWORD code = 99;
@@ -235,6 +219,40 @@ TEST_F(Startup, AnActiveApplicationMessageClosedByTheTitleBarCarriesOn) {
     PostMessageA(form, WM_CLOSE, 0, 0);
     EXPECT_TRUE(setup.WaitExit(20000));
     CloseHandle(running);
+}
+
+// Only one setup runs at a time: the second says so and leaves at once.
+TEST_F(Startup, ASecondSetupSaysTheFirstIsRunningAndEnds) {
+    for (bool together : {true, false}) {
+        SCOPED_TRACE(together ? "started together" : "started while the first shows its window");
+        Process first(SetupExePath());
+        if (!together) ASSERT_NE(WaitForWindow(first.Id(), "TForm1", "WrenTide Installer", 20000, true), nullptr);
+        Process second(SetupExePath());
+        HWND dialog = nullptr;
+        Process* loser = nullptr;
+        Process* winner = nullptr;
+        WaitUntil([&] {
+            for (Process* p : {&first, &second})
+                if ((dialog = WaitForWindow(p->Id(), "#32770", "Information", 0, true))) {
+                    loser = p;
+                    winner = p == &first ? &second : &first;
+                    return true;
+                }
+            return false;
+        }, 20000);
+        ASSERT_NE(dialog, nullptr) << "neither setup said the other runs";
+        if (!together) EXPECT_EQ(loser, &second);
+        EXPECT_EQ(DialogText(dialog), "WrenTide setup is already running.");
+        PostMessageA(DialogButton(dialog, "OK"), BM_CLICK, 0, 0);
+        DWORD code = 99;
+        EXPECT_TRUE(loser->WaitExit(20000, &code));
+        EXPECT_EQ(code, 0u);
+        HWND form = WaitForWindow(winner->Id(), "TForm1", "WrenTide Installer", 20000, true);
+        ASSERT_NE(form, nullptr) << "the running setup went away";
+        EXPECT_EQ(WaitForWindow(loser->Id(), "TForm1", nullptr, 0, false), nullptr);
+        PostMessageA(form, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(winner->WaitExit(20000));
+    }
 }
 
 TEST_F(Startup, AnErrorInCreationIsShownAndTheWindowStillOpens) {

@@ -12,15 +12,6 @@
 namespace wt::e2e {
 namespace {
 
-bool WaitUntil(bool (*done)(HWND), HWND window, DWORD milliseconds) {
-    DWORD start = GetTickCount();
-    while (!done(window)) {
-        if (GetTickCount() - start > milliseconds) return false;
-        Sleep(20);
-    }
-    return true;
-}
-
 bool Shown(HWND w) { return OwnVisible(w); }
 bool Hidden(HWND w) { return !OwnVisible(w); }
 bool Enabled(HWND w) { return IsWindowEnabled(w) != FALSE; }
@@ -44,9 +35,9 @@ protected:
     void ToOptions() {
         PressAlt(form_, 'n');
         HWND accept = Find("Button", "I have read and agree with the EULA ");
-        ASSERT_TRUE(WaitUntil(Shown, GetParent(accept), 5000)) << "Alt+N did not show the licence";
+        ASSERT_TRUE(WaitUntil([&] { return Shown(GetParent(accept)); }, 5000)) << "Alt+N did not show the licence";
         PostMessageA(accept, BM_CLICK, 0, 0);
-        ASSERT_TRUE(WaitUntil(Shown, GetParent(FolderBox()), 5000));
+        ASSERT_TRUE(WaitUntil([&] { return Shown(GetParent(FolderBox())); }, 5000));
     }
     Process* setup_ = nullptr;
     HWND form_ = nullptr;
@@ -58,8 +49,14 @@ TEST_F(Wizard, PagesFollowEachOtherWithNoWayBack) {
     HWND licencePage = GetParent(Find("Button", "I have read and agree with the EULA "));
     HWND optionsPage = GetParent(Find("Button", "Chan&ge"));
     HWND note = Find("Static", "The EULA is only available in English");
+    // Label1's area left of the check boxes and above the advice text: the
+    // prompt's ink on the Welcome page, plain background on the options page.
+    const RECT promptArea = {22, 212, 200, 236};
+    SetForegroundWindow(form_);
+    Sleep(300);
+    ASSERT_GT(PixelsNotFace(form_, promptArea), 50) << "the welcome prompt is not there to begin with";
     PressAlt(form_, 'n');
-    ASSERT_TRUE(WaitUntil(Shown, licencePage, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return Shown(licencePage); }, 5000));
     EXPECT_FALSE(OwnVisible(next));
     EXPECT_TRUE(OwnVisible(install));
     EXPECT_FALSE(IsWindowEnabled(install)) << "not before the licence is accepted";
@@ -67,11 +64,13 @@ TEST_F(Wizard, PagesFollowEachOtherWithNoWayBack) {
     EXPECT_FALSE(OwnVisible(note)) << "the language note never shows";
 
     PostMessageA(Find("Button", "I have read and agree with the EULA "), BM_CLICK, 0, 0);
-    ASSERT_TRUE(WaitUntil(Shown, optionsPage, 5000));
-    EXPECT_TRUE(WaitUntil(Hidden, licencePage, 5000));
-    EXPECT_TRUE(WaitUntil(Enabled, install, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return Shown(optionsPage); }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return Hidden(licencePage); }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return Enabled(install); }, 5000));
     EXPECT_FALSE(OwnVisible(note));
     EXPECT_FALSE(OwnVisible(Find("Static", "Installing Wrentide........")));
+    Sleep(300);
+    EXPECT_EQ(PixelsNotFace(form_, promptArea), 0) << "the welcome prompt shows through the options page";
 
     // Alt+C is the cancel button on every page.
     PressAlt(form_, 'c');
@@ -80,9 +79,59 @@ TEST_F(Wizard, PagesFollowEachOtherWithNoWayBack) {
     EXPECT_EQ(code, 0u);
 }
 
+// What a control is called here: its text, the licence box by its kind.
+std::string Name(HWND control) {
+    if (ClassOf(control) == "Edit" && (GetWindowLongA(control, GWL_STYLE) & ES_MULTILINE)) return "<licence>";
+    return TextOf(control);
+}
+
+// Tab walks each page's controls in the table's order, and the accelerators
+// of controls on a hidden page do nothing.
+TEST_F(Wizard, TabAndTheAcceleratorsKeepToTheVisiblePage) {
+    auto walk = [&](int presses) {
+        std::vector<std::string> seen = {Name(Focused(form_))};
+        for (int i = 0; i < presses; ++i) {
+            HWND before = Focused(form_);
+            PostMessageA(before, WM_KEYDOWN, VK_TAB, 0x000F0001);
+            WaitUntil([&] { return Focused(form_) != before; }, 2000);
+            seen.push_back(Name(Focused(form_)));
+        }
+        return seen;
+    };
+    auto pressesNothing = [&](const char* letters) {
+        for (const char* c = letters; *c; ++c) PressAlt(form_, *c);
+        Sleep(500);
+        EXPECT_EQ(WaitForWindow(setup_->Id(), "#32770", nullptr, 0, true), nullptr) << letters << " opened a dialog";
+    };
+    HWND licencePage = GetParent(Find("Button", "I have read and agree with the EULA "));
+    HWND optionsPage = GetParent(Find("Button", "Chan&ge"));
+
+    EXPECT_EQ(walk(2), (std::vector<std::string>{"&Next", "&Cancel", "&Next"}));
+    pressesNothing("igr");
+    EXPECT_FALSE(OwnVisible(licencePage));
+    EXPECT_FALSE(OwnVisible(optionsPage));
+
+    PressAlt(form_, 'n');
+    ASSERT_TRUE(WaitUntil([&] { return Shown(licencePage); }, 5000));
+    EXPECT_EQ(walk(3), (std::vector<std::string>{"<licence>", "I have read and agree with the EULA ", "&Cancel",
+                                                 "<licence>"}));
+    pressesNothing("nig");
+    EXPECT_TRUE(OwnVisible(licencePage));
+    EXPECT_FALSE(OwnVisible(optionsPage));
+
+    PostMessageA(Find("Button", "I have read and agree with the EULA "), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return Shown(optionsPage); }, 5000));
+    EXPECT_EQ(walk(5), (std::vector<std::string>{"&Install", "Chan&ge", "Place a shortcut on the Desktop",
+                                                 "Run WrenTide when install finishes", "&Cancel", "&Install"}));
+    pressesNothing("n");
+    EXPECT_TRUE(OwnVisible(optionsPage));
+    EXPECT_FALSE(OwnVisible(licencePage));
+    EXPECT_EQ(TextOf(Find("Button", "&Install")), "&Install");
+}
+
 TEST_F(Wizard, TheTitleBarCloseEndsTheProgramFromTheLicencePage) {
     PressAlt(form_, 'n');
-    ASSERT_TRUE(WaitUntil(Shown, GetParent(Find("Button", "I have read and agree with the EULA ")), 5000));
+    ASSERT_TRUE(WaitUntil([&] { return Shown(GetParent(Find("Button", "I have read and agree with the EULA "))); }, 5000));
     PostMessageA(form_, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_TRUE(setup_->WaitExit(20000));
 }
@@ -108,7 +157,7 @@ TEST_F(Wizard, TheFolderBrowserOffersItsPromptAndCancelKeepsTheFolder) {
         if (ClassOf(w) == "Edit" && OwnVisible(w)) hasEditBox = true;
     EXPECT_TRUE(hasEditBox);
     PostMessageA(browser, WM_COMMAND, IDCANCEL, 0);
-    ASSERT_TRUE(WaitUntil(Enabled, form_, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return Enabled(form_); }, 5000));
     EXPECT_EQ(TextOf(FolderBox()), before);
 }
 

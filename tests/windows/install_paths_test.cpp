@@ -46,9 +46,9 @@ protected:
         EXPECT_EQ(p.DBPth, vendor + "\\WrenTide");
         EXPECT_EQ(p.MenuPth, ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\WrenTide");
         EXPECT_EQ(p.DeskPth, ShellFolder(CSIDL_DESKTOPDIRECTORY));
-        // Plain concatenation onto whatever the shell answers for the documents
-        // folder (Wine gives it a trailing backslash).
-        EXPECT_EQ(p.WrkPth, SpecialFolderPath(kPersonalFolder) + "\\WrenTide");
+        // One separator, although Wine's documents folder ends in one of its own
+        // (SHGetFolderPathA gives it without).
+        EXPECT_EQ(p.WrkPth, ShellFolder(CSIDL_PERSONAL) + "\\WrenTide");
     }
     std::string programFolder_;
 };

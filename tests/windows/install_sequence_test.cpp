@@ -164,5 +164,72 @@ TEST_F(InstallSequence, AnAcknowledgedFailureEndsTheProgramOnlyAfterTheHandler) 
     ExpectFinalState(false);
 }
 
+// A folder that is not a full path would resolve against setup's working
+// folder: the program folder's steps fail there, and nothing lands outside
+// the data folder.
+class NotAFullPath : public InstallSequence, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(NotAFullPath, AProgramFolderFailsItsFirstStepAndWritesNothingElsewhere) {
+    const std::string here = In("\\working folder");
+    CreateDirectoryA(here.c_str(), nullptr);
+    char previous[MAX_PATH] = "";
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    SetCurrentDirectoryA(here.c_str());
+    paths_.ProgPth = GetParam();
+    form_->Button1Click();
+    SetCurrentDirectoryA(previous);
+    EXPECT_EQ(recorder_.Texts(), (std::vector<std::string>{"Install Failed! Unable to create Install Folder.",
+                                                           "Install Failed!  Try installing as administrator."}));
+    EXPECT_EQ(seen_.positions, (std::vector<int>{10, 20}));
+    ExpectFinalState(false);
+    EXPECT_TRUE(test::PathExists(paths_.DBPth + "\\wtdb.res"));
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((here + "\\*").c_str(), &found);
+    int entries = 0;
+    if (search != INVALID_HANDLE_VALUE) {
+        do entries += std::string(found.cFileName) != "." && std::string(found.cFileName) != "..";
+        while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    EXPECT_EQ(entries, 0) << "written under the working folder";
+    for (const char* root : {"\\WrenTide.exe", "\\WrenTide", "\\LPng.dll"})
+        EXPECT_FALSE(test::PathExists(std::string(1, here[0]) + ":" + root)) << root;
+    EXPECT_FALSE(test::KeyExists("Software\\WrenTide"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Typed, NotAFullPath, ::testing::Values("", "..\\WrenTide", "C:WrenTide", "\\WrenTide"));
+
+TEST_F(InstallSequence, ADataFolderThatIsNotAFullPathSkipsTheWholeInstall) {
+    paths_.DBPth = "WrenTide";
+    form_->Button1Click();
+    EXPECT_EQ(recorder_.Texts(), (std::vector<std::string>{"Install Failed! Try installing again as Administrator."}));
+    EXPECT_TRUE(seen_.positions.empty());
+    EXPECT_FALSE(test::PathExists(paths_.ProgPth + "\\WrenTide.exe"));
+    ExpectFinalState(false);
+}
+
+// The data folder is the user's to write while setup runs elevated: hard
+// links planted at the names setup writes must not carry its writes to the
+// files they share. (A host symbolic link is no link to Wine, and Wine's own
+// lead nowhere, so that kind cannot be shown here.)
+TEST_F(InstallSequence, HardLinksPlantedInTheDataFolderLeaveTheirOtherFilesAlone) {
+    CreateDirectoryA(paths_.VendorPth.c_str(), nullptr);
+    CreateDirectoryA(paths_.DBPth.c_str(), nullptr);
+    // A whole preferences record and more, so that a write through would show.
+    const std::string kept(300, 'k');
+    std::vector<std::string> victims;
+    for (const char* name : {"\\temp.pak", "\\wtdb.res", "\\WrenTide.tub"}) {
+        victims.push_back(In(name));
+        test::WriteFileBytes(victims.back(), kept);
+        const std::string at = paths_.DBPth + name;
+        ASSERT_TRUE(CreateHardLinkA(at.c_str(), victims.back().c_str(), nullptr)) << at;
+    }
+    form_->Button1Click();
+    EXPECT_TRUE(recorder_.Texts().empty());
+    ExpectFinalState(true);
+    for (const std::string& victim : victims) EXPECT_EQ(test::ReadFileBytes(victim), kept) << victim;
+    EXPECT_EQ(test::ReadFileBytes(paths_.DBPth + "\\wtdb.res"), test::ReadFileBytes(test::BuiltPayloadFile("wtdb.res")));
+}
+
 }  // namespace
 }  // namespace wt

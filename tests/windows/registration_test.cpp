@@ -37,13 +37,6 @@ Stored ReadBack(const char* key, const char* name) {
     return stored;
 }
 
-bool KeyExists(const char* path) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
-}
-
 void SetRaw(const char* path, const char* name, DWORD type, const void* data, DWORD size) {
     HKEY key;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
@@ -104,8 +97,8 @@ protected:
     static void Clean() {
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettings);
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstall);
-        ASSERT_FALSE(KeyExists(kSettings));
-        ASSERT_FALSE(KeyExists(kUninstall));
+        ASSERT_FALSE(test::KeyExists(kSettings));
+        ASSERT_FALSE(test::KeyExists(kUninstall));
     }
     // A work-folder store that records its calls.
     WorkFolderStore Store() {
@@ -189,7 +182,7 @@ TEST_F(Registration, AModeIsOfAnotherTypeEndsTheRecordWithTheMessage) {
     std::vector<Value> record = Record(paths);
     ExpectStored({record.begin(), record.begin() + 6});
     EXPECT_EQ(ReadBack(kSettings, "ModeIs").type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_FALSE(KeyExists(kUninstall));
+    EXPECT_FALSE(test::KeyExists(kUninstall));
     EXPECT_TRUE(stored_.empty());
 }
 

@@ -35,6 +35,9 @@ private:
     std::string path_;
 };
 
+// True when the key exists under the local-machine root (this process's view).
+bool KeyExists(const char* path);
+
 // Removes a folder and everything below it.
 void RemoveTree(const std::string& path);
 

@@ -17,7 +17,7 @@ struct InstallPaths {
 
 enum class InstallKind { FreshInstall, ReInstall, ApplicationActive };
 
-// Paths are joined by plain concatenation; every suffix begins with a backslash.
+// Every suffix begins with a backslash; JoinPath puts it after the folder.
 extern const char kSettingsKey[];    // "\Software\WrenTide"
 extern const char kProductFolder[];  // "\WrenTide"
 extern const char kVendorFolder[];   // "\tessel-soft"
@@ -33,6 +33,16 @@ enum SpecialFolder : int {
     kLocalAppDataFolder = 28,
     kProgramFilesFolder = 38,
 };
+
+// folder + suffix with exactly one separator between them: a special folder
+// can come back with a trailing backslash (a drive root, or Wine's documents).
+std::string JoinPath(const std::string& folder, const char* suffix);
+
+// True for a full path: a drive letter with its root ("C:\", "C:/") or a UNC
+// name ("\\server\share"). Empty, relative, drive-relative ("C:WrenTide") and
+// root-relative ("\WrenTide") names are not: they would resolve against
+// whatever folder setup happens to run in.
+bool IsFullPath(const std::string& path);
 
 // The outcome of discovery once the registry record and the program folder are known.
 InstallKind DecideInstallKind(bool recorded, bool programExists, bool programInUse);

@@ -23,8 +23,8 @@ InstallKind DiscoverInstallPaths(InstallPaths& paths) {
     paths.DBPth = RegGetString("localmachine", kSettingsKey, "DBPth");
     paths.ProgPth = RegGetString("localmachine", kSettingsKey, "ProgPth");
     paths.WrkPth = RegGetString("localmachine", kSettingsKey, "WrkPth");
-    paths.VendorPth = SpecialFolderPath(kLocalAppDataFolder) + kVendorFolder;
-    paths.MenuPth = SpecialFolderPath(kCommonProgramsFolder) + kProductFolder;
+    paths.VendorPth = JoinPath(SpecialFolderPath(kLocalAppDataFolder), kVendorFolder);
+    paths.MenuPth = JoinPath(SpecialFolderPath(kCommonProgramsFolder), kProductFolder);
     paths.DeskPth = SpecialFolderPath(kDesktopFolder);
 
     // A recorded installation is taken as it stands; otherwise the defaults
@@ -32,11 +32,11 @@ InstallKind DiscoverInstallPaths(InstallPaths& paths) {
     const bool recorded = !paths.DBPth.empty() && !paths.ProgPth.empty();
     bool exists = false, inUse = false;
     if (!recorded) {
-        paths.ProgPth = SpecialFolderPath(kProgramFilesFolder) + kProductFolder;
-        paths.VendorPth = SpecialFolderPath(kLocalAppDataFolder) + kVendorFolder;
-        paths.DBPth = paths.VendorPth + kProductFolder;
-        paths.WrkPth = SpecialFolderPath(kPersonalFolder) + kProductFolder;
-        const std::string program = paths.ProgPth + kProgramFile;
+        paths.ProgPth = JoinPath(SpecialFolderPath(kProgramFilesFolder), kProductFolder);
+        paths.VendorPth = JoinPath(SpecialFolderPath(kLocalAppDataFolder), kVendorFolder);
+        paths.DBPth = JoinPath(paths.VendorPth, kProductFolder);
+        paths.WrkPth = JoinPath(SpecialFolderPath(kPersonalFolder), kProductFolder);
+        const std::string program = JoinPath(paths.ProgPth, kProgramFile);
         exists = FileExists(program);
         inUse = exists && FileInUse(program);
     }

@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "wrentide_setup/application.h"
+#include "wrentide_setup/error.h"
 #include "wrentide_setup/engine/payload.h"
 #include "wrentide_setup/stats/stats_ping.h"
 #include "wrentide_setup/system/registration.h"
@@ -26,9 +27,11 @@ const char kFailed[] = "Installation Failed";
 const char kFinished[] = "Finished";
 const char kClose[] = "Close";
 
-// One level only: a missing parent makes it fail.
+// One level only: a missing parent makes it fail. A name that is not a full
+// path would resolve against setup's own working folder (an emptied folder
+// box means the root of the drive): it counts as a folder it could not make.
 bool EnsureFolder(const std::string& path) {
-    return DirectoryExists(path) || CreateDirectoryA(path.c_str(), nullptr);
+    return IsFullPath(path) && (DirectoryExists(path) || CreateDirectoryA(path.c_str(), nullptr));
 }
 
 }  // namespace
@@ -50,12 +53,15 @@ void TForm1::Button1Click() {
 
     if (success) {
         try {
-            const std::string temp = paths_.DBPth + kTempPak;
+            const std::string temp = JoinPath(paths_.DBPth, kTempPak);
             for (const PayloadFile& file : PayloadTable) {
                 const std::string destination = Destination(file, paths_);
-                if (FileExists(destination)) RemoveOldFile(destination);
                 std::exception_ptr failure;
                 try {
+                    // Nothing is written, or removed, in a folder that is not a full path.
+                    if (!IsFullPath(paths_.*file.folder))
+                        throw Error("Cannot create file \"" + destination + "\". The folder is not a full path.");
+                    if (FileExists(destination)) RemoveOldFile(destination);
                     ExtractResource(file.resource, temp);
                     InflateFile(temp, destination);
                 } catch (...) {
@@ -87,6 +93,8 @@ void TForm1::Button1Click() {
     SetText(Button2, success ? kFinished : kClose);
     SetEnabled(GroupBox3, false);
     EnableWindow(handle_, TRUE);
+    // The one live button takes the focus, so that Enter finishes or closes.
+    Activate(Button2);
 }
 
 }  // namespace wt

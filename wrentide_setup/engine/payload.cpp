@@ -15,7 +15,7 @@ const std::array<PayloadFile, 7> PayloadTable = {{
 const char kTempPak[] = "\\temp.pak";
 
 std::string Destination(const PayloadFile& file, const InstallPaths& paths) {
-    return paths.*file.folder + file.fileName;
+    return JoinPath(paths.*file.folder, file.fileName);
 }
 
 }  // namespace wt

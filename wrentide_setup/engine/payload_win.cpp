@@ -10,16 +10,45 @@ namespace wt {
 namespace {
 
 UniqueHandle OpenForReading(const std::string& path) {
-    UniqueHandle file(
-        CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // A link is opened as itself, so that what it points at is never read.
+    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file.Valid()) throw Error("Cannot open file \"" + path + "\". " + SystemMessage(GetLastError()));
+    // The temporary file is setup's own: one name, no link. Anything else was
+    // planted there and is not taken as the payload.
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file.Get(), &info) || info.nNumberOfLinks != 1 ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        throw Error("Cannot open file \"" + path + "\". It is not a file of setup's own.");
     return file;
 }
 
+// Removes whatever stands at path as a name (file, hard link, symbolic link,
+// junction) without touching what a link points at. Setup runs elevated, and
+// the data folder is the user's to write: a link planted there must not turn
+// setup's write into a write to another file.
+DWORD ClearName(const std::string& path) {
+    if (DeleteFileA(path.c_str())) return ERROR_SUCCESS;
+    DWORD error = GetLastError();
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && RemoveDirectoryA(path.c_str()))
+        return ERROR_SUCCESS;
+    return error;
+}
+
+// Creates path afresh: a name that cannot be cleared, or that something took
+// again in between, fails the create instead of being written through.
 UniqueHandle CreateForWriting(const std::string& path) {
+    DWORD clearError = ClearName(path);
     UniqueHandle file(
-        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) throw Error("Cannot create file \"" + path + "\". " + SystemMessage(GetLastError()));
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) {
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_EXISTS && clearError != ERROR_SUCCESS && clearError != ERROR_FILE_NOT_FOUND)
+            error = clearError;
+        throw Error("Cannot create file \"" + path + "\". " + SystemMessage(error));
+    }
     return file;
 }
 

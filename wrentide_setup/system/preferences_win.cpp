@@ -21,10 +21,19 @@ bool SeekRecord(HANDLE file, std::size_t index) {
 bool PrefsFile::Open(const std::string& path) {
     Close();
     // The application may be looking at its preferences: share both ways.
+    // A link is opened as itself, never followed.
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     handle_ = file;
+    // The data folder is the user's to write, and setup runs elevated: a file
+    // with another name elsewhere (a hard or symbolic link) is left alone.
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file, &info) || info.nNumberOfLinks != 1 ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        Close();
+        return false;
+    }
     return true;
 }
 

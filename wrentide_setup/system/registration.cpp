@@ -33,7 +33,7 @@ void WriteRegistration(const InstallPaths& paths, const WorkFolderStore& storeWo
             registry.put(kRoot, kSettingsKey, "ModeIs", kModeOn);
 
         // The system runs this line as it stands: no quotation marks, even around blanks.
-        registry.put(kRoot, kUninstallKey, "UninstallString", paths.DBPth + kUninstallerFile);
+        registry.put(kRoot, kUninstallKey, "UninstallString", JoinPath(paths.DBPth, kUninstallerFile));
         registry.put(kRoot, kUninstallKey, "DisplayName", kProductName);
         registry.put(kRoot, kUninstallKey, "FriendlyName", kProductName);
 

@@ -42,18 +42,22 @@ void MakeShortcut(const std::string& linkPath, const std::string& target, const 
     ComPtr<IPersistFile> file;
     HRESULT hr = link->QueryInterface(IID_IPersistFile, file.Receive());
     if (FAILED(hr)) throw Error(SystemMessage(static_cast<DWORD>(hr)));
-    // A missing folder or a refused write leaves no link, without a word.
+    // The old link goes first, as a name: what stands there may be a link
+    // planted in the user's desktop folder, and the save must not write
+    // through it. A missing folder or a refused write leaves no link, without
+    // a word.
+    DeleteFileA(linkPath.c_str());
     file->Save(widePath.c_str(), TRUE);
 }
 
 }  // namespace
 
 void MakeProgramShortcut(const std::string& programFolder, const std::string& linkFolder) {
-    MakeShortcut(linkFolder + kProgramLink, programFolder + kProgramFile, programFolder);
+    MakeShortcut(JoinPath(linkFolder, kProgramLink), JoinPath(programFolder, kProgramFile), programFolder);
 }
 
 void MakeUninstallShortcut(const std::string& dataFolder, const std::string& linkFolder) {
-    MakeShortcut(linkFolder + kUninstallLink, dataFolder + kUninstallerFile, dataFolder);
+    MakeShortcut(JoinPath(linkFolder, kUninstallLink), JoinPath(dataFolder, kUninstallerFile), dataFolder);
 }
 
 }  // namespace wt

@@ -282,6 +282,16 @@ LRESULT TForm1::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
             if (focused && IsChild(handle_, focused)) focus_ = focused;
         }
         break;
+    case DM_GETDEFID:
+        // Enter presses the push button that has the focus, as in a dialog.
+        // Anywhere else (the licence text, a check box) it presses nothing:
+        // the IDOK command the system sends instead names no control.
+        for (ControlId id : {Button1, Button2, Button3, Button4}) {
+            HWND button = controls_[id];
+            if (button && button == GetFocus() && IsWindowEnabled(button) && IsWindowVisible(button))
+                return MAKELRESULT(kControlIdBase + id, DC_HASDEFID);
+        }
+        return 0;
     case WM_COMMAND: {
         int id = static_cast<int>(LOWORD(wParam)) - kControlIdBase;
         if (lParam && id >= 0 && id < kControlCount) Command(static_cast<ControlId>(id), HIWORD(wParam));

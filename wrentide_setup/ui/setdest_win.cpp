@@ -12,7 +12,7 @@ bool TForm1::setdest(const std::string& workFolder) {
     SetText(StaticText2, kApplyingPreferences);
     // The install blocks the message loop: paint now or the text never shows.
     Repaint(StaticText2);
-    UpdatePrefsFile(prefsFile_, paths_.DBPth + kPrefsFile, workFolder);
+    UpdatePrefsFile(prefsFile_, JoinPath(paths_.DBPth, kPrefsFile), workFolder);
     return true;
 }
 

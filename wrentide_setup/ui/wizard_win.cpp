@@ -81,7 +81,7 @@ void TForm1::Button2Click() {
     // Only a finished install starts the program: "Close" means it failed,
     // "&Cancel" that it never ran.
     if (Checked(CheckBox4) && Text(Button2) == kFinishedCaption)
-        ShellExecuteA(handle_, "open", (paths_.ProgPth + kProgramFile).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        ShellExecuteA(handle_, "open", JoinPath(paths_.ProgPth, kProgramFile).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     App().Terminate();
 }
 
