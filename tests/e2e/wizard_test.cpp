@@ -2,6 +2,7 @@
 // folder browser.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shlobj.h>
 
 #include <string>
 
@@ -136,29 +137,71 @@ TEST_F(Wizard, TheTitleBarCloseEndsTheProgramFromTheLicencePage) {
     EXPECT_TRUE(setup_->WaitExit(20000));
 }
 
-TEST_F(Wizard, TheFolderBrowserOffersItsPromptAndCancelKeepsTheFolder) {
+// The folder browser of "Chan&ge", worked as a user would: owned by the
+// window, an existing folder chosen becomes the program folder as it is, and
+// a folder gone by the time of OK, or Cancel, changes nothing.
+TEST_F(Wizard, TheFolderBrowserTakesOnlyAnExistingFolderAsItIs) {
+    const std::string start = TextOf(FolderBox());
+    const std::string picked = "C:\\wt-e2e-picked", gone = "C:\\wt-e2e-gone";
+    for (const std::string& folder : {start, picked, gone}) CreateDirectoryA(folder.c_str(), nullptr);
     ToOptions();
-    const std::string before = TextOf(FolderBox());
-    PressAlt(form_, 'g');
-    HWND browser = nullptr;
-    for (int i = 0; i < 500 && !browser; ++i) {
-        for (HWND w = FindWindowA("#32770", nullptr); w; w = FindWindowExA(nullptr, w, "#32770", nullptr)) {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(w, &pid);
-            if (pid == setup_->Id() && IsWindowVisible(w) && FindControl(w, "Static", "Install WrenTide to this folder:"))
-                browser = w;
-        }
-        if (!browser) Sleep(20);
-    }
+    auto open = [&] {
+        PressAlt(form_, 'g');
+        HWND browser = nullptr;
+        WaitUntil([&] {
+            for (HWND w = FindWindowA("#32770", nullptr); w && !browser; w = FindWindowExA(nullptr, w, "#32770", nullptr)) {
+                DWORD pid = 0;
+                GetWindowThreadProcessId(w, &pid);
+                if (pid == setup_->Id() && IsWindowVisible(w) &&
+                    FindControl(w, "Static", "Install WrenTide to this folder:"))
+                    browser = w;
+            }
+            return browser != nullptr;
+        }, 10000);
+        return browser;
+    };
+    // The browser's own message takes a path, which must lie in its process:
+    // this is the user clicking their way to the folder.
+    auto select = [&](HWND browser, const std::string& path) {
+        HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, setup_->Id());
+        void* remote = VirtualAllocEx(process, nullptr, path.size() + 1, MEM_COMMIT, PAGE_READWRITE);
+        WriteProcessMemory(process, remote, path.c_str(), path.size() + 1, nullptr);
+        SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(remote));
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+        CloseHandle(process);
+    };
+    auto answer = [&](HWND browser, int button) {
+        PostMessageA(browser, WM_COMMAND, button, 0);
+        return WaitUntil([&] { return Enabled(form_); }, 5000);
+    };
+
+    HWND browser = open();
     ASSERT_NE(browser, nullptr) << "no folder browser with the prompt";
+    EXPECT_EQ(GetWindow(browser, GW_OWNER), form_);
     EXPECT_FALSE(IsWindowEnabled(form_)) << "the window waits for the browser";
     bool hasEditBox = false;
     for (HWND w : Descendants(browser))
         if (ClassOf(w) == "Edit" && OwnVisible(w)) hasEditBox = true;
     EXPECT_TRUE(hasEditBox);
-    PostMessageA(browser, WM_COMMAND, IDCANCEL, 0);
-    ASSERT_TRUE(WaitUntil([&] { return Enabled(form_); }, 5000));
-    EXPECT_EQ(TextOf(FolderBox()), before);
+    ASSERT_TRUE(answer(browser, IDCANCEL));
+    EXPECT_EQ(TextOf(FolderBox()), start);
+
+    ASSERT_NE(browser = open(), nullptr);
+    select(browser, picked);
+    ASSERT_TRUE(answer(browser, IDOK));
+    EXPECT_EQ(TextOf(FolderBox()), picked) << "nothing is appended to the chosen folder";
+
+    ASSERT_NE(browser = open(), nullptr);
+    select(browser, gone);
+    RemoveDirectoryA(gone.c_str());
+    ASSERT_TRUE(answer(browser, IDOK));
+    EXPECT_EQ(TextOf(FolderBox()), picked);
+
+    ASSERT_NE(browser = open(), nullptr);
+    select(browser, start);
+    ASSERT_TRUE(answer(browser, IDCANCEL));
+    EXPECT_EQ(TextOf(FolderBox()), picked);
+    for (const std::string& folder : {start, picked}) RemoveDirectoryA(folder.c_str());
 }
 
 }  // namespace
