@@ -87,6 +87,11 @@ std::string SystemMessage(DWORD code);
 // True for an existing file (not a folder).
 bool FileExists(const std::string& path);
 
+// True for a plain file known by this one name: no hard link elsewhere, and
+// (opened with FILE_FLAG_OPEN_REPARSE_POINT) not a link itself. Setup runs
+// elevated in folders the user can write; anything else may have been planted.
+bool HasOneName(HANDLE file);
+
 // True for an existing folder.
 bool DirectoryExists(const std::string& path);
 

@@ -16,9 +16,7 @@ UniqueHandle OpenForReading(const std::string& path) {
     if (!file.Valid()) throw Error("Cannot open file \"" + path + "\". " + SystemMessage(GetLastError()));
     // The temporary file is setup's own: one name, no link. Anything else was
     // planted there and is not taken as the payload.
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(file.Get(), &info) || info.nNumberOfLinks != 1 ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    if (!HasOneName(file.Get()))
         throw Error("Cannot open file \"" + path + "\". It is not a file of setup's own.");
     return file;
 }

@@ -3,6 +3,7 @@
 #include <type_traits>
 
 #include "wrentide_setup/system/preferences.h"
+#include "wrentide_setup/win32.h"
 
 namespace wt {
 
@@ -28,9 +29,7 @@ bool PrefsFile::Open(const std::string& path) {
     handle_ = file;
     // The data folder is the user's to write, and setup runs elevated: a file
     // with another name elsewhere (a hard or symbolic link) is left alone.
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(file, &info) || info.nNumberOfLinks != 1 ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    if (!HasOneName(file)) {
         Close();
         return false;
     }
