@@ -116,7 +116,9 @@ protected:
         for (const PayloadFile& f : kFiles) {
             SCOPED_TRACE(f.name);
             std::string path = (f.inProgramFolder ? program : data) + "\\" + f.name;
-            EXPECT_EQ(test::ReadFileBytes(path), test::ReadFileBytes(test::BuiltPayloadFile(f.name)));
+            const std::string got = test::ReadFileBytes(path), built = test::ReadFileBytes(test::BuiltPayloadFile(f.name));
+            // Not the bytes themselves: a failure would print whole programs.
+            EXPECT_TRUE(got == built) << path << " holds " << got.size() << " bytes, not the " << built.size() << " built";
         }
         EXPECT_FALSE(test::PathExists(data + "\\temp.pak"));
     }
@@ -282,6 +284,33 @@ TEST_F(Install, AProgramFolderWhoseParentIsMissingIsReportedTwice) {
     EXPECT_EQ(run.Status(), "Installation Failed");
     EXPECT_EQ(run.Position(), 20);
     Click(run.Control("Button", "Close"));
+    EXPECT_TRUE(run.process().WaitExit(20000));
+}
+
+// The browser opens on the program folder when it exists; the folder the
+// user picks there becomes the box's text and hint, and takes the files.
+TEST_F(Install, TheFolderChosenInTheBrowserTakesTheFiles) {
+    const std::string picked = "C:\\wt-e2e\\picked";
+    for (const std::string& folder : {places_.program, std::string("C:\\wt-e2e"), picked})
+        CreateDirectoryA(folder.c_str(), nullptr);
+    SetupRun run;
+    ASSERT_TRUE(run.ToOptions(false, false));
+    HWND browser = OpenFolderBrowser(run.Form());
+    ASSERT_NE(browser, nullptr);
+    ASSERT_TRUE(AnswerFolderBrowser(run.Form(), browser, IDOK));
+    EXPECT_EQ(TextOf(run.Edit()), places_.program) << "the browser did not open on the program folder";
+
+    ASSERT_NE(browser = OpenFolderBrowser(run.Form()), nullptr);
+    BrowseTo(browser, picked);
+    ASSERT_TRUE(AnswerFolderBrowser(run.Form(), browser, IDOK));
+    EXPECT_EQ(TextOf(run.Edit()), picked);
+    EXPECT_EQ(HintOf(run.Form(), run.Edit()), picked);
+    ASSERT_TRUE(run.Install("&Install"));
+    EXPECT_EQ(run.Status(), "Installation Complete");
+    ExpectInstalledFiles(picked, places_.data);
+    EXPECT_EQ(RegValue(kSettings, "ProgPth"), picked);
+    ExpectLinks(picked, false);
+    Click(run.Control("Button", "Finished"));
     EXPECT_TRUE(run.process().WaitExit(20000));
 }
 

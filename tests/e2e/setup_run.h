@@ -56,6 +56,87 @@ inline void PressAlt(HWND form, char letter) {
 // Enter, as the keyboard delivers it to the control with the focus.
 inline void PressEnter(HWND form) { PostMessageA(Focused(form), WM_KEYDOWN, VK_RETURN, 0x001C0001); }
 
+// Memory in the setup process, for the messages whose pointer must lie there:
+// what the user's own clicks would have put in place.
+class RemoteBlock {
+public:
+    RemoteBlock(DWORD processId, size_t size)
+        : process_(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId)),
+          at_(process_ ? VirtualAllocEx(process_, nullptr, size, MEM_COMMIT, PAGE_READWRITE) : nullptr) {}
+    ~RemoteBlock() {
+        if (at_) VirtualFreeEx(process_, at_, 0, MEM_RELEASE);
+        if (process_) CloseHandle(process_);
+    }
+    RemoteBlock(const RemoteBlock&) = delete;
+    RemoteBlock& operator=(const RemoteBlock&) = delete;
+    char* At(size_t offset = 0) const { return static_cast<char*>(at_) + offset; }
+    bool Write(size_t offset, const void* data, size_t size) {
+        return at_ && WriteProcessMemory(process_, At(offset), data, size, nullptr);
+    }
+    std::string ReadText(size_t offset, size_t most) {
+        std::string text(most, '\0');
+        if (!at_ || !ReadProcessMemory(process_, At(offset), &text[0], most, nullptr)) return "<unreadable>";
+        return text.c_str();
+    }
+
+private:
+    HANDLE process_;
+    void* at_;
+};
+
+// Alt+G on the options page, and the folder browser it opens.
+inline HWND OpenFolderBrowser(HWND form) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(form, &processId);
+    PressAlt(form, 'g');
+    HWND browser = nullptr;
+    WaitUntil([&] {
+        for (HWND w = FindWindowA("#32770", nullptr); w && !browser; w = FindWindowExA(nullptr, w, "#32770", nullptr)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner == processId && IsWindowVisible(w) && FindControl(w, "Static", "Install WrenTide to this folder:"))
+                browser = w;
+        }
+        return browser != nullptr;
+    }, 10000);
+    return browser;
+}
+
+// The user clicking their way to a folder in the browser.
+inline void BrowseTo(HWND browser, const std::string& path) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(browser, &processId);
+    RemoteBlock remote(processId, path.size() + 1);
+    remote.Write(0, path.c_str(), path.size() + 1);
+    SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(remote.At()));
+}
+
+// OK or Cancel in the browser; true once the window takes input again.
+inline bool AnswerFolderBrowser(HWND form, HWND browser, int button) {
+    PostMessageA(browser, WM_COMMAND, button, 0);
+    return WaitUntil([&] { return IsWindowEnabled(form) != FALSE; }, 5000);
+}
+
+// The hint that the window's tooltip shows for one of its controls.
+inline std::string HintOf(HWND form, HWND control) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(form, &processId);
+    HWND tip = nullptr;
+    for (HWND w = FindWindowA(TOOLTIPS_CLASSA, nullptr); w && !tip; w = FindWindowExA(nullptr, w, TOOLTIPS_CLASSA, nullptr))
+        if (GetWindow(w, GW_OWNER) == form) tip = w;
+    if (!tip) return "<no tooltip>";
+    const size_t most = 1024;  // what the control writes at most
+    RemoteBlock remote(processId, sizeof(TOOLINFOA) + most);
+    TOOLINFOA tool = {};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = form;
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    tool.lpszText = remote.At(sizeof tool);
+    remote.Write(0, &tool, sizeof tool);
+    SendMessageA(tip, TTM_GETTEXTA, most, reinterpret_cast<LPARAM>(remote.At()));
+    return remote.ReadText(sizeof tool, most);
+}
+
 // One run of the setup exe, driven through its window.
 class SetupRun {
 public:

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <memory>
 #include <string>
 
 #include "driver.h"
@@ -255,31 +256,80 @@ TEST_F(Startup, ASecondSetupSaysTheFirstIsRunningAndEnds) {
     }
 }
 
-TEST_F(Startup, AnErrorInCreationIsShownAndTheWindowStillOpens) {
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\WrenTide", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
-    DWORD number = 3;
-    RegSetValueExA(key, "ProgPth", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
-    RegCloseKey(key);
+// A user's shell folder setting that leads nowhere, put back afterwards.
+class BrokenShellFolder {
+public:
+    explicit BrokenShellFolder(const char* name) : name_(name) {
+        RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_ALL_ACCESS, &key_);
+        char old[MAX_PATH * 2] = "";
+        DWORD size = sizeof old;
+        had_ = RegQueryValueExA(key_, name_, nullptr, &type_, reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS;
+        old_.assign(old, had_ ? size : 0);
+        const char nowhere[] = "Q:\\wt-e2e-nowhere";
+        RegSetValueExA(key_, name_, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(nowhere), sizeof nowhere);
+    }
+    ~BrokenShellFolder() {
+        if (had_)
+            RegSetValueExA(key_, name_, 0, type_, reinterpret_cast<const BYTE*>(old_.data()),
+                           static_cast<DWORD>(old_.size()));
+        else
+            RegDeleteValueA(key_, name_);
+        RegCloseKey(key_);
+    }
 
-    Process setup(SetupExePath());
-    HWND box = Dialog(setup, "WrenTide Installer");
-    ASSERT_NE(box, nullptr);
-    // A closing quote sorts before the full stop, so none is added.
-    EXPECT_EQ(DialogText(box), "Invalid data type for 'ProgPth'");
-    PostMessageA(DialogButton(box, "OK"), BM_CLICK, 0, 0);
-    HWND form = WaitForWindow(setup.Id(), "TForm1", "WrenTide Installer", 20000, true);
-    ASSERT_NE(form, nullptr);
-    EXPECT_NE(FindControl(form, "Button", "Install &Now"), nullptr);
-    HWND edit = nullptr;
-    for (HWND w : Descendants(form))
-        if (ClassOf(w) == "Edit" && !(GetWindowLongA(w, GWL_STYLE) & ES_MULTILINE)) edit = w;
-    ASSERT_NE(edit, nullptr);
-    EXPECT_EQ(TextOf(edit), "");
-    PostMessageA(form, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(setup.WaitExit(20000));
+private:
+    static constexpr const char* kKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    const char* name_;
+    HKEY key_ = nullptr;
+    DWORD type_ = REG_EXPAND_SZ;
+    bool had_ = false;
+    std::string old_;
+};
+
+// Whatever stops setup from learning its folders at start, the user is told
+// (with a full stop unless the text ends in a closing character) and the
+// window still opens as designed, with nothing in the folder box.
+TEST_F(Startup, AnErrorInCreationIsShownAndTheWindowStillOpens) {
+    for (bool shellFolder : {false, true}) {
+        SCOPED_TRACE(shellFolder ? "local application data folder unresolvable" : "ProgPth of the wrong type");
+        std::unique_ptr<BrokenShellFolder> broken;
+        if (shellFolder) {
+            broken = std::make_unique<BrokenShellFolder>("Local AppData");
+        } else {
+            HKEY key;
+            ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\WrenTide", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                      &key, nullptr),
+                      ERROR_SUCCESS);
+            DWORD number = 3;
+            RegSetValueExA(key, "ProgPth", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+            RegCloseKey(key);
+        }
+
+        Process setup(SetupExePath());
+        HWND box = Dialog(setup, "WrenTide Installer");
+        ASSERT_NE(box, nullptr);
+        const std::string text = DialogText(box);
+        if (shellFolder) {
+            ASSERT_FALSE(text.empty());
+            EXPECT_EQ(text.back(), '.') << text;
+            EXPECT_NE(text.find_first_not_of(" ."), std::string::npos) << text;
+        } else {
+            // A closing quote sorts before the full stop, so none is added.
+            EXPECT_EQ(text, "Invalid data type for 'ProgPth'");
+        }
+        PostMessageA(DialogButton(box, "OK"), BM_CLICK, 0, 0);
+        HWND form = WaitForWindow(setup.Id(), "TForm1", "WrenTide Installer", 20000, true);
+        ASSERT_NE(form, nullptr);
+        EXPECT_NE(FindControl(form, "Button", "Install &Now"), nullptr);
+        HWND edit = nullptr;
+        for (HWND w : Descendants(form))
+            if (ClassOf(w) == "Edit" && !(GetWindowLongA(w, GWL_STYLE) & ES_MULTILINE)) edit = w;
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(TextOf(edit), "");
+        PostMessageA(form, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(setup.WaitExit(20000));
+        Clean();
+    }
 }
 
 }  // namespace

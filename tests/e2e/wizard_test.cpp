@@ -143,39 +143,10 @@ TEST_F(Wizard, TheTitleBarCloseEndsTheProgramFromTheLicencePage) {
 TEST_F(Wizard, TheFolderBrowserTakesOnlyAnExistingFolderAsItIs) {
     const std::string start = TextOf(FolderBox());
     const std::string picked = "C:\\wt-e2e-picked", gone = "C:\\wt-e2e-gone";
-    for (const std::string& folder : {start, picked, gone}) CreateDirectoryA(folder.c_str(), nullptr);
+    for (const std::string& folder : {picked, gone}) CreateDirectoryA(folder.c_str(), nullptr);
     ToOptions();
-    auto open = [&] {
-        PressAlt(form_, 'g');
-        HWND browser = nullptr;
-        WaitUntil([&] {
-            for (HWND w = FindWindowA("#32770", nullptr); w && !browser; w = FindWindowExA(nullptr, w, "#32770", nullptr)) {
-                DWORD pid = 0;
-                GetWindowThreadProcessId(w, &pid);
-                if (pid == setup_->Id() && IsWindowVisible(w) &&
-                    FindControl(w, "Static", "Install WrenTide to this folder:"))
-                    browser = w;
-            }
-            return browser != nullptr;
-        }, 10000);
-        return browser;
-    };
-    // The browser's own message takes a path, which must lie in its process:
-    // this is the user clicking their way to the folder.
-    auto select = [&](HWND browser, const std::string& path) {
-        HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, setup_->Id());
-        void* remote = VirtualAllocEx(process, nullptr, path.size() + 1, MEM_COMMIT, PAGE_READWRITE);
-        WriteProcessMemory(process, remote, path.c_str(), path.size() + 1, nullptr);
-        SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(remote));
-        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-        CloseHandle(process);
-    };
-    auto answer = [&](HWND browser, int button) {
-        PostMessageA(browser, WM_COMMAND, button, 0);
-        return WaitUntil([&] { return Enabled(form_); }, 5000);
-    };
 
-    HWND browser = open();
+    HWND browser = OpenFolderBrowser(form_);
     ASSERT_NE(browser, nullptr) << "no folder browser with the prompt";
     EXPECT_EQ(GetWindow(browser, GW_OWNER), form_);
     EXPECT_FALSE(IsWindowEnabled(form_)) << "the window waits for the browser";
@@ -183,25 +154,17 @@ TEST_F(Wizard, TheFolderBrowserTakesOnlyAnExistingFolderAsItIs) {
     for (HWND w : Descendants(browser))
         if (ClassOf(w) == "Edit" && OwnVisible(w)) hasEditBox = true;
     EXPECT_TRUE(hasEditBox);
-    ASSERT_TRUE(answer(browser, IDCANCEL));
+    BrowseTo(browser, picked);
+    ASSERT_TRUE(AnswerFolderBrowser(form_, browser, IDCANCEL));
     EXPECT_EQ(TextOf(FolderBox()), start);
 
-    ASSERT_NE(browser = open(), nullptr);
-    select(browser, picked);
-    ASSERT_TRUE(answer(browser, IDOK));
-    EXPECT_EQ(TextOf(FolderBox()), picked) << "nothing is appended to the chosen folder";
-
-    ASSERT_NE(browser = open(), nullptr);
-    select(browser, gone);
+    ASSERT_NE(browser = OpenFolderBrowser(form_), nullptr);
+    BrowseTo(browser, gone);
     RemoveDirectoryA(gone.c_str());
-    ASSERT_TRUE(answer(browser, IDOK));
-    EXPECT_EQ(TextOf(FolderBox()), picked);
-
-    ASSERT_NE(browser = open(), nullptr);
-    select(browser, start);
-    ASSERT_TRUE(answer(browser, IDCANCEL));
-    EXPECT_EQ(TextOf(FolderBox()), picked);
-    for (const std::string& folder : {start, picked}) RemoveDirectoryA(folder.c_str());
+    ASSERT_TRUE(AnswerFolderBrowser(form_, browser, IDOK));
+    EXPECT_EQ(TextOf(FolderBox()), start);
+    EXPECT_EQ(HintOf(form_, FolderBox()), start);
+    RemoveDirectoryA(picked.c_str());
 }
 
 }  // namespace

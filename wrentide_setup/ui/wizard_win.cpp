@@ -14,8 +14,14 @@ namespace {
 const char kBrowsePrompt[] = "Install WrenTide to this folder:";
 const char kFinishedCaption[] = "Finished";
 
+// Opens the browser on the current folder. Wine's browser sometimes loses a
+// selection made while it starts up, so it is made once more when it is up;
+// the folder's text outlives the browser, which is modal.
 int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
-    if (message == BFFM_INITIALIZED && data) SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, data);
+    if (message == BFFM_INITIALIZED && data) {
+        SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, data);
+        PostMessageA(dialog, BFFM_SETSELECTIONA, TRUE, data);
+    }
     return 0;
 }
 
