@@ -8,11 +8,13 @@ namespace wt::e2e {
 
 std::string SetupExePath() { return test::FromHost(WT_SETUP_EXE); }
 
-Process::Process(const std::string& exe) {
+Process::Process(const std::string& exe) : Process(exe, "\"" + exe + "\"") {}
+
+Process::Process(const std::string& exe, std::string commandLine) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    std::string commandLine = "\"" + exe + "\"";
-    if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_))
+    if (!CreateProcessA(exe.empty() ? nullptr : exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &info_))
         info_ = {};
 }
 

@@ -16,6 +16,9 @@ std::string SetupExePath();
 class Process {
 public:
     explicit Process(const std::string& exe);
+    // Started as the shell starts a recorded command: the line alone, as it stands.
+    static Process FromCommandLine(const std::string& commandLine) { return Process(std::string(), commandLine); }
+    Process(Process&& other) noexcept : info_(other.info_) { other.info_ = {}; }
     ~Process();
     DWORD Id() const { return info_.dwProcessId; }
     bool Started() const { return info_.hProcess != nullptr; }
@@ -23,6 +26,7 @@ public:
     bool WaitExit(DWORD milliseconds, DWORD* exitCode = nullptr);
 
 private:
+    Process(const std::string& exe, std::string commandLine);
     PROCESS_INFORMATION info_ = {};
 };
 

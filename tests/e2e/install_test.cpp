@@ -9,6 +9,7 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <memory>
 #include <functional>
 #include <string>
 #include <vector>
@@ -92,6 +93,43 @@ const PayloadFile kFiles[] = {{"wtdb.res", false},  {"WrenTide.exe", true}, {"LP
                               {"wscb.rez", false},  {"wrnhlp.tub", true},   {"ReadMe.txt", true},
                               {"uninstall.exe", false}};
 
+// Copies of the uninstaller left in the temporary folder, to go at the next start.
+std::vector<std::string> UninstallerCopies() {
+    char temp[MAX_PATH] = "";
+    GetTempPathA(MAX_PATH, temp);
+    std::vector<std::string> found;
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((std::string(temp) + "WrenTide-uninstall-*.exe").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return found;
+    do found.push_back(std::string(temp) + entry.cFileName);
+    while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return found;
+}
+
+// Whether the system is to delete the file at its next start.
+bool RemovedAtNextStart(const std::string& path) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ, &key))
+        return false;
+    std::vector<char> data(65536);
+    DWORD size = static_cast<DWORD>(data.size());
+    LONG rc = RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr,
+                               reinterpret_cast<BYTE*>(data.data()), &size);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS) return false;
+    // Pairs of names: the file, then an empty name for "delete".
+    std::vector<std::string> names;
+    for (size_t at = 0; at < size && data[at];) {
+        names.emplace_back(&data[at]);
+        at += names.back().size() + 1;
+        if (at < size && !data[at]) names.emplace_back(), ++at;
+    }
+    for (size_t i = 0; i + 1 < names.size(); ++i)
+        if (_stricmp(names[i].c_str(), ("\\??\\" + path).c_str()) == 0 && names[i + 1].empty()) return true;
+    return false;
+}
+
 class Install : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -105,12 +143,30 @@ protected:
     }
     void Clean() {
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettings);
+        for (const std::string& copy : UninstallerCopies()) DeleteFileA(copy.c_str());
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstall);
         test::RemoveTree(places_.program);
         test::RemoveTree(places_.vendor);
         test::RemoveTree(places_.menu);
         DeleteFileA((places_.desk + "\\WrenTide.lnk").c_str());
         test::RemoveTree("C:\\wt-e2e");
+    }
+    // A whole install through the wizard, as the user asks it.
+    void InstallAsUser(bool desktop) {
+        SetupRun run;
+        ASSERT_TRUE(run.ToOptions(desktop, false));
+        ASSERT_TRUE(run.Install(run.Control("Button", "&Re-Install") ? "&Re-Install" : "&Install"));
+        ASSERT_EQ(run.Status(), "Installation Complete");
+        Click(run.Control("Button", "Finished"));
+        ASSERT_TRUE(run.process().WaitExit(20000));
+    }
+    // The uninstaller started as the installed-programs list starts it, and
+    // its first message box.
+    HWND StartUninstaller(std::unique_ptr<Process>& uninstaller, const char* expectedText) {
+        uninstaller = std::make_unique<Process>(Process::FromCommandLine(RegValue(kUninstall, "UninstallString")));
+        HWND box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", 20000, true);
+        if (box) EXPECT_EQ(MessageText(box), expectedText);
+        return box;
     }
     void ExpectInstalledFiles(const std::string& program, const std::string& data) {
         for (const PayloadFile& f : kFiles) {
@@ -385,6 +441,118 @@ TEST_F(Install, CancelBeforeInstallingStartsNothing) {
     EXPECT_EQ(FindStartedApplication(1000), nullptr);
     EXPECT_FALSE(test::PathExists(places_.program));
     EXPECT_FALSE(test::KeyExists(kSettings));
+}
+
+// The uninstaller, started by its recorded command line from a data folder
+// whose path holds blanks: "No" leaves everything; "Yes" removes what setup
+// brought, keeps the user's preferences and work, and leaves only its own copy
+// in the temporary folder, due to go at the next start. Setup then installs
+// again.
+TEST_F(Install, TheUninstallerRemovesWhatSetupBroughtAndThenItself) {
+    CreateDirectoryA("C:\\wt-e2e", nullptr);
+    CreateDirectoryA("C:\\wt-e2e\\Local App Data", nullptr);
+    ShellFolderSetting localData("Local AppData", "C:\\wt-e2e\\Local App Data");
+    const Places places;
+    ASSERT_EQ(places.data, "C:\\wt-e2e\\Local App Data\\tessel-soft\\WrenTide");
+    for (const std::string& folder : {places.vendor, places.data, places.work}) CreateDirectoryA(folder.c_str(), nullptr);
+    test::WriteFileBytes(places.data + "\\WrenTide.tub", std::string(272, '\0'));
+    test::WriteFileBytes(places.work + "\\notes.txt", "the user's own");
+    InstallAsUser(true);
+    ASSERT_EQ(RegValue(kUninstall, "UninstallString"), places.data + "\\uninstall.exe");
+
+    std::unique_ptr<Process> uninstaller;
+    HWND box = StartUninstaller(uninstaller, "Remove WrenTide and all of its components?");
+    ASSERT_NE(box, nullptr) << "the recorded command line did not start the uninstaller";
+    ASSERT_TRUE(Answer(box, "&No"));
+    DWORD code = 99;
+    EXPECT_TRUE(uninstaller->WaitExit(20000, &code));
+    EXPECT_EQ(code, 0u);
+    ExpectInstalledFiles(places_.program, places.data);
+    EXPECT_TRUE(test::KeyExists(kUninstall));
+
+    ASSERT_NE(box = StartUninstaller(uninstaller, "Remove WrenTide and all of its components?"), nullptr);
+    ASSERT_TRUE(Answer(box, "&Yes"));
+    box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", 20000, true);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageText(box), "WrenTide was removed from your computer.");
+    ASSERT_TRUE(Answer(box, "OK"));
+    EXPECT_TRUE(uninstaller->WaitExit(20000, &code));
+    EXPECT_EQ(code, 0u);
+
+    // Right after the run: its copy has deleted it and is due to go itself.
+    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places.data + "\\uninstall.exe"); }, 20000));
+    std::vector<std::string> copies;
+    EXPECT_TRUE(WaitUntil([&] {
+        copies = UninstallerCopies();
+        return copies.size() == 1 && RemovedAtNextStart(copies[0]);
+    }, 20000)) << copies.size() << " copies of the uninstaller, none due to go";
+    for (const PayloadFile& f : kFiles)
+        EXPECT_FALSE(test::PathExists((f.inProgramFolder ? places_.program : places.data) + "\\" + f.name)) << f.name;
+    for (const std::string& gone : {places_.program, places_.menu, places_.desk + "\\WrenTide.lnk"})
+        EXPECT_FALSE(test::PathExists(gone)) << gone;
+    EXPECT_FALSE(test::KeyExists(kSettings));
+    EXPECT_FALSE(test::KeyExists(kUninstall));
+    EXPECT_EQ(test::ReadFileBytes(places.data + "\\WrenTide.tub").size(), 272u);
+    EXPECT_EQ(test::ReadFileBytes(places.work + "\\notes.txt"), "the user's own");
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((places.data + "\\*").c_str(), &entry);
+    std::vector<std::string> left;
+    do
+        if (entry.cFileName[0] != '.') left.push_back(entry.cFileName);
+    while (FindNextFileA(search, &entry));
+    FindClose(search);
+    EXPECT_EQ(left, std::vector<std::string>{"WrenTide.tub"});
+
+    InstallAsUser(false);
+    ExpectInstalledFiles(places_.program, places.data);
+    test::RemoveTree(places.work);
+}
+
+// While WrenTide runs the uninstaller says so and removes nothing until it
+// has been closed.
+TEST_F(Install, TheUninstallerWaitsForTheRunningProgram) {
+    InstallAsUser(false);
+    Process app(places_.program + "\\WrenTide.exe");
+    ASSERT_NE(FindStartedApplication(20000), nullptr);
+    std::unique_ptr<Process> uninstaller;
+    HWND box = StartUninstaller(uninstaller, "Remove WrenTide and all of its components?");
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(Answer(box, "&Yes"));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", 20000, true);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(MessageText(box), "WrenTide is running. Close it, then press Retry.");
+        ExpectInstalledFiles(places_.program, places_.data);
+        EXPECT_TRUE(test::KeyExists(kSettings));
+        if (attempt == 0) ASSERT_TRUE(Answer(box, "&Retry"));
+    }
+    CloseStartedApplication(FindStartedApplication(1000));
+    ASSERT_TRUE(app.WaitExit(20000));
+    ASSERT_TRUE(Answer(box, "&Retry"));
+    box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", 20000, true);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageText(box), "WrenTide was removed from your computer.");
+    ASSERT_TRUE(Answer(box, "OK"));
+    EXPECT_TRUE(uninstaller->WaitExit(20000));
+    EXPECT_FALSE(test::PathExists(places_.program));
+    EXPECT_FALSE(test::KeyExists(kSettings));
+}
+
+// With no record of an install there is nothing to remove: it says so and
+// ends with exit code 1.
+TEST_F(Install, TheUninstallerWithoutARecordSaysSo) {
+    CreateDirectoryA("C:\\wt-e2e", nullptr);
+    const std::string copy = "C:\\wt-e2e\\uninstall.exe";
+    test::WriteFileBytes(copy, test::ReadFileBytes(test::BuiltPayloadFile("uninstall.exe")));
+    Process uninstaller(copy);
+    HWND box = WaitForWindow(uninstaller.Id(), "#32770", "WrenTide Uninstall", 20000, true);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageText(box), "WrenTide is not installed on this computer.");
+    ASSERT_TRUE(Answer(box, "OK"));
+    DWORD code = 99;
+    EXPECT_TRUE(uninstaller.WaitExit(20000, &code));
+    EXPECT_EQ(code, 1u);
+    EXPECT_TRUE(test::PathExists(copy));
 }
 
 }  // namespace

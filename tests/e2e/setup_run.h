@@ -56,6 +56,55 @@ inline void PressAlt(HWND form, char letter) {
 // Enter, as the keyboard delivers it to the control with the focus.
 inline void PressEnter(HWND form) { PostMessageA(Focused(form), WM_KEYDOWN, VK_RETURN, 0x001C0001); }
 
+// A message box's text: its one static text that is not empty.
+inline std::string MessageText(HWND box) {
+    for (HWND child : Descendants(box))
+        if (ClassOf(child) == "Static" && !TextOf(child).empty()) return TextOf(child);
+    return "";
+}
+
+// Presses one of a message box's buttons ("OK", "&Yes", "&Retry", ...) and
+// waits for the box to go.
+inline bool Answer(HWND box, const char* button) {
+    HWND pressed = FindControl(box, "Button", button);
+    if (!pressed) return false;
+    PostMessageA(pressed, BM_CLICK, 0, 0);
+    return WaitUntil([&] { return !IsWindow(box); }, 5000);
+}
+
+// One of the user's shell folders moved elsewhere for a while, as a user or
+// an administrator may have set it; put back as it was afterwards.
+class ShellFolderSetting {
+public:
+    ShellFolderSetting(const char* name, const std::string& path) : name_(name) {
+        RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_ALL_ACCESS, &key_);
+        char old[MAX_PATH * 2] = "";
+        DWORD size = sizeof old;
+        had_ = RegQueryValueExA(key_, name_, nullptr, &type_, reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS;
+        old_.assign(old, had_ ? size : 0);
+        RegSetValueExA(key_, name_, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                       static_cast<DWORD>(path.size() + 1));
+    }
+    ~ShellFolderSetting() {
+        if (had_)
+            RegSetValueExA(key_, name_, 0, type_, reinterpret_cast<const BYTE*>(old_.data()),
+                           static_cast<DWORD>(old_.size()));
+        else
+            RegDeleteValueA(key_, name_);
+        RegCloseKey(key_);
+    }
+    ShellFolderSetting(const ShellFolderSetting&) = delete;
+    ShellFolderSetting& operator=(const ShellFolderSetting&) = delete;
+
+private:
+    static constexpr const char* kKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    const char* name_;
+    HKEY key_ = nullptr;
+    DWORD type_ = REG_EXPAND_SZ;
+    bool had_ = false;
+    std::string old_;
+};
+
 // Memory in the setup process, for the messages whose pointer must lie there:
 // what the user's own clicks would have put in place.
 class RemoteBlock {

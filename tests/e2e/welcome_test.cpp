@@ -27,12 +27,6 @@ protected:
     static HWND Dialog(const Process& setup, const char* caption) {
         return WaitForWindow(setup.Id(), "#32770", caption, 20000, true);
     }
-    static std::string DialogText(HWND dialog) {
-        // The message is the dialog's static text that is not empty.
-        for (HWND child : Descendants(dialog))
-            if (ClassOf(child) == "Static" && !TextOf(child).empty()) return TextOf(child);
-        return "";
-    }
     static HWND DialogButton(HWND dialog, const char* text) { return FindControl(dialog, "Button", text); }
     // The installed program in the default folder, held open as a running one would be.
     static HANDLE RunningProgram() {
@@ -196,7 +190,7 @@ TEST_F(Startup, AnActiveApplicationAcknowledgedWithOkEndsTheProgram) {
     Process setup(SetupExePath());
     HWND dialog = Dialog(setup, "Information");
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(DialogText(dialog),
+    EXPECT_EQ(MessageText(dialog),
               "WrenTide seems to be active.  Close any other versions of WrenTide and try installing again.");
     PostMessageA(DialogButton(dialog, "OK"), BM_CLICK, 0, 0);
     DWORD code = 99;
@@ -243,7 +237,7 @@ TEST_F(Startup, ASecondSetupSaysTheFirstIsRunningAndEnds) {
         }, 20000);
         ASSERT_NE(dialog, nullptr) << "neither setup said the other runs";
         if (!together) EXPECT_EQ(loser, &second);
-        EXPECT_EQ(DialogText(dialog), "WrenTide setup is already running.");
+        EXPECT_EQ(MessageText(dialog), "WrenTide setup is already running.");
         PostMessageA(DialogButton(dialog, "OK"), BM_CLICK, 0, 0);
         DWORD code = 99;
         EXPECT_TRUE(loser->WaitExit(20000, &code));
@@ -256,45 +250,15 @@ TEST_F(Startup, ASecondSetupSaysTheFirstIsRunningAndEnds) {
     }
 }
 
-// A user's shell folder setting that leads nowhere, put back afterwards.
-class BrokenShellFolder {
-public:
-    explicit BrokenShellFolder(const char* name) : name_(name) {
-        RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_ALL_ACCESS, &key_);
-        char old[MAX_PATH * 2] = "";
-        DWORD size = sizeof old;
-        had_ = RegQueryValueExA(key_, name_, nullptr, &type_, reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS;
-        old_.assign(old, had_ ? size : 0);
-        const char nowhere[] = "Q:\\wt-e2e-nowhere";
-        RegSetValueExA(key_, name_, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(nowhere), sizeof nowhere);
-    }
-    ~BrokenShellFolder() {
-        if (had_)
-            RegSetValueExA(key_, name_, 0, type_, reinterpret_cast<const BYTE*>(old_.data()),
-                           static_cast<DWORD>(old_.size()));
-        else
-            RegDeleteValueA(key_, name_);
-        RegCloseKey(key_);
-    }
-
-private:
-    static constexpr const char* kKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-    const char* name_;
-    HKEY key_ = nullptr;
-    DWORD type_ = REG_EXPAND_SZ;
-    bool had_ = false;
-    std::string old_;
-};
-
 // Whatever stops setup from learning its folders at start, the user is told
 // (with a full stop unless the text ends in a closing character) and the
 // window still opens as designed, with nothing in the folder box.
 TEST_F(Startup, AnErrorInCreationIsShownAndTheWindowStillOpens) {
     for (bool shellFolder : {false, true}) {
         SCOPED_TRACE(shellFolder ? "local application data folder unresolvable" : "ProgPth of the wrong type");
-        std::unique_ptr<BrokenShellFolder> broken;
+        std::unique_ptr<ShellFolderSetting> broken;
         if (shellFolder) {
-            broken = std::make_unique<BrokenShellFolder>("Local AppData");
+            broken = std::make_unique<ShellFolderSetting>("Local AppData", "Q:\\wt-e2e-nowhere");
         } else {
             HKEY key;
             ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\WrenTide", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
@@ -308,7 +272,7 @@ TEST_F(Startup, AnErrorInCreationIsShownAndTheWindowStillOpens) {
         Process setup(SetupExePath());
         HWND box = Dialog(setup, "WrenTide Installer");
         ASSERT_NE(box, nullptr);
-        const std::string text = DialogText(box);
+        const std::string text = MessageText(box);
         if (shellFolder) {
             ASSERT_FALSE(text.empty());
             EXPECT_EQ(text.back(), '.') << text;

@@ -32,8 +32,8 @@ def run(*args):
     return subprocess.run(args, check=True, capture_output=True).stdout
 
 
-def resource(type_, name):
-    return run("wrestool", "-x", "--raw", "--type=" + str(type_), "--name=" + str(name), EXE)
+def resource(type_, name, path=None):
+    return run("wrestool", "-x", "--raw", "--type=" + str(type_), "--name=" + str(name), path or EXE)
 
 
 def pe_headers(path):
@@ -103,8 +103,8 @@ class SetupExe(unittest.TestCase):
                 with open(os.path.join(FILES, file_name), "rb") as f:
                     self.assertEqual(data, f.read())
 
-    def test_version_information(self):
-        data = resource(16, 1)
+    def assert_version_information(self, path, description):
+        data = resource(16, 1, path)
         [(key, fixed, children)] = list(version_blocks(data))
         self.assertEqual(key, "VS_VERSION_INFO")
         signature, _, file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<6I", fixed)
@@ -115,40 +115,59 @@ class SetupExe(unittest.TestCase):
         [(language, _, strings)] = blocks["StringFileInfo"]
         self.assertEqual(language.upper(), "0C0904E4")
         values = {k: v.decode("utf-16-le").rstrip("\0") for k, v, _ in strings}
-        self.assertEqual(values["FileDescription"], "WrenTide Setup")
+        self.assertEqual(values["FileDescription"], description)
         self.assertEqual(values["ProductName"], "WrenTide")
         self.assertEqual(values["FileVersion"], "2.3.0.0")
         self.assertEqual(values["ProductVersion"], "2.3")
-        self.assertEqual(values["Comments"], "FreeWare")
-        for empty in ("InternalName", "LegalTrademarks", "OriginalFilename"):
-            self.assertEqual(values.get(empty, ""), "", empty)
         self.assertTrue(values["CompanyName"])
         self.assertTrue(values["LegalCopyright"])
         [(_, translation, _)] = blocks["VarFileInfo"]
         self.assertEqual(struct.unpack("<HH", translation), (0x0C09, 1252))
+        return values
 
-    def test_exactly_one_manifest_ours(self):
-        listing = run("wrestool", "-l", EXE).decode()
+    def assert_one_elevated_manifest(self, path):
+        listing = run("wrestool", "-l", path).decode()
         manifests = re.findall(r"--type=24 ", listing)
         self.assertEqual(len(manifests), 1, listing)
-        text = resource(24, 1).decode("utf-8")
+        text = resource(24, 1, path).decode("utf-8")
         self.assertRegex(text, r'<assemblyIdentity type="win32" name="[^"]+" version="1.0.0.0" processorArchitecture="\*"/>')
         self.assertIn('name="Microsoft.Windows.Common-Controls" version="6.0.0.0"', text)
         self.assertIn('publicKeyToken="6595b64144ccf1df" language="*" processorArchitecture="*"', text)
         self.assertIn('<requestedExecutionLevel level="requireAdministrator" uiAccess="false"/>', text)
 
-    def test_icons(self):
-        def group(name):
-            data = resource(14, name)
-            _, kind, count = struct.unpack_from("<HHH", data)
-            self.assertEqual(kind, 1)
-            entries = [struct.unpack_from("<BBBBHHIH", data, 6 + 14 * i) for i in range(count)]
-            return [(e[0] or 256, e[1] or 256, e[5]) for e in entries]
-        self.assertEqual(sorted(group("MAINICON"), reverse=True), [(48, 48, 32), (32, 32, 32), (24, 24, 32), (16, 16, 32)])
-        self.assertEqual(group("WINDOWICON"), [(32, 32, 24)])
+    def icon_group(self, name, path=None):
+        data = resource(14, name, path)
+        _, kind, count = struct.unpack_from("<HHH", data)
+        self.assertEqual(kind, 1)
+        entries = [struct.unpack_from("<BBBBHHIH", data, 6 + 14 * i) for i in range(count)]
+        return [(e[0] or 256, e[1] or 256, e[5]) for e in entries]
+
+    def assert_product_icon_first(self, path):
+        self.assertEqual(sorted(self.icon_group("MAINICON", path), reverse=True),
+                         [(48, 48, 32), (32, 32, 32), (24, 24, 32), (16, 16, 32)])
         # The shell shows the first icon group of the file.
-        groups = re.findall(r"--type=14 --name='?([A-Za-z0-9]+)", run("wrestool", "-l", EXE).decode())
+        groups = re.findall(r"--type=14 --name='?([A-Za-z0-9]+)", run("wrestool", "-l", path).decode())
         self.assertEqual(groups[0], "MAINICON")
+
+    def test_version_information(self):
+        values = self.assert_version_information(EXE, "WrenTide Setup")
+        self.assertEqual(values["Comments"], "FreeWare")
+        for empty in ("InternalName", "LegalTrademarks", "OriginalFilename"):
+            self.assertEqual(values.get(empty, ""), "", empty)
+
+    def test_exactly_one_manifest_ours(self):
+        self.assert_one_elevated_manifest(EXE)
+
+    def test_icons(self):
+        self.assert_product_icon_first(EXE)
+        self.assertEqual(self.icon_group("WINDOWICON"), [(32, 32, 24)])
+
+    def test_the_uninstaller_is_elevated_versioned_and_has_the_product_icon(self):
+        uninstaller = os.path.join(FILES, "uninstall.exe")
+        self.assert_one_elevated_manifest(uninstaller)
+        values = self.assert_version_information(uninstaller, "WrenTide Uninstall")
+        self.assertEqual(values["OriginalFilename"], "uninstall.exe")
+        self.assert_product_icon_first(uninstaller)
 
     def test_payload_programs_are_programs_of_their_kind(self):
         for name, dll in (("WrenTide.exe", False), ("uninstall.exe", False), ("LPng.dll", True)):

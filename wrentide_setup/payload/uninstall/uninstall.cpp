@@ -1,16 +1,34 @@
 // The WrenTide uninstaller, installed into the data folder. It reads where the
 // product went from the settings key that setup wrote, removes the installed
-// files, shortcuts and folders, and then the registry record itself.
+// files, shortcuts and emptied folders, and then the registry record itself.
+// The user's preferences file and work folder stay.
+//
+// A running program cannot delete its own file. So once the work is done the
+// uninstaller copies itself to the temporary folder and starts the copy, which
+// waits for it to end, deletes it, and marks its own file for removal at the
+// next start: the one thing left, in a place that the system clears anyway.
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
 const char kTitle[] = "WrenTide Uninstall";
 const char kSettingsKey[] = "Software\\WrenTide";
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\WrenTide";
+const char kFinishSwitch[] = "/finish";
+
+const char* const kProgramFiles[] = {"WrenTide.exe", "LPng.dll", "wrnhlp.tub", "ReadMe.txt"};
+const char* const kDataFiles[] = {"wtdb.res", "wscb.rez", "temp.pak"};
+const char* const kMenuLinks[] = {"WrenTide.lnk", "Uninstall.lnk"};
+
+std::string Join(const std::string& folder, const char* name) {
+    if (!folder.empty() && folder.back() == '\\') return folder + name;
+    return folder + "\\" + name;
+}
 
 std::string ReadSetting(const char* name) {
     HKEY key;
@@ -30,46 +48,135 @@ std::string SpecialFolder(int csidl) {
     return path;
 }
 
-// A file that is in use cannot go now; Windows removes it at the next start.
+std::string OwnPath() {
+    char self[MAX_PATH] = "";
+    DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
+    return length && length < MAX_PATH ? self : "";
+}
+
+// True when a file is there and something holds it open: the running program,
+// or the library it loaded.
+bool InUse(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return false;
+    }
+    return GetLastError() == ERROR_SHARING_VIOLATION || GetLastError() == ERROR_LOCK_VIOLATION;
+}
+
+bool ProgramRunning(const std::string& program) {
+    if (FindWindowA("WrenTideMain", nullptr)) return true;
+    for (const char* name : kProgramFiles)
+        if (InUse(Join(program, name))) return true;
+    return false;
+}
+
+// A file in use that cannot go now goes at the next start.
 void RemoveFile(const std::string& path) {
-    if (!DeleteFileA(path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
+    if (!DeleteFileA(path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND &&
+        GetLastError() != ERROR_PATH_NOT_FOUND)
         MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
-void RemoveFolder(const std::string& path) {
-    if (!RemoveDirectoryA(path.c_str())) MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+// Only an empty folder goes: whatever the user put there stays.
+void RemoveEmptyFolder(const std::string& path) { RemoveDirectoryA(path.c_str()); }
+
+std::string ParentOf(const std::string& path) {
+    size_t slash = path.find_last_of('\\');
+    return slash == std::string::npos ? "" : path.substr(0, slash);
 }
 
-}  // namespace
+// Starts a copy of this program from the temporary folder, which ends the job
+// once this process has gone. Returns false when that cannot be done.
+bool HandOverToCopy(const std::string& self) {
+    char temp[MAX_PATH] = "";
+    if (!GetTempPathA(MAX_PATH, temp)) return false;
+    const std::string copy = std::string(temp) + "WrenTide-uninstall-" + std::to_string(GetCurrentProcessId()) + ".exe";
+    if (!CopyFileA(self.c_str(), copy.c_str(), FALSE)) return false;
+    HANDLE me = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &me, SYNCHRONIZE, TRUE, 0)) {
+        DeleteFileA(copy.c_str());
+        return false;
+    }
+    std::string command = "\"" + copy + "\" " + kFinishSwitch + " " +
+                          std::to_string(reinterpret_cast<UINT_PTR>(me)) + " \"" + self + "\"";
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
+    // The copy is started from its own folder, so no folder of WrenTide's is held open.
+    BOOL ok = CreateProcessA(copy.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, temp, &startup, &started);
+    CloseHandle(me);
+    if (!ok) {
+        DeleteFileA(copy.c_str());
+        return false;
+    }
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    return true;
+}
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    const std::string prog = ReadSetting("ProgPth");
+// The copy's part: once the original has ended, delete it and the data
+// folder if nothing else is left there, then schedule the copy itself.
+int Finish(HANDLE original, const std::string& originalPath) {
+    WaitForSingleObject(original, INFINITE);
+    CloseHandle(original);
+    for (int attempt = 0; attempt < 50 && !DeleteFileA(originalPath.c_str()); ++attempt) {
+        if (GetLastError() == ERROR_FILE_NOT_FOUND) break;
+        Sleep(100);
+    }
+    const std::string data = ParentOf(originalPath);
+    RemoveEmptyFolder(data);
+    RemoveEmptyFolder(ParentOf(data));
+    const std::string self = OwnPath();
+    if (!self.empty()) MoveFileExA(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    return 0;
+}
+
+int Uninstall() {
+    const std::string program = ReadSetting("ProgPth");
     const std::string data = ReadSetting("DBPth");
-    if (prog.empty() || data.empty()) {
+    if (program.empty() || data.empty()) {
         MessageBoxA(nullptr, "WrenTide is not installed on this computer.", kTitle, MB_OK | MB_ICONINFORMATION);
         return 1;
     }
     if (MessageBoxA(nullptr, "Remove WrenTide and all of its components?", kTitle, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return 0;
+    // Nothing is removed while the program runs: no half-removed install.
+    while (ProgramRunning(program)) {
+        if (MessageBoxA(nullptr, "WrenTide is running. Close it, then press Retry.", kTitle,
+                        MB_RETRYCANCEL | MB_ICONEXCLAMATION) != IDRETRY)
+            return 2;
+    }
 
-    for (const char* name : {"\\WrenTide.exe", "\\LPng.dll", "\\wrnhlp.tub", "\\ReadMe.txt"}) RemoveFile(prog + name);
-    RemoveFolder(prog);
+    for (const char* name : kProgramFiles) RemoveFile(Join(program, name));
+    RemoveEmptyFolder(program);
 
-    const std::string menu = SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\WrenTide";
-    RemoveFile(menu + "\\WrenTide.lnk");
-    RemoveFile(menu + "\\Uninstall.lnk");
-    RemoveFolder(menu);
-    RemoveFile(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\WrenTide.lnk");
+    const std::string menu = Join(SpecialFolder(CSIDL_COMMON_PROGRAMS), "WrenTide");
+    for (const char* name : kMenuLinks) RemoveFile(Join(menu, name));
+    RemoveEmptyFolder(menu);
+    RemoveFile(Join(SpecialFolder(CSIDL_DESKTOPDIRECTORY), "WrenTide.lnk"));
 
-    // The user's preferences and work stay; only what setup brought goes.
-    for (const char* name : {"\\wtdb.res", "\\wscb.rez", "\\temp.pak"}) RemoveFile(data + name);
-    char self[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    RemoveFile(self);
+    for (const char* name : kDataFiles) RemoveFile(Join(data, name));
 
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsKey);
 
     MessageBoxA(nullptr, "WrenTide was removed from your computer.", kTitle, MB_OK | MB_ICONINFORMATION);
+    const std::string self = OwnPath();
+    if (!self.empty() && !HandOverToCopy(self)) MoveFileExA(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     return 0;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    if (__argc == 4 && std::string(__argv[1]) == kFinishSwitch) {
+        char* end = nullptr;
+        UINT_PTR handle = static_cast<UINT_PTR>(std::strtoull(__argv[2], &end, 10));
+        return Finish(reinterpret_cast<HANDLE>(handle), __argv[3]);
+    }
+    return Uninstall();
 }
