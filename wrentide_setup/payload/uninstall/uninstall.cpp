@@ -93,7 +93,8 @@ bool HandOverToCopy(const std::string& self) {
     char temp[MAX_PATH] = "";
     if (!GetTempPathA(MAX_PATH, temp)) return false;
     const std::string copy = std::string(temp) + "WrenTide-uninstall-" + std::to_string(GetCurrentProcessId()) + ".exe";
-    if (!CopyFileA(self.c_str(), copy.c_str(), FALSE)) return false;
+    // A name already taken (planted, perhaps as a link) is never written through.
+    if (!CopyFileA(self.c_str(), copy.c_str(), TRUE)) return false;
     HANDLE me = nullptr;
     if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &me, SYNCHRONIZE, TRUE, 0)) {
         DeleteFileA(copy.c_str());
