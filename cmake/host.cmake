@@ -34,7 +34,52 @@ add_subdirectory(tools)
 add_subdirectory(tests/native)
 add_subdirectory(tests/native/fuzz)
 
-# One cross build of this tree for a mingw-w64 machine.
+# Tools that read SOURCE_DATE_EPOCH (GCC's __DATE__ and __TIME__) see a fixed
+# one, so the binaries never depend on the day of the build.
+set(WT_SOURCE_DATE_EPOCH 0)
+
+# Authenticode signing of the product: a cache variable, or else the
+# environment variable of the same name when configuring. The password may
+# also come from the build's environment only, which keeps it out of files.
+set(WT_SIGN_PKCS12 "" CACHE FILEPATH "PKCS#12 file of the code-signing certificate; empty: unsigned")
+set(WT_SIGN_PASSWORD "" CACHE STRING "Its password; empty: WT_SIGN_PASSWORD of the build's environment")
+set(WT_SIGN_TIMESTAMP_URL "" CACHE STRING "RFC 3161 time-stamp server; empty: no time stamp")
+set(WT_SIGN_SIGNATURES "" CACHE PATH "A release's signatures to put back instead of signing (scripts/check-release.sh)")
+set(sign_args)
+foreach(setting WT_SIGN_PKCS12 WT_SIGN_PASSWORD WT_SIGN_TIMESTAMP_URL WT_SIGN_SIGNATURES)
+  set(value "${${setting}}")
+  if(value STREQUAL "" AND NOT setting STREQUAL "WT_SIGN_PASSWORD")
+    set(value "$ENV{${setting}}")
+  endif()
+  set(sign_${setting} "${value}")
+  list(APPEND sign_args "-D${setting}=${value}")
+endforeach()
+if(sign_WT_SIGN_SIGNATURES)
+  if(sign_WT_SIGN_PKCS12)
+    message(FATAL_ERROR "WT_SIGN_PKCS12 and WT_SIGN_SIGNATURES: sign, or put back a release's signatures, not both")
+  endif()
+  message(STATUS "Signing: the release's signatures in ${sign_WT_SIGN_SIGNATURES} are put back")
+elseif(sign_WT_SIGN_PKCS12)
+  if(NOT EXISTS "${sign_WT_SIGN_PKCS12}")
+    message(FATAL_ERROR "WT_SIGN_PKCS12: no such certificate file: ${sign_WT_SIGN_PKCS12}")
+  endif()
+  find_program(WT_OSSLSIGNCODE osslsigncode)
+  if(NOT WT_OSSLSIGNCODE)
+    message(FATAL_ERROR "Signing needs osslsigncode: run scripts/install-deps.sh")
+  endif()
+  if(sign_WT_SIGN_TIMESTAMP_URL)
+    set(stamp "time-stamped by ${sign_WT_SIGN_TIMESTAMP_URL}")
+  else()
+    set(stamp "without a time stamp")
+  endif()
+  message(STATUS "Signing: wrentide_setup.exe and the payload programs are signed with "
+                 "${sign_WT_SIGN_PKCS12}, ${stamp}")
+else()
+  message(STATUS "Signing: no certificate (WT_SIGN_PKCS12), the build is unsigned")
+endif()
+
+# One cross build of this tree for a mingw-w64 machine; extra arguments are
+# cache settings of that build.
 function(wt_cross_build name arch with_tests)
   ExternalProject_Add(${name}
     SOURCE_DIR "${CMAKE_SOURCE_DIR}"
@@ -49,8 +94,11 @@ function(wt_cross_build name arch with_tests)
       -DWT_PACK=$<TARGET_FILE:wt_pack>
       -DWT_GENDATA=$<TARGET_FILE:wt_gendata>
       -DWT_WINE_RUN=${CMAKE_BINARY_DIR}/wine-run
+      -DWT_PYTHON=${Python3_EXECUTABLE}
       -DWRENTIDE_STATS_HOST=${WRENTIDE_STATS_HOST}
       -DWRENTIDE_STATS_PORT=${WRENTIDE_STATS_PORT}
+      ${ARGN}
+    BUILD_COMMAND "${CMAKE_COMMAND}" -E env SOURCE_DATE_EPOCH=${WT_SOURCE_DATE_EPOCH} "${CMAKE_COMMAND}" --build <BINARY_DIR>
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
     DEPENDS wt_pack wt_gendata
@@ -60,14 +108,23 @@ endfunction()
 # The product: build/win/wrentide_setup.exe.
 set(WT_WIN_BINARY_DIR "${CMAKE_BINARY_DIR}/win")
 if(WT_TEST_ARCH STREQUAL "i686")
-  wt_cross_build(win i686 ON)
+  wt_cross_build(win i686 ON ${sign_args})
   set(WT_TEST_BINARY_DIR "${WT_WIN_BINARY_DIR}")
 else()
-  wt_cross_build(win i686 OFF)
+  wt_cross_build(win i686 OFF ${sign_args})
   wt_cross_build(win64 x86_64 ON)
   set(WT_TEST_BINARY_DIR "${CMAKE_BINARY_DIR}/win64")
 endif()
 file(WRITE "${CMAKE_BINARY_DIR}/test-tree" "${WT_TEST_BINARY_DIR}\n")
+
+# Last of every build: the product's hash, to compare with a published one.
+add_custom_target(exe_sha256 ALL
+  COMMAND "${CMAKE_COMMAND}" -DFILE=${WT_WIN_BINARY_DIR}/wrentide_setup.exe -P "${CMAKE_SOURCE_DIR}/cmake/sha256.cmake"
+  VERBATIM)
+add_dependencies(exe_sha256 win)
+if(TARGET win64)
+  add_dependencies(exe_sha256 win64)
+endif()
 
 # One CTest run covers the native tests, the checks on the product exe, and
 # the tests under Wine.
@@ -82,3 +139,12 @@ add_test(NAME exe.checks COMMAND "${Python3_EXECUTABLE}" "${CMAKE_SOURCE_DIR}/te
 # The same check on damaged copies: it must report each damage.
 add_test(NAME exe.checks_catch_damage
          COMMAND "${Python3_EXECUTABLE}" "${CMAKE_SOURCE_DIR}/tests/windows/check_exe_damaged.py" "${exe}" "${files}")
+# A copy signed with a throwaway certificate: it verifies, is still the whole
+# setup exe and the unsigned build plus a signature; damaged, it does not.
+add_test(NAME exe.signing COMMAND "${Python3_EXECUTABLE}" "${CMAKE_SOURCE_DIR}/tests/windows/check_signing.py" "${exe}" "${files}")
+# And it installs under Wine: a copy of the tests' build of the exe, signed
+# the same way, installed by the end-to-end driver.
+add_test(NAME e2e.signed.InstallsEveryFileAsBuilt
+         COMMAND "${Python3_EXECUTABLE}" "${CMAKE_SOURCE_DIR}/tests/windows/signed_install.py" "${CMAKE_BINARY_DIR}/wine-run"
+                 "${WT_TEST_BINARY_DIR}/tests/e2e/wt_e2e_signed.exe" "${WT_TEST_BINARY_DIR}/wrentide_setup_loopback.exe")
+set_tests_properties(e2e.signed.InstallsEveryFileAsBuilt PROPERTIES TIMEOUT 300)

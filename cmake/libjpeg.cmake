@@ -3,6 +3,7 @@
 # Only the decoder is used; SIMD, TurboJPEG and arithmetic coding are left out to keep
 # the download small. Exposes the imported target wt_jpeg.
 include(ExternalProject)
+list(JOIN WT_PREFIX_MAPS " " prefix_maps)
 
 file(GLOB WT_JPEG_CANDIDATES LIST_DIRECTORIES true "${WT_TOP}/third_party/libjpeg-turbo-*")
 set(WT_JPEG_SOURCE_DIR "")
@@ -30,8 +31,9 @@ ExternalProject_Add(wt_jpeg_build
     -DCMAKE_INSTALL_PREFIX=${WT_JPEG_BINARY_DIR}/prefix
     # Its CMakeLists predates CMake 3.3; this only quiets a Ninja byproducts warning.
     -DCMAKE_POLICY_DEFAULT_CMP0058=NEW
-    # Separate sections, so the exe's --gc-sections drops the encoder the library also carries.
-    "-DCMAKE_C_FLAGS=-ffunction-sections -fdata-sections"
+    # Separate sections, so the exe's --gc-sections drops the encoder the library also carries;
+    # no folder paths, as in the exe's own code.
+    "-DCMAKE_C_FLAGS=-ffunction-sections -fdata-sections ${prefix_maps}"
     -DENABLE_SHARED=OFF
     -DENABLE_STATIC=ON
     -DWITH_TURBOJPEG=OFF

@@ -10,6 +10,42 @@ add_compile_definitions(WINVER=0x0601 _WIN32_WINNT=0x0601 _WIN32_IE=0x0800 NOMIN
 add_compile_options(-Wall -Wextra -ffunction-sections -fdata-sections)
 add_link_options(-static -Wl,--gc-sections)
 
+# Reproducible binaries: the same sources give the same bytes in any folder,
+# on any day. No link time stamp in the PE header, and no folder paths
+# (__FILE__ in asserts): GCC tries the last map first, and the build folder may
+# lie inside the source folder. The host build fixes SOURCE_DATE_EPOCH.
+set(WT_PREFIX_MAPS -ffile-prefix-map=${WT_TOP}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=.)
+foreach(map IN LISTS WT_PREFIX_MAPS)
+  add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:${map}>")
+endforeach()
+add_link_options(-Wl,--no-insert-timestamp)
+
+# Authenticode: with a certificate (WT_SIGN_PKCS12) a program is signed in
+# place right after its link, before anything packs or copies it. With the
+# signatures of a release instead (WT_SIGN_SIGNATURES, scripts/check-release.sh)
+# each program gets back the very signature the release gave these bytes.
+set(WT_SIGN_PKCS12 "" CACHE FILEPATH "PKCS#12 file of the code-signing certificate; empty: unsigned")
+set(WT_SIGN_PASSWORD "" CACHE STRING "Its password; empty: WT_SIGN_PASSWORD of the build's environment")
+set(WT_SIGN_TIMESTAMP_URL "" CACHE STRING "RFC 3161 time-stamp server; empty: no time stamp")
+set(WT_SIGN_SIGNATURES "" CACHE PATH "A release's signatures to put back instead of signing")
+function(wt_sign target description)
+  if(WT_SIGN_SIGNATURES)
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND "${WT_PYTHON}" "${WT_TOP}/scripts/authenticode.py" attach "${WT_SIGN_SIGNATURES}" "$<TARGET_FILE:${target}>"
+      VERBATIM)
+  elseif(WT_SIGN_PKCS12)
+    # A password from the environment stays out of the build files.
+    set(env)
+    if(NOT WT_SIGN_PASSWORD STREQUAL "")
+      set(env "${CMAKE_COMMAND}" -E env "WT_SIGN_PASSWORD=${WT_SIGN_PASSWORD}")
+    endif()
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${env} "${WT_TOP}/cmake/sign.sh" "${WT_SIGN_PKCS12}" "${WT_SIGN_TIMESTAMP_URL}" "${description}"
+              "$<TARGET_FILE:${target}>"
+      VERBATIM)
+  endif()
+endfunction()
+
 find_library(WT_ZLIB NAMES libz.a REQUIRED)
 include(cmake/libjpeg.cmake)
 
@@ -46,6 +82,7 @@ add_executable(wrentide_setup WIN32 "${WT_TOP}/wrentide_setup/main_win.cpp")
 target_link_libraries(wrentide_setup PRIVATE wt_core wt_stats_product wt_payload wt_setup_resources)
 target_link_options(wrentide_setup PRIVATE -s)
 set_target_properties(wrentide_setup PROPERTIES OUTPUT_NAME wrentide_setup)
+wt_sign(wrentide_setup "WrenTide Setup")
 
 # The same exe with its statistics request sent to the tests' loopback server.
 add_executable(wrentide_setup_loopback WIN32 "${WT_TOP}/wrentide_setup/main_win.cpp")

@@ -16,6 +16,8 @@ packages=(
   # The tests' 64-bit build, for hosts that cannot run 32-bit code.
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   wine wine64 wine32:i386 xvfb xauth x11-utils icoutils
+  # Authenticode signing, and the throwaway certificates of its tests.
+  osslsigncode openssl
 )
 
 missing=()
