@@ -55,7 +55,7 @@ file(GLOB_RECURSE WT_CORE_SOURCES CONFIGURE_DEPENDS "${WT_TOP}/wrentide_setup/*.
 list(FILTER WT_CORE_SOURCES EXCLUDE REGEX "_posix\\.cpp$|/payload/|/main_win\\.cpp$|/stats_ping_win\\.cpp$")
 add_library(wt_core STATIC ${WT_CORE_SOURCES})
 target_include_directories(wt_core PUBLIC "${WT_TOP}")
-target_link_libraries(wt_core PUBLIC ${WT_ZLIB} comctl32 shell32 ole32 uuid advapi32 gdi32 user32)
+target_link_libraries(wt_core PUBLIC ${WT_ZLIB} comctl32 shell32 shlwapi ole32 advapi32 gdi32 user32)
 target_link_libraries(wt_core PUBLIC wt_jpeg)
 
 # The statistics endpoint is compiled in. Tests link a variant that points at

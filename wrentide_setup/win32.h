@@ -65,8 +65,13 @@ public:
         if (ptr_) ptr_->Release();
     }
     T* operator->() const { return ptr_; }
+    T* Get() const { return ptr_; }
     explicit operator bool() const { return ptr_ != nullptr; }
     void** Receive() { return reinterpret_cast<void**>(&ptr_); }
+    void Reset() {
+        if (ptr_) ptr_->Release();
+        ptr_ = nullptr;
+    }
 
 private:
     T* ptr_ = nullptr;

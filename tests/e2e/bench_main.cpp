@@ -1,13 +1,20 @@
-// wt_bench [runs]: how long a whole install takes, click to "Installation
-// Complete" with the statistics server on loopback, against extracting and
-// inflating the same seven files in one process. Prints figures; asserts nothing.
+// wt_bench [runs]: where an install's time goes. Each run, interleaved: the
+// floor (each stream inflated in memory and written with one WriteFile),
+// setup's own extract + inflate in one process, and a whole install through
+// the window of setup's benchmark build, which marks the time at each step.
+// Prints medians and minimums; asserts nothing.
 #include "stats_server.h"  // winsock2.h must come before windows.h
 
 #include <windows.h>
+#include <psapi.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "setup_run.h"
@@ -16,24 +23,49 @@
 
 namespace {
 
-double Now() {
-    static LARGE_INTEGER frequency = [] {
+double Frequency() {
+    static double frequency = [] {
         LARGE_INTEGER f;
         QueryPerformanceFrequency(&f);
-        return f;
+        return static_cast<double>(f.QuadPart);
     }();
+    return frequency;
+}
+
+double Now() {
     LARGE_INTEGER t;
     QueryPerformanceCounter(&t);
-    return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
+    return 1000.0 * static_cast<double>(t.QuadPart) / Frequency();
 }
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
+// Each stream inflated in memory, written with one WriteFile. The buffer is
+// made and touched before the clock starts: it is the floor.
+double InMemoryFloor() {
+    wt::test::ScratchFolder folder;
+    static std::vector<unsigned char> out(64u << 20, 1);
+    const double start = Now();
+    for (const wt::PayloadFile& file : wt::PayloadTable) {
+        HRSRC resource = FindResourceA(nullptr, file.resource, RT_RCDATA);
+        const Bytef* data = static_cast<const Bytef*>(LockResource(LoadResource(nullptr, resource)));
+        z_stream stream = {};
+        inflateInit(&stream);
+        stream.next_in = const_cast<Bytef*>(data);
+        stream.avail_in = SizeofResource(nullptr, resource);
+        stream.next_out = out.data();
+        stream.avail_out = static_cast<uInt>(out.size());
+        if (inflate(&stream, Z_FINISH) != Z_STREAM_END) std::fprintf(stderr, "wt_bench: %s does not inflate\n", file.resource);
+        HANDLE target = CreateFileA((folder.Path() + file.fileName).c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written = 0;
+        WriteFile(target, out.data(), static_cast<DWORD>(stream.total_out), &written, nullptr);
+        CloseHandle(target);
+        inflateEnd(&stream);
+    }
+    return Now() - start;
 }
 
-// The payload steps alone, in this process, into a scratch folder.
-double InflateAll() {
+// Setup's own extract + inflate of the seven files, in this process.
+double OwnExtractAndInflate() {
     wt::test::ScratchFolder folder;
     wt::InstallPaths paths;
     paths.ProgPth = folder.Path();
@@ -54,44 +86,99 @@ void CleanDefaultInstall() {
     wt::test::RemoveTree(wt::e2e::SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\WrenTide");
 }
 
-// One install through the window; negative when it did not complete.
-double WholeInstall() {
+using Figures = std::map<std::string, std::vector<double>>;
+
+// The marks setup wrote, in milliseconds of this process's clock.
+std::map<std::string, double> ReadMarks(const std::string& path) {
+    std::map<std::string, double> marks;
+    std::ifstream in(path);
+    std::string step;
+    long long counter = 0;
+    while (in >> step >> counter) marks[step] = 1000.0 * static_cast<double>(counter) / Frequency();
+    return marks;
+}
+
+double MegaBytes(SIZE_T bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
+
+// One install through the window of the benchmark build; false when it did not complete.
+bool WholeInstall(const std::string& marksFile, Figures& figures) {
     CleanDefaultInstall();
-    wt::e2e::SetupRun run;
-    if (!run.ToOptions(false, false)) return -1;
-    const double start = Now();
-    if (!run.Install("&Install") || run.Status() != "Installation Complete") return -1;
-    const double elapsed = Now() - start;
+    DeleteFileA(marksFile.c_str());
+    const double launched = Now();
+    wt::e2e::SetupRun run(wt::test::FromHost(WT_BENCH_SETUP_EXE));
+    // Idle for input once the first page is shown and painted.
+    if (WaitForInputIdle(run.process().Handle(), 20000) != 0 || !run.Form() || !IsWindowVisible(run.Form()))
+        return false;
+    figures["start-up to the Welcome page painted"].push_back(Now() - launched);
+    if (!run.ToOptions(false, false)) return false;
+    WaitForInputIdle(run.process().Handle(), 5000);
+    PROCESS_MEMORY_COUNTERS idle = {sizeof idle};
+    GetProcessMemoryInfo(run.process().Handle(), &idle, sizeof idle);
+
+    const double clicked = Now();
+    if (!run.Install("&Install") || run.Status() != "Installation Complete") return false;
+    PROCESS_MEMORY_COUNTERS after = {sizeof after};
+    GetProcessMemoryInfo(run.process().Handle(), &after, sizeof after);
+    std::map<std::string, double> marks = ReadMarks(marksFile);
+    for (const char* step : {"payload", "registration", "shortcuts", "ping", "complete"})
+        if (!marks.count(step)) return false;
+    figures["payload steps (click to progress 95)"].push_back(marks["payload"] - clicked);
+    figures["registration"].push_back(marks["registration"] - marks["payload"]);
+    figures["shortcuts"].push_back(marks["shortcuts"] - marks["registration"]);
+    figures["statistics request"].push_back(marks["ping"] - marks["shortcuts"]);
+    figures["whole install (click to \"Installation Complete\")"].push_back(marks["complete"] - clicked);
+    figures["working set, idle window (MB)"].push_back(MegaBytes(idle.WorkingSetSize));
+    figures["working set, peak of the process (MB)"].push_back(MegaBytes(after.PeakWorkingSetSize));
+    figures["peak above idle (MB)"].push_back(MegaBytes(after.PeakWorkingSetSize) - MegaBytes(idle.WorkingSetSize));
     wt::e2e::Click(run.Control("Button", "Finished"));
     run.process().WaitExit(20000);
-    return elapsed;
+    return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const int runs = argc > 1 ? std::max(5, std::atoi(argv[1])) : 5;
     CoInitialize(nullptr);
     wt::e2e::StatsServer server(WT_STATS_PORT);
-    std::vector<double> inflate, install;
+    wt::test::ScratchFolder scratch;
+    const std::string marksFile = scratch.Path() + "\\marks.txt";
+    SetEnvironmentVariableA("WT_BENCH_MARKS_FILE", marksFile.c_str());
+    Figures figures;
     for (int i = 0; i < runs; ++i) {
-        inflate.push_back(InflateAll());
-        double t = WholeInstall();
-        if (t < 0) {
+        // Wine winds down the last setup process meanwhile: let it settle first.
+        Sleep(500);
+        figures["floor: inflate in memory, one WriteFile each"].push_back(InMemoryFloor());
+        figures["setup's extract + inflate, one process"].push_back(OwnExtractAndInflate());
+        if (!WholeInstall(marksFile, figures)) {
             std::fprintf(stderr, "wt_bench: install run %d did not complete\n", i + 1);
             CleanDefaultInstall();
             return 1;
         }
-        install.push_back(t);
     }
     CleanDefaultInstall();
-    const double a = Median(inflate), b = Median(install);
-    std::printf("runs: %d\n", runs);
-    std::printf("extract + inflate of the seven files, one process: median %.1f ms (min %.1f)\n", a,
-                *std::min_element(inflate.begin(), inflate.end()));
-    std::printf("whole install, click to \"Installation Complete\":  median %.1f ms (min %.1f)\n", b,
-                *std::min_element(install.begin(), install.end()));
-    std::printf("factor: %.2f\n", b / a);
+    auto median = [&](const std::string& name) {
+        std::vector<double> v = figures.at(name);
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    std::printf("runs: %d (interleaved), median and minimum\n", runs);
+    for (const char* name :
+         {"floor: inflate in memory, one WriteFile each", "setup's extract + inflate, one process",
+          "payload steps (click to progress 95)", "registration", "shortcuts", "statistics request",
+          "whole install (click to \"Installation Complete\")", "start-up to the Welcome page painted"}) {
+        const std::vector<double>& v = figures.at(name);
+        std::printf("  %-52s %8.1f ms  (min %.1f)\n", name, median(name), *std::min_element(v.begin(), v.end()));
+    }
+    for (const char* name : {"working set, idle window (MB)", "working set, peak of the process (MB)",
+                             "peak above idle (MB)"}) {
+        const std::vector<double>& v = figures.at(name);
+        std::printf("  %-52s %8.2f     (min %.2f)\n", name, median(name), *std::min_element(v.begin(), v.end()));
+    }
+    const double floor = median("floor: inflate in memory, one WriteFile each");
+    std::printf("whole install / floor: %.2f   payload steps / floor: %.2f\n",
+                median("whole install (click to \"Installation Complete\")") / floor,
+                median("payload steps (click to progress 95)") / floor);
     std::printf("statistics requests received: %zu\n", server.Requests().size());
     return 0;
 }

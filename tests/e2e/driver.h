@@ -21,6 +21,7 @@ public:
     Process(Process&& other) noexcept : info_(other.info_) { other.info_ = {}; }
     ~Process();
     DWORD Id() const { return info_.dwProcessId; }
+    HANDLE Handle() const { return info_.hProcess; }
     bool Started() const { return info_.hProcess != nullptr; }
     // Waits for the process to end; false on timeout.
     bool WaitExit(DWORD milliseconds, DWORD* exitCode = nullptr);

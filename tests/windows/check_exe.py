@@ -17,7 +17,7 @@ del sys.argv[1:3]
 
 OBJDUMP = "i686-w64-mingw32-objdump"
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "shell32.dll",
-               "ole32.dll", "advapi32.dll", "msvcrt.dll"}
+               "ole32.dll", "advapi32.dll", "msvcrt.dll", "shlwapi.dll"}
 PAYLOAD = {"A": "wtdb.res", "B": "WrenTide.exe", "C": "wscb.rez", "D": "wrnhlp.tub",
            "E": "ReadMe.txt", "F": "uninstall.exe", "G": "LPng.dll"}
 # The wizard's own banner picture and licence text; not installed.

@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "wrentide_setup/application.h"
+#include "wrentide_setup/bench_marks.h"
 #include "wrentide_setup/error.h"
 #include "wrentide_setup/engine/payload.h"
 #include "wrentide_setup/stats/stats_ping.h"
@@ -72,14 +73,18 @@ void TForm1::Button1Click() {
                 SetProgress(file.milestone);
                 if (failure) std::rethrow_exception(failure);
             }
+            BenchMark("payload");
             WriteRegistration(paths_, [this](const std::string& workFolder) { return setdest(workFolder); });
+            BenchMark("registration");
             CreateDirectoryA(paths_.MenuPth.c_str(), nullptr);
             MakeProgramShortcut(paths_.ProgPth, paths_.MenuPth);
             MakeUninstallShortcut(paths_.DBPth, paths_.MenuPth);
             SetProgress(99);
             if (Checked(CheckBox2)) MakeProgramShortcut(paths_.ProgPth, paths_.DeskPth);
             SetProgress(100);
+            BenchMark("shortcuts");
             SendInstallPing();
+            BenchMark("ping");
         } catch (...) {
             success = false;
             App().FailureMessage(kInstallFailed);
@@ -95,6 +100,7 @@ void TForm1::Button1Click() {
     EnableWindow(handle_, TRUE);
     // The one live button takes the focus, so that Enter finishes or closes.
     Activate(Button2);
+    BenchMark("complete");
 }
 
 }  // namespace wt

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <objidl.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include <vector>
 
@@ -19,18 +20,22 @@ namespace {
 
 const int kShowCommand = SW_SHOW;
 
-std::wstring Wide(const std::string& text) {
+// A plain buffer rather than std::wstring, whose library code the exe would
+// carry for this one conversion.
+std::vector<wchar_t> Wide(const std::string& text) {
     int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    if (length <= 0) return std::wstring();
-    std::vector<wchar_t> wide(length);
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), length);
-    return std::wstring(wide.data());
+    std::vector<wchar_t> wide(length > 0 ? length : 1, L'\0');
+    if (length > 0) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), length);
+    return wide;
 }
 
 void MakeShortcut(const std::string& linkPath, const std::string& target, const std::string& workingFolder) {
-    const std::wstring widePath = Wide(linkPath);
+    const std::vector<wchar_t> widePath = Wide(linkPath);
     ComPtr<IShellLinkA> link;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.Receive())))
+    // __uuidof keeps each identifier local: the system's uuid library would
+    // bring along an object full of other interfaces' identifiers.
+    if (FAILED(CoCreateInstance(__uuidof(ShellLink), nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkA),
+                                link.Receive())))
         return;
     // A target that does not exist yet answers S_FALSE and is stored all the
     // same; none of these results would change what is saved.
@@ -39,15 +44,28 @@ void MakeShortcut(const std::string& linkPath, const std::string& target, const 
     link->SetArguments("");
     link->SetShowCmd(kShowCommand);
 
-    ComPtr<IPersistFile> file;
-    HRESULT hr = link->QueryInterface(IID_IPersistFile, file.Receive());
+    ComPtr<IPersistStream> persist;
+    HRESULT hr = link->QueryInterface(__uuidof(IPersistStream), persist.Receive());
     if (FAILED(hr)) throw Error(SystemMessage(static_cast<DWORD>(hr)));
-    // The old link goes first, as a name: what stands there may be a link
-    // planted in the user's desktop folder, and the save must not write
-    // through it. A missing folder or a refused write leaves no link, without
-    // a word.
+    // The old link goes first, as a name, and the new one is made as a new
+    // file: what stands there may be a link planted in the user's desktop
+    // folder, and the save must not write through it. A missing folder or a
+    // refused write leaves no link, without a word.
     DeleteFileA(linkPath.c_str());
-    file->Save(widePath.c_str(), TRUE);
+    ComPtr<IStream> stream;
+    if (FAILED(SHCreateStreamOnFileEx(widePath.data(), STGM_WRITE | STGM_SHARE_EXCLUSIVE | STGM_FAILIFTHERE,
+                                      FILE_ATTRIBUTE_NORMAL, TRUE, nullptr, reinterpret_cast<IStream**>(stream.Receive()))))
+        return;
+    // The link's own stream, as its file interface would write it; that one
+    // also starts Wine's menu builder for every link, which cost more than all
+    // the other install steps together.
+    hr = persist->Save(stream.Get(), TRUE);
+    stream.Reset();  // closes the file before it is judged
+    if (FAILED(hr)) {
+        DeleteFileA(linkPath.c_str());
+        return;
+    }
+    SHChangeNotify(SHCNE_CREATE, SHCNF_PATHA, linkPath.c_str(), nullptr);
 }
 
 }  // namespace

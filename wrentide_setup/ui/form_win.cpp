@@ -460,8 +460,10 @@ void TForm1::Repaint(ControlId id) {
 }
 
 void TForm1::SetProgress(int position) {
+    // The bar has invalidated what changed; only that is painted, and at once,
+    // since the install holds the thread until it ends.
     SendMessageA(controls_[ProgressBar1], PBM_SETPOS, position, 0);
-    Repaint(ProgressBar1);
+    UpdateWindow(controls_[ProgressBar1]);
 }
 
 bool TForm1::Checked(ControlId id) const {
