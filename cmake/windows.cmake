@@ -80,7 +80,8 @@ set_source_files_properties("${WT_TOP}/wrentide_setup/wrentide_setup.rc" PROPERT
 
 add_executable(wrentide_setup WIN32 "${WT_TOP}/wrentide_setup/main_win.cpp")
 target_link_libraries(wrentide_setup PRIVATE wt_core wt_stats_product wt_payload wt_setup_resources)
-target_link_options(wrentide_setup PRIVATE -s)
+# The link map tells the benchmark what each library adds to the exe.
+target_link_options(wrentide_setup PRIVATE -s "-Wl,-Map=${CMAKE_CURRENT_BINARY_DIR}/wrentide_setup.map")
 set_target_properties(wrentide_setup PROPERTIES OUTPUT_NAME wrentide_setup)
 wt_sign(wrentide_setup "WrenTide Setup")
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Prints how long the whole install takes under Wine, click to "Installation
-# Complete" with the statistics server on loopback, against inflating and
-# writing the same files in one process.
+# Prints where an install's time goes under Wine (the statistics server on
+# loopback), against inflating the same files in one process, and what the
+# shipped exe weighs without its payload.
 set -euo pipefail
 source "$(dirname "$0")/session.sh"
 
@@ -9,3 +9,4 @@ build_all
 start_virtual_display
 start_wineserver
 "$wine_run" "$win_tree/tests/e2e/wt_bench.exe" "${1:-5}"
+python3 "$top/tools/exe_weight.py" "$build/win/wrentide_setup.exe" "$build/win/wrentide_setup.map"
