@@ -143,15 +143,26 @@ TEST_F(InstallSequence, AProgramFolderThatCannotBeMadeIsReportedAndTheInstallGoe
     ExpectFinalState(false);
 }
 
-TEST_F(InstallSequence, ADataFolderThatCannotBeMadeSkipsTheWholeInstall) {
-    paths_.VendorPth = In("\\no parent\\tessel-soft");
-    paths_.DBPth = paths_.VendorPth + "\\WrenTide";
+// A data folder that cannot be made (its parent is missing), or that is not
+// a full path (it would resolve against setup's working folder), is reported
+// once and nothing is installed.
+class UnusableDataFolder : public InstallSequence, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(UnusableDataFolder, SkipsTheWholeInstall) {
+    if (GetParam()) {
+        paths_.VendorPth = In("\\no parent\\tessel-soft");
+        paths_.DBPth = paths_.VendorPth + "\\WrenTide";
+    } else {
+        paths_.DBPth = "WrenTide";
+    }
     form_->Button1Click();
     EXPECT_EQ(recorder_.Texts(), (std::vector<std::string>{"Install Failed! Try installing again as Administrator."}));
     EXPECT_TRUE(seen_.positions.empty());
     EXPECT_FALSE(test::PathExists(paths_.ProgPth + "\\WrenTide.exe"));
     ExpectFinalState(false);
 }
+
+INSTANTIATE_TEST_SUITE_P(MissingParentOrNotAFullPath, UnusableDataFolder, ::testing::Bool());
 
 TEST_F(InstallSequence, AnAcknowledgedFailureEndsTheProgramOnlyAfterTheHandler) {
     test::FailureRecorder okRecorder(IDOK);
@@ -198,15 +209,6 @@ TEST_P(NotAFullPath, AProgramFolderFailsItsFirstStepAndWritesNothingElsewhere) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Typed, NotAFullPath, ::testing::Values("", "..\\WrenTide", "C:WrenTide", "\\WrenTide"));
-
-TEST_F(InstallSequence, ADataFolderThatIsNotAFullPathSkipsTheWholeInstall) {
-    paths_.DBPth = "WrenTide";
-    form_->Button1Click();
-    EXPECT_EQ(recorder_.Texts(), (std::vector<std::string>{"Install Failed! Try installing again as Administrator."}));
-    EXPECT_TRUE(seen_.positions.empty());
-    EXPECT_FALSE(test::PathExists(paths_.ProgPth + "\\WrenTide.exe"));
-    ExpectFinalState(false);
-}
 
 // The data folder is the user's to write while setup runs elevated: hard
 // links planted at the names setup writes must not carry its writes to the
