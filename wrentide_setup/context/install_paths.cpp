@@ -7,6 +7,8 @@ const char kProductFolder[] = "\\WrenTide";
 const char kVendorFolder[] = "\\tessel-soft";
 const char kProgramFile[] = "\\WrenTide.exe";
 const char kUninstallerFile[] = "\\uninstall.exe";
+const char kProgramLink[] = "\\WrenTide.lnk";
+const char kUninstallLink[] = "\\Uninstall.lnk";
 const char kAppActiveText[] =
     "WrenTide seems to be active.  Close any other versions of WrenTide and try installing again.";
 

@@ -23,6 +23,8 @@ extern const char kProductFolder[];  // "\WrenTide"
 extern const char kVendorFolder[];   // "\tessel-soft"
 extern const char kProgramFile[];    // "\WrenTide.exe", in the program folder
 extern const char kUninstallerFile[];  // "\uninstall.exe", in the data folder
+extern const char kProgramLink[];      // "\WrenTide.lnk", in the menu folder and on the desktop
+extern const char kUninstallLink[];    // "\Uninstall.lnk", in the menu folder
 extern const char kAppActiveText[];
 
 // Shell special folders used for the install locations.

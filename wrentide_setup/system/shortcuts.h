@@ -6,9 +6,6 @@
 
 namespace wt {
 
-extern const char kProgramLink[];    // "\WrenTide.lnk"
-extern const char kUninstallLink[];  // "\Uninstall.lnk"
-
 // linkFolder + "\WrenTide.lnk" -> programFolder + "\WrenTide.exe", started in programFolder.
 void MakeProgramShortcut(const std::string& programFolder, const std::string& linkFolder);
 

@@ -13,8 +13,6 @@
 
 namespace wt {
 
-const char kProgramLink[] = "\\WrenTide.lnk";
-const char kUninstallLink[] = "\\Uninstall.lnk";
 
 namespace {
 

@@ -14,21 +14,18 @@
 #include <string>
 #include <vector>
 
+// What setup puts where: its own table and names, so that the two cannot drift apart.
+#include "wrentide_setup/context/install_paths.h"
+#include "wrentide_setup/engine/payload.h"
+
+using wt::JoinPath;
+
 namespace {
 
 const char kTitle[] = "WrenTide Uninstall";
 const char kSettingsKey[] = "Software\\WrenTide";
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\WrenTide";
 const char kFinishSwitch[] = "/finish";
-
-const char* const kProgramFiles[] = {"WrenTide.exe", "LPng.dll", "wrnhlp.tub", "ReadMe.txt"};
-const char* const kDataFiles[] = {"wtdb.res", "wscb.rez", "temp.pak"};
-const char* const kMenuLinks[] = {"WrenTide.lnk", "Uninstall.lnk"};
-
-std::string Join(const std::string& folder, const char* name) {
-    if (!folder.empty() && folder.back() == '\\') return folder + name;
-    return folder + "\\" + name;
-}
 
 std::string ReadSetting(const char* name) {
     HKEY key;
@@ -65,10 +62,10 @@ bool InUse(const std::string& path) {
     return GetLastError() == ERROR_SHARING_VIOLATION || GetLastError() == ERROR_LOCK_VIOLATION;
 }
 
-bool ProgramRunning(const std::string& program) {
+bool ProgramRunning(const wt::InstallPaths& paths) {
     if (FindWindowA("WrenTideMain", nullptr)) return true;
-    for (const char* name : kProgramFiles)
-        if (InUse(Join(program, name))) return true;
+    for (const wt::PayloadFile& file : wt::PayloadTable)
+        if (file.folder == &wt::InstallPaths::ProgPth && InUse(wt::Destination(file, paths))) return true;
     return false;
 }
 
@@ -137,30 +134,32 @@ int Finish(HANDLE original, const std::string& originalPath) {
 }
 
 int Uninstall() {
-    const std::string program = ReadSetting("ProgPth");
-    const std::string data = ReadSetting("DBPth");
-    if (program.empty() || data.empty()) {
+    wt::InstallPaths paths;
+    paths.ProgPth = ReadSetting("ProgPth");
+    paths.DBPth = ReadSetting("DBPth");
+    if (paths.ProgPth.empty() || paths.DBPth.empty()) {
         MessageBoxA(nullptr, "WrenTide is not installed on this computer.", kTitle, MB_OK | MB_ICONINFORMATION);
         return 1;
     }
     if (MessageBoxA(nullptr, "Remove WrenTide and all of its components?", kTitle, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return 0;
     // Nothing is removed while the program runs: no half-removed install.
-    while (ProgramRunning(program)) {
+    while (ProgramRunning(paths)) {
         if (MessageBoxA(nullptr, "WrenTide is running. Close it, then press Retry.", kTitle,
                         MB_RETRYCANCEL | MB_ICONEXCLAMATION) != IDRETRY)
             return 2;
     }
 
-    for (const char* name : kProgramFiles) RemoveFile(Join(program, name));
-    RemoveEmptyFolder(program);
+    // The running uninstaller itself goes last, through its copy.
+    for (const wt::PayloadFile& file : wt::PayloadTable)
+        if (file.fileName != wt::kUninstallerFile) RemoveFile(wt::Destination(file, paths));
+    RemoveFile(JoinPath(paths.DBPth, wt::kTempPak));
+    RemoveEmptyFolder(paths.ProgPth);
 
-    const std::string menu = Join(SpecialFolder(CSIDL_COMMON_PROGRAMS), "WrenTide");
-    for (const char* name : kMenuLinks) RemoveFile(Join(menu, name));
+    const std::string menu = JoinPath(SpecialFolder(CSIDL_COMMON_PROGRAMS), wt::kProductFolder);
+    for (const char* link : {wt::kProgramLink, wt::kUninstallLink}) RemoveFile(JoinPath(menu, link));
     RemoveEmptyFolder(menu);
-    RemoveFile(Join(SpecialFolder(CSIDL_DESKTOPDIRECTORY), "WrenTide.lnk"));
-
-    for (const char* name : kDataFiles) RemoveFile(Join(data, name));
+    RemoveFile(JoinPath(SpecialFolder(CSIDL_DESKTOPDIRECTORY), wt::kProgramLink));
 
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsKey);
