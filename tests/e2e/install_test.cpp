@@ -93,18 +93,29 @@ const PayloadFile kFiles[] = {{"wtdb.res", false},  {"WrenTide.exe", true}, {"LP
                               {"wscb.rez", false},  {"wrnhlp.tub", true},   {"ReadMe.txt", true},
                               {"uninstall.exe", false}};
 
+// The names in folder that match pattern, "." and ".." left out.
+std::vector<std::string> NamesIn(const std::string& folder, const char* pattern) {
+    std::vector<std::string> found;
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((folder + "\\" + pattern).c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return found;
+    do
+        if (std::strcmp(entry.cFileName, ".") != 0 && std::strcmp(entry.cFileName, "..") != 0)
+            found.push_back(entry.cFileName);
+    while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return found;
+}
+
 // Copies of the uninstaller left in the temporary folder, to go at the next start.
 std::vector<std::string> UninstallerCopies() {
     char temp[MAX_PATH] = "";
     GetTempPathA(MAX_PATH, temp);
-    std::vector<std::string> found;
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((std::string(temp) + "WrenTide-uninstall-*.exe").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return found;
-    do found.push_back(std::string(temp) + entry.cFileName);
-    while (FindNextFileA(search, &entry));
-    FindClose(search);
-    return found;
+    std::string folder = temp;
+    if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    std::vector<std::string> copies = NamesIn(folder, "WrenTide-uninstall-*.exe");
+    for (std::string& copy : copies) copy = folder + "\\" + copy;
+    return copies;
 }
 
 // Whether the system is to delete the file at its next start.
@@ -494,14 +505,7 @@ TEST_F(Install, TheUninstallerRemovesWhatSetupBroughtAndThenItself) {
     EXPECT_FALSE(test::KeyExists(kUninstall));
     EXPECT_EQ(test::ReadFileBytes(places.data + "\\WrenTide.tub").size(), 272u);
     EXPECT_EQ(test::ReadFileBytes(places.work + "\\notes.txt"), "the user's own");
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((places.data + "\\*").c_str(), &entry);
-    std::vector<std::string> left;
-    do
-        if (entry.cFileName[0] != '.') left.push_back(entry.cFileName);
-    while (FindNextFileA(search, &entry));
-    FindClose(search);
-    EXPECT_EQ(left, std::vector<std::string>{"WrenTide.tub"});
+    EXPECT_EQ(NamesIn(places.data, "*"), std::vector<std::string>{"WrenTide.tub"});
 
     InstallAsUser(false);
     ExpectInstalledFiles(places_.program, places.data);
