@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "driver.h"
+#include "installed_files.h"
 #include "setup_run.h"
 #include "test_support.h"
 
@@ -74,24 +75,6 @@ bool LoadLink(const std::string& file, Link& link) {
     if (bytes.size() >= 0x40) std::memcpy(&link.showCommand, bytes.data() + 0x3C, 4);
     return ok;
 }
-
-// Where a default install goes in this prefix, worked out as setup does.
-struct Places {
-    std::string program = SpecialFolder(CSIDL_PROGRAM_FILES) + "\\WrenTide";
-    std::string vendor = SpecialFolder(CSIDL_LOCAL_APPDATA) + "\\tessel-soft";
-    std::string data = vendor + "\\WrenTide";
-    std::string work = SpecialFolder(CSIDL_PERSONAL) + "\\WrenTide";
-    std::string menu = SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\WrenTide";
-    std::string desk = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
-};
-
-struct PayloadFile {
-    const char* name;
-    bool inProgramFolder;
-};
-const PayloadFile kFiles[] = {{"wtdb.res", false},  {"WrenTide.exe", true}, {"LPng.dll", true},
-                              {"wscb.rez", false},  {"wrnhlp.tub", true},   {"ReadMe.txt", true},
-                              {"uninstall.exe", false}};
 
 // The names in folder that match pattern, "." and ".." left out.
 std::vector<std::string> NamesIn(const std::string& folder, const char* pattern) {
@@ -178,16 +161,6 @@ protected:
         HWND box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", 20000, true);
         if (box) EXPECT_EQ(MessageText(box), expectedText);
         return box;
-    }
-    void ExpectInstalledFiles(const std::string& program, const std::string& data) {
-        for (const PayloadFile& f : kFiles) {
-            SCOPED_TRACE(f.name);
-            std::string path = (f.inProgramFolder ? program : data) + "\\" + f.name;
-            const std::string got = test::ReadFileBytes(path), built = test::ReadFileBytes(test::BuiltPayloadFile(f.name));
-            // Not the bytes themselves: a failure would print whole programs.
-            EXPECT_TRUE(got == built) << path << " holds " << got.size() << " bytes, not the " << built.size() << " built";
-        }
-        EXPECT_FALSE(test::PathExists(data + "\\temp.pak"));
     }
     void ExpectRegistration(const std::string& program, const std::string& modeIs) {
         EXPECT_EQ(RegValue(kSettings, "ProgName"), "WrenTide");

@@ -56,6 +56,15 @@ inline void PressAlt(HWND form, char letter) {
 // Enter, as the keyboard delivers it to the control with the focus.
 inline void PressEnter(HWND form) { PostMessageA(Focused(form), WM_KEYDOWN, VK_RETURN, 0x001C0001); }
 
+// The window's two text boxes: the licence (multi-line) and the folder box.
+inline HWND TextBox(HWND form, bool multiLine) {
+    for (HWND w : Descendants(form))
+        if (ClassOf(w) == "Edit" && ((GetWindowLongA(w, GWL_STYLE) & ES_MULTILINE) != 0) == multiLine) return w;
+    return nullptr;
+}
+inline HWND LicenceBox(HWND form) { return TextBox(form, true); }
+inline HWND FolderBox(HWND form) { return TextBox(form, false); }
+
 // A message box's text: its one static text that is not empty.
 inline std::string MessageText(HWND box) {
     for (HWND child : Descendants(box))
@@ -197,11 +206,7 @@ public:
         return form_;
     }
     HWND Control(const char* cls, const std::string& text) { return FindControl(Form(), cls, text); }
-    HWND Edit() {
-        for (HWND w : Descendants(Form()))
-            if (ClassOf(w) == "Edit" && !(GetWindowLongA(w, GWL_STYLE) & ES_MULTILINE)) return w;
-        return nullptr;
-    }
+    HWND Edit() { return FolderBox(Form()); }
     HWND Progress() {
         for (HWND w : Descendants(Form()))
             if (ClassOf(w) == "msctls_progress32") return w;

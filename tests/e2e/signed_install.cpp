@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "installed_files.h"
 #include "setup_run.h"
 #include "test_support.h"
 
@@ -27,12 +28,9 @@ protected:
     void Clean() {
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettings);
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstall);
-        for (const std::string& folder : {program, vendor, menu}) test::RemoveTree(folder);
+        for (const std::string& folder : {places_.program, places_.vendor, places_.menu}) test::RemoveTree(folder);
     }
-    const std::string program = SpecialFolder(CSIDL_PROGRAM_FILES) + "\\WrenTide";
-    const std::string vendor = SpecialFolder(CSIDL_LOCAL_APPDATA) + "\\tessel-soft";
-    const std::string data = vendor + "\\WrenTide";
-    const std::string menu = SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\WrenTide";
+    const Places places_;
 };
 
 TEST_F(SignedSetup, InstallsEveryFileAsBuilt) {
@@ -47,17 +45,7 @@ TEST_F(SignedSetup, InstallsEveryFileAsBuilt) {
     EXPECT_TRUE(run.messages.empty()) << run.messages.front();
     EXPECT_EQ(run.Status(), "Installation Complete");
 
-    const struct {
-        const char* name;
-        const std::string& folder;
-    } files[] = {{"wtdb.res", data},     {"WrenTide.exe", program}, {"LPng.dll", program},  {"wscb.rez", data},
-                 {"wrnhlp.tub", program}, {"ReadMe.txt", program},  {"uninstall.exe", data}};
-    for (const auto& f : files) {
-        SCOPED_TRACE(f.name);
-        const std::string got = test::ReadFileBytes(f.folder + "\\" + f.name);
-        const std::string built = test::ReadFileBytes(test::BuiltPayloadFile(f.name));
-        EXPECT_TRUE(got == built) << "installed " << got.size() << " bytes, not the " << built.size() << " built";
-    }
+    ExpectInstalledFiles(places_.program, places_.data);
     Click(run.Control("Button", "Finished"));
     DWORD code = 99;
     EXPECT_TRUE(run.process().WaitExit(20000, &code));

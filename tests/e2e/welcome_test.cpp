@@ -108,9 +108,7 @@ TEST_F(Startup, TheWelcomePageShowsEveryControlAsLaidOut) {
     }
 
     // The licence, read-only, scrollable, shown from its first line.
-    HWND memo = nullptr;
-    for (HWND w : all)
-        if (ClassOf(w) == "Edit" && (GetWindowLongA(w, GWL_STYLE) & ES_MULTILINE)) memo = w;
+    HWND memo = LicenceBox(form);
     ASSERT_NE(memo, nullptr);
     const LONG memoStyle = GetWindowLongA(memo, GWL_STYLE);
     EXPECT_TRUE(memoStyle & ES_READONLY);
@@ -159,9 +157,7 @@ TEST_F(Startup, ARightClickInTheLicenceOpensNoMenu) {
     Process setup(SetupExePath());
     HWND form = WaitForWindow(setup.Id(), "TForm1", "WrenTide Installer", 20000, true);
     ASSERT_NE(form, nullptr);
-    HWND memo = nullptr;
-    for (HWND w : Descendants(form))
-        if (ClassOf(w) == "Edit" && (GetWindowLongA(w, GWL_STYLE) & ES_MULTILINE)) memo = w;
+    HWND memo = LicenceBox(form);
     ASSERT_NE(memo, nullptr);
     RECT r;
     GetWindowRect(memo, &r);
@@ -285,9 +281,7 @@ TEST_F(Startup, AnErrorInCreationIsShownAndTheWindowStillOpens) {
         HWND form = WaitForWindow(setup.Id(), "TForm1", "WrenTide Installer", 20000, true);
         ASSERT_NE(form, nullptr);
         EXPECT_NE(FindControl(form, "Button", "Install &Now"), nullptr);
-        HWND edit = nullptr;
-        for (HWND w : Descendants(form))
-            if (ClassOf(w) == "Edit" && !(GetWindowLongA(w, GWL_STYLE) & ES_MULTILINE)) edit = w;
+        HWND edit = FolderBox(form);
         ASSERT_NE(edit, nullptr);
         EXPECT_EQ(TextOf(edit), "");
         PostMessageA(form, WM_CLOSE, 0, 0);

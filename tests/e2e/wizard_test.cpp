@@ -27,11 +27,7 @@ protected:
     }
     void TearDown() override { delete setup_; }
     HWND Find(const char* cls, const std::string& text) { return FindControl(form_, cls, text); }
-    HWND FolderBox() {
-        for (HWND w : Descendants(form_))
-            if (ClassOf(w) == "Edit" && !(GetWindowLongA(w, GWL_STYLE) & ES_MULTILINE)) return w;
-        return nullptr;
-    }
+    HWND FolderBox() { return e2e::FolderBox(form_); }
     // Alt+N, then the acceptance box: the options page.
     void ToOptions() {
         PressAlt(form_, 'n');

@@ -1,0 +1,46 @@
+// Where a default install goes in the test prefix, and the check that every
+// payload file arrived as built. Shared by the install tests and the test of
+// a signed setup exe.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "setup_run.h"
+#include "test_support.h"
+
+namespace wt::e2e {
+
+// Worked out as setup does, from the shell's folders as they are now.
+struct Places {
+    std::string program = SpecialFolder(CSIDL_PROGRAM_FILES) + "\\WrenTide";
+    std::string vendor = SpecialFolder(CSIDL_LOCAL_APPDATA) + "\\tessel-soft";
+    std::string data = vendor + "\\WrenTide";
+    std::string work = SpecialFolder(CSIDL_PERSONAL) + "\\WrenTide";
+    std::string menu = SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\WrenTide";
+    std::string desk = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
+};
+
+struct PayloadFile {
+    const char* name;
+    bool inProgramFolder;
+};
+inline const PayloadFile kFiles[] = {{"wtdb.res", false},  {"WrenTide.exe", true}, {"LPng.dll", true},
+                                     {"wscb.rez", false},  {"wrnhlp.tub", true},   {"ReadMe.txt", true},
+                                     {"uninstall.exe", false}};
+
+// Each of the seven files byte for byte as built, and no temporary file left.
+inline void ExpectInstalledFiles(const std::string& program, const std::string& data) {
+    for (const PayloadFile& f : kFiles) {
+        SCOPED_TRACE(f.name);
+        std::string path = (f.inProgramFolder ? program : data) + "\\" + f.name;
+        const std::string got = test::ReadFileBytes(path), built = test::ReadFileBytes(test::BuiltPayloadFile(f.name));
+        // Not the bytes themselves: a failure would print whole programs.
+        EXPECT_TRUE(got == built) << path << " holds " << got.size() << " bytes, not the " << built.size() << " built";
+    }
+    EXPECT_FALSE(test::PathExists(data + "\\temp.pak"));
+}
+
+}  // namespace wt::e2e
