@@ -52,7 +52,10 @@ include(cmake/libjpeg.cmake)
 # Product code shared by the exe and the Windows tests: everything under
 # wrentide_setup/ except the native-only shims, the payload and the entry point.
 file(GLOB_RECURSE WT_CORE_SOURCES CONFIGURE_DEPENDS "${WT_TOP}/wrentide_setup/*.cpp")
-list(FILTER WT_CORE_SOURCES EXCLUDE REGEX "_posix\\.cpp$|/payload/|/main_win\\.cpp$|/stats_ping_win\\.cpp$")
+list(FILTER WT_CORE_SOURCES EXCLUDE REGEX "_posix\\.cpp$|/payload/|/main_win\\.cpp$|/lean_runtime_win\\.cpp$|/stats_ping_win\\.cpp$")
+# The entry point of every build of the exe, and its trims of the C++ runtime,
+# which the tests' GoogleTest programs keep whole.
+set(WT_EXE_SOURCES "${WT_TOP}/wrentide_setup/main_win.cpp" "${WT_TOP}/wrentide_setup/lean_runtime_win.cpp")
 add_library(wt_core STATIC ${WT_CORE_SOURCES})
 target_include_directories(wt_core PUBLIC "${WT_TOP}")
 target_link_libraries(wt_core PUBLIC ${WT_ZLIB} comctl32 shell32 shlwapi ole32 advapi32 gdi32 user32)
@@ -78,7 +81,7 @@ file(GLOB WT_ARTWORK CONFIGURE_DEPENDS "${WT_TOP}/wrentide_setup/payload/artwork
 set_source_files_properties("${WT_TOP}/wrentide_setup/wrentide_setup.rc" PROPERTIES
   OBJECT_DEPENDS "${WT_ARTWORK};${WT_TOP}/wrentide_setup/wrentide_setup.manifest")
 
-add_executable(wrentide_setup WIN32 "${WT_TOP}/wrentide_setup/main_win.cpp")
+add_executable(wrentide_setup WIN32 ${WT_EXE_SOURCES})
 target_link_libraries(wrentide_setup PRIVATE wt_core wt_stats_product wt_payload wt_setup_resources)
 # The link map tells the benchmark what each library adds to the exe.
 target_link_options(wrentide_setup PRIVATE -s "-Wl,-Map=${CMAKE_CURRENT_BINARY_DIR}/wrentide_setup.map")
@@ -86,7 +89,7 @@ set_target_properties(wrentide_setup PROPERTIES OUTPUT_NAME wrentide_setup)
 wt_sign(wrentide_setup "WrenTide Setup")
 
 # The same exe with its statistics request sent to the tests' loopback server.
-add_executable(wrentide_setup_loopback WIN32 "${WT_TOP}/wrentide_setup/main_win.cpp")
+add_executable(wrentide_setup_loopback WIN32 ${WT_EXE_SOURCES})
 target_link_libraries(wrentide_setup_loopback PRIVATE wt_core wt_stats_loopback wt_payload wt_setup_resources)
 target_link_options(wrentide_setup_loopback PRIVATE -s)
 

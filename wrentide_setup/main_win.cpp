@@ -3,19 +3,9 @@
 #include <commctrl.h>
 #include <objbase.h>
 
-#include <cstdlib>
-
 #include "wrentide_setup/application.h"
 #include "wrentide_setup/context/install_paths.h"
 #include "wrentide_setup/ui/form.h"
-
-// An exception that escapes everything ends the program at once. The C++
-// library's default handler would first print the exception's demangled type
-// to a console this program does not have, and would bring 46 KB of demangler
-// into the exe for that.
-namespace __gnu_cxx {
-void __verbose_terminate_handler() { std::abort(); }
-}  // namespace __gnu_cxx
 
 namespace {
 

@@ -112,12 +112,14 @@ bool WholeInstall(const std::string& marksFile, Figures& figures) {
     figures["start-up to the Welcome page painted"].push_back(Now() - launched);
     if (!run.ToOptions(false, false)) return false;
     WaitForInputIdle(run.process().Handle(), 5000);
-    PROCESS_MEMORY_COUNTERS idle = {sizeof idle};
+    PROCESS_MEMORY_COUNTERS idle{};
+    idle.cb = sizeof idle;
     GetProcessMemoryInfo(run.process().Handle(), &idle, sizeof idle);
 
     const double clicked = Now();
     if (!run.Install("&Install") || run.Status() != "Installation Complete") return false;
-    PROCESS_MEMORY_COUNTERS after = {sizeof after};
+    PROCESS_MEMORY_COUNTERS after{};
+    after.cb = sizeof after;
     GetProcessMemoryInfo(run.process().Handle(), &after, sizeof after);
     std::map<std::string, double> marks = ReadMarks(marksFile);
     for (const char* step : {"payload", "registration", "shortcuts", "ping", "complete"})

@@ -159,7 +159,7 @@ protected:
     HWND StartUninstaller(std::unique_ptr<Process>& uninstaller, const char* expectedText) {
         uninstaller = std::make_unique<Process>(Process::FromCommandLine(RegValue(kUninstall, "UninstallString")));
         HWND box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", 20000, true);
-        if (box) EXPECT_EQ(MessageText(box), expectedText);
+        if (box) { EXPECT_EQ(MessageText(box), expectedText); }
         return box;
     }
     void ExpectRegistration(const std::string& program, const std::string& modeIs) {
@@ -501,7 +501,7 @@ TEST_F(Install, TheUninstallerWaitsForTheRunningProgram) {
         EXPECT_EQ(MessageText(box), "WrenTide is running. Close it, then press Retry.");
         ExpectInstalledFiles(places_.program, places_.data);
         EXPECT_TRUE(test::KeyExists(kSettings));
-        if (attempt == 0) ASSERT_TRUE(Answer(box, "&Retry"));
+        if (attempt == 0) { ASSERT_TRUE(Answer(box, "&Retry")); }
     }
     CloseStartedApplication(FindStartedApplication(1000));
     ASSERT_TRUE(app.WaitExit(20000));

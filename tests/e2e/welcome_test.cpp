@@ -217,7 +217,7 @@ TEST_F(Startup, ASecondSetupSaysTheFirstIsRunningAndEnds) {
     for (bool together : {true, false}) {
         SCOPED_TRACE(together ? "started together" : "started while the first shows its window");
         Process first(SetupExePath());
-        if (!together) ASSERT_NE(WaitForWindow(first.Id(), "TForm1", "WrenTide Installer", 20000, true), nullptr);
+        if (!together) { ASSERT_NE(WaitForWindow(first.Id(), "TForm1", "WrenTide Installer", 20000, true), nullptr); }
         Process second(SetupExePath());
         HWND dialog = nullptr;
         Process* loser = nullptr;
@@ -232,7 +232,7 @@ TEST_F(Startup, ASecondSetupSaysTheFirstIsRunningAndEnds) {
             return false;
         }, 20000);
         ASSERT_NE(dialog, nullptr) << "neither setup said the other runs";
-        if (!together) EXPECT_EQ(loser, &second);
+        if (!together) { EXPECT_EQ(loser, &second); }
         EXPECT_EQ(MessageText(dialog), "WrenTide setup is already running.");
         PostMessageA(DialogButton(dialog, "OK"), BM_CLICK, 0, 0);
         DWORD code = 99;
