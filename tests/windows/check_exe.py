@@ -85,6 +85,11 @@ class SetupExe(unittest.TestCase):
         # Sockets are loaded at run time only.
         self.assertNotIn("ws2_32.dll", dlls)
 
+    def test_carries_no_benchmark_marks(self):
+        # Only the benchmark's own build of setup times its steps.
+        with open(EXE, "rb") as f:
+            self.assertFalse(b"WT_BENCH_MARKS_FILE" in f.read(), "the benchmark's time marks are compiled in")
+
     def test_payload_resources_inflate_to_the_product_files(self):
         listing = run("wrestool", "-l", EXE).decode()
         names = re.findall(r"--type=10 --name=(?:')?([A-Za-z0-9]+)", listing)
