@@ -46,7 +46,9 @@ function(wt_sign target description)
   endif()
 endfunction()
 
+# The whole of zlib, for the tests' own use (a PNG writer needs its CRC).
 find_library(WT_ZLIB NAMES libz.a REQUIRED)
+include(cmake/zlib.cmake)
 include(cmake/libjpeg.cmake)
 
 # Product code shared by the exe and the Windows tests: everything under
@@ -58,7 +60,7 @@ list(FILTER WT_CORE_SOURCES EXCLUDE REGEX "_posix\\.cpp$|/payload/|/main_win\\.c
 set(WT_EXE_SOURCES "${WT_TOP}/wrentide_setup/main_win.cpp" "${WT_TOP}/wrentide_setup/lean_runtime_win.cpp")
 add_library(wt_core STATIC ${WT_CORE_SOURCES})
 target_include_directories(wt_core PUBLIC "${WT_TOP}")
-target_link_libraries(wt_core PUBLIC ${WT_ZLIB} comctl32 shell32 shlwapi ole32 advapi32 gdi32 user32)
+target_link_libraries(wt_core PUBLIC wt_inflate comctl32 shell32 shlwapi ole32 advapi32 gdi32 user32)
 target_link_libraries(wt_core PUBLIC wt_jpeg)
 
 # The statistics endpoint is compiled in. Tests link a variant that points at

@@ -15,13 +15,13 @@ work=$(mktemp -d /tmp/wt-reproducible.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
 # What a clean clone holds (tracked and new files, the way they are now),
-# with the fetched libjpeg source beside it.
+# with the fetched libjpeg and zlib sources beside it.
 copy_source() {
   local dest=$1 file
   mkdir -p "$dest"
   (cd "$top" && git ls-files -z --cached --others --exclude-standard |
      while IFS= read -r -d '' file; do [ -e "$file" ] && printf '%s\0' "$file"; done |
-     tar --null -T - -cf - third_party/libjpeg-turbo-*/) | tar -C "$dest" -xf -
+     tar --null -T - -cf - third_party/libjpeg-turbo-*/ third_party/zlib-*/) | tar -C "$dest" -xf -
 }
 
 # The 64-bit test arch leaves the product's tree without tests, and only it

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs everything the build and the tests need, from Debian's packages, and
-# fetches Debian's libjpeg-turbo source for the cross build. Safe to run again:
+# fetches Debian's libjpeg-turbo and zlib sources for the cross build. Safe to run again:
 # it does nothing when everything is already in place.
 set -euo pipefail
 
@@ -33,9 +33,14 @@ if [ "${#missing[@]}" -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
-# libjpeg-turbo source, unpacked once into third_party/ (not committed).
+# The libjpeg-turbo and zlib sources, unpacked once into third_party/ (not
+# committed): the exe builds both with sections of their own.
 src_root="$top/third_party"
-if ! ls -d "$src_root"/libjpeg-turbo-*/ >/dev/null 2>&1; then
+missing_sources=()
+for source in libjpeg-turbo zlib; do
+  ls -d "$src_root/$source"-*/ >/dev/null 2>&1 || missing_sources+=("$source")
+done
+if [ ${#missing_sources[@]} -gt 0 ]; then
   apt_dir="$top/.apt-src"
   mkdir -p "$apt_dir/sources.list.d" "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$src_root"
   : > "$apt_dir/sources.list"
@@ -53,5 +58,16 @@ if ! ls -d "$src_root"/libjpeg-turbo-*/ >/dev/null 2>&1; then
         -o "Dir::State::Lists=$apt_dir/lists"
         -o "Dir::Cache=$apt_dir/cache")
   apt-get "${opts[@]}" update -q
-  (cd "$src_root" && apt-get "${opts[@]}" source -q libjpeg-turbo)
+  for source in "${missing_sources[@]}"; do
+    # The newest version first; a mirror that lacks its files may still hold
+    # an earlier one of the same release.
+    fetched=""
+    for version in "" $(apt-cache "${opts[@]}" showsrc "$source" | sed -n 's/^Version: //p' | sort -ru); do
+      if (cd "$src_root" && apt-get "${opts[@]}" source -q "$source${version:+=$version}"); then
+        fetched=yes
+        break
+      fi
+    done
+    [ -n "$fetched" ] || { echo "install-deps: no source of $source could be fetched" >&2; exit 1; }
+  done
 fi

@@ -26,7 +26,7 @@ def owner(input_file):
     name = os.path.basename(input_file.split("(")[0])
     if name == "libjpeg.a":
         return "libjpeg"
-    if name == "libz.a":
+    if name in ("libz.a", "libwt_inflate.a"):
         return "zlib"
     if name.startswith("libwt_") or name.endswith(".cpp.obj"):
         return "our code"
