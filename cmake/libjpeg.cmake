@@ -5,16 +5,7 @@
 include(ExternalProject)
 list(JOIN WT_PREFIX_MAPS " " prefix_maps)
 
-file(GLOB WT_JPEG_CANDIDATES LIST_DIRECTORIES true "${WT_TOP}/third_party/libjpeg-turbo-*")
-set(WT_JPEG_SOURCE_DIR "")
-foreach(candidate IN LISTS WT_JPEG_CANDIDATES)
-  if(IS_DIRECTORY "${candidate}" AND EXISTS "${candidate}/jpeglib.h")
-    set(WT_JPEG_SOURCE_DIR "${candidate}")
-  endif()
-endforeach()
-if(NOT WT_JPEG_SOURCE_DIR)
-  message(FATAL_ERROR "No libjpeg-turbo source in ${WT_TOP}/third_party: run scripts/install-deps.sh")
-endif()
+wt_third_party_source(WT_JPEG_SOURCE_DIR libjpeg-turbo jpeglib.h)
 
 set(WT_JPEG_BINARY_DIR "${CMAKE_BINARY_DIR}/libjpeg")
 set(WT_JPEG_LIBRARY "${WT_JPEG_BINARY_DIR}/libjpeg.a")

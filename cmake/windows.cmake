@@ -46,6 +46,22 @@ function(wt_sign target description)
   endif()
 endfunction()
 
+# The folder of a library's source that scripts/install-deps.sh unpacked into
+# third_party/ (name-*, holding the file marker), in var; the last version wins.
+function(wt_third_party_source var name marker)
+  file(GLOB candidates LIST_DIRECTORIES true "${WT_TOP}/third_party/${name}-*")
+  set(found "")
+  foreach(candidate IN LISTS candidates)
+    if(IS_DIRECTORY "${candidate}" AND EXISTS "${candidate}/${marker}")
+      set(found "${candidate}")
+    endif()
+  endforeach()
+  if(NOT found)
+    message(FATAL_ERROR "No ${name} source in ${WT_TOP}/third_party: run scripts/install-deps.sh")
+  endif()
+  set(${var} "${found}" PARENT_SCOPE)
+endfunction()
+
 # The whole of zlib, for the tests' own use (a PNG writer needs its CRC).
 find_library(WT_ZLIB NAMES libz.a REQUIRED)
 include(cmake/zlib.cmake)

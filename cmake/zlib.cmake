@@ -3,16 +3,7 @@
 # so that the exe's --gc-sections keeps only what setup calls, and without gzip
 # decoding (NO_GZIP), which would bring the CRC tables along for headers that
 # setup's zlib streams never have. Exposes the target wt_inflate.
-file(GLOB WT_ZLIB_CANDIDATES LIST_DIRECTORIES true "${WT_TOP}/third_party/zlib-*")
-set(WT_ZLIB_SOURCE_DIR "")
-foreach(candidate IN LISTS WT_ZLIB_CANDIDATES)
-  if(IS_DIRECTORY "${candidate}" AND EXISTS "${candidate}/inflate.c")
-    set(WT_ZLIB_SOURCE_DIR "${candidate}")
-  endif()
-endforeach()
-if(NOT WT_ZLIB_SOURCE_DIR)
-  message(FATAL_ERROR "No zlib source in ${WT_TOP}/third_party: run scripts/install-deps.sh")
-endif()
+wt_third_party_source(WT_ZLIB_SOURCE_DIR zlib inflate.c)
 
 add_library(wt_inflate STATIC)
 target_sources(wt_inflate PRIVATE
