@@ -6,20 +6,47 @@ enable_testing()
 find_package(ZLIB REQUIRED)
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
-# The product is 32-bit. Where this host cannot run 32-bit code at all (some
-# virtual machines lack the 32-bit mode), Wine cannot start it, so the tests
-# that run under Wine use a 64-bit build of the same sources instead.
-if(NOT DEFINED WT_TEST_ARCH)
-  execute_process(COMMAND /usr/lib/wine/wine --version RESULT_VARIABLE wine32_result OUTPUT_QUIET ERROR_QUIET)
-  if(wine32_result EQUAL 0)
-    set(arch i686)
-  else()
-    set(arch x86_64)
-    message(WARNING "This host cannot run 32-bit programs: the tests under Wine run a 64-bit build "
-                    "of the same sources, and the 32-bit prefix's run is left out.")
-  endif()
-  set(WT_TEST_ARCH ${arch} CACHE STRING "Machine of the cross build whose tests run under Wine (i686 or x86_64)")
+# The product is 32-bit. Where Wine cannot start a 32-bit program here, the
+# tests that run under Wine use a 64-bit build of the same sources instead.
+# Asked again at every configure, so that installing wine32 takes effect; only
+# a WT_TEST_ARCH given on the command line overrides the answer.
+# Debian's 32-bit Wine loader, from wine32:i386.
+if(NOT DEFINED WT_WINE32_LOADER)
+  set(WT_WINE32_LOADER /usr/lib/wine/wine)
 endif()
+get_property(arch_help CACHE WT_TEST_ARCH PROPERTY HELPSTRING)
+if(arch_help MATCHES "^Machine of the cross build")
+  unset(WT_TEST_ARCH CACHE)  # the answer an earlier configure cached
+endif()
+if(DEFINED CACHE{WT_TEST_ARCH})
+  set(arch_why "WT_TEST_ARCH=${WT_TEST_ARCH} was given on the command line")
+elseif(NOT EXISTS "${WT_WINE32_LOADER}")
+  set(WT_TEST_ARCH x86_64)
+  set(arch_why "wine32 is not installed (Debian package wine32:i386; scripts/install-deps.sh installs it)")
+else()
+  # Through bash, whose message names the kernel's refusal ("Exec format
+  # error") where a direct start would fall back to reading it as a script.
+  execute_process(COMMAND bash -c "exec \"$0\" --version" "${WT_WINE32_LOADER}" RESULT_VARIABLE wine32_result
+                  OUTPUT_VARIABLE wine32_out ERROR_VARIABLE wine32_err)
+  if(wine32_result EQUAL 0)
+    set(WT_TEST_ARCH i686)
+    set(arch_why "wine32 is installed and this host starts 32-bit programs")
+  else()
+    string(STRIP "${wine32_err}${wine32_out}" wine32_err)
+    string(REGEX MATCH "^[^\n]*" wine32_err "${wine32_err}")
+    set(WT_TEST_ARCH x86_64)
+    set(arch_why "wine32 is installed, but this host cannot start a 32-bit process (exit ${wine32_result}): ${wine32_err}")
+  endif()
+endif()
+if(WT_TEST_ARCH STREQUAL "x86_64")
+  message(WARNING "The tests under Wine run a 64-bit build of the same sources, and the 32-bit prefix's run "
+                  "is left out: ${arch_why}")
+endif()
+# One line for the scripts and CI to repeat: which build the tests under Wine
+# run, and why.
+set(arch_line "Tests under Wine: the ${WT_TEST_ARCH} build, since ${arch_why}")
+file(WRITE "${CMAKE_BINARY_DIR}/test-arch" "${arch_line}\n")
+message(STATUS "${arch_line}")
 if(WT_TEST_ARCH STREQUAL "i686")
   set(WT_WINE wine)
 else()
@@ -148,3 +175,6 @@ add_test(NAME e2e.signed.InstallsEveryFileAsBuilt
          COMMAND "${Python3_EXECUTABLE}" "${CMAKE_SOURCE_DIR}/tests/windows/signed_install.py" "${CMAKE_BINARY_DIR}/wine-run"
                  "${WT_TEST_BINARY_DIR}/tests/e2e/wt_e2e_signed.exe" "${WT_TEST_BINARY_DIR}/wrentide_setup_loopback.exe")
 set_tests_properties(e2e.signed.InstallsEveryFileAsBuilt PROPERTIES TIMEOUT 300)
+
+# The set-up script against a mirror out of step, with apt stood in for.
+add_test(NAME rig.install_deps COMMAND bash "${CMAKE_SOURCE_DIR}/tests/rig/install_deps_test.sh")

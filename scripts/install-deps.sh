@@ -2,6 +2,13 @@
 # Installs everything the build and the tests need, from Debian's packages, and
 # fetches Debian's libjpeg-turbo and zlib sources for the cross build. Safe to run again:
 # it does nothing when everything is already in place.
+#
+# A mirror out of step must not stop it: an index that fails to update is
+# named and left out, and when the packages then cannot be installed as one set
+# (one architecture's list is newer than the other's), it tries again from the
+# release's own suites only, whose versions match across amd64 and i386. The
+# machine's apt configuration is never changed: such tries use a private source
+# list and private index folders under the checkout.
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,6 +27,71 @@ packages=(
   osslsigncode openssl
 )
 
+say() { echo "install-deps: $*" >&2; }
+
+# apt-get update, going on when some indexes fail: they are named in one line,
+# and apt keeps the older copies it has, or none.
+apt_update() {
+  local log status=0 failed as=$SUDO
+  # Private index folders are the caller's own: no root needed for them.
+  [ $# -eq 0 ] || as=""
+  log=$(mktemp)
+  $as apt-get "$@" update -q 2>&1 | tee "$log" || status=$?
+  if [ "$status" -ne 0 ]; then
+    failed=$(sed -n 's/^E: Failed to fetch \([^ ]*\).*/\1/p' "$log" | tr '\n' ' ')
+    say "apt-get update failed (exit $status) for ${failed:-some package indexes}; going on without them"
+  fi
+  rm -f "$log"
+}
+
+# A private apt folder under the checkout whose sources are the machine's own,
+# passed through a filter (stdin to stdout, once per file); sets apt_opts.
+private_apt() {
+  local dir="$top/$1" filter=$2 f
+  mkdir -p "$dir/sources.list.d" "$dir/lists/partial" "$dir/cache/archives/partial"
+  rm -f "$dir/sources.list.d/"*
+  : > "$dir/sources.list"
+  [ ! -f /etc/apt/sources.list ] || $filter list < /etc/apt/sources.list > "$dir/sources.list.d/main.list"
+  for f in /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] || continue
+    $filter "${f##*.}" < "$f" > "$dir/sources.list.d/$(basename "$f")"
+  done
+  apt_opts=(-o "Dir::Etc::sourcelist=$dir/sources.list"
+            -o "Dir::Etc::sourceparts=$dir/sources.list.d"
+            -o "Dir::State::Lists=$dir/lists"
+            -o "Dir::Cache=$dir/cache")
+}
+
+# The release's own suites: every entry but the security suite's, whose
+# updates reach the two architectures' lists at different times.
+release_suites() {
+  if [ "$1" = sources ]; then
+    awk 'BEGIN { RS = ""; ORS = "\n\n" }
+         { keep = 1; out = ""; n = split($0, line, "\n")
+           for (i = 1; i <= n; i++) {
+             if (line[i] ~ /^Suites:/) {
+               m = split(substr(line[i], 8), word, /[ \t]+/); s = "Suites:"; kept = 0
+               for (j = 1; j <= m; j++) if (word[j] != "" && word[j] !~ /-security$/) { s = s " " word[j]; kept++ }
+               if (!kept) keep = 0
+               line[i] = s
+             }
+             out = out line[i] "\n"
+           }
+           if (keep) printf "%s", out ORS }'
+  else
+    grep -Ev '^[[:space:]]*deb(-src)?[[:space:]]+(\[[^]]*\][[:space:]]+)?[^[:space:]]+[[:space:]]+[^[:space:]]*-security([[:space:]]|$)' || true
+  fi
+}
+
+# Source entries beside each binary one.
+source_entries() {
+  if [ "$1" = sources ]; then sed 's/^Types: deb$/Types: deb-src/'; else sed -n 's/^deb /deb-src /p'; fi
+}
+
+install_packages() {
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get "$@" install -y -q --no-install-recommends "${missing[@]}"
+}
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' || missing+=("$p")
@@ -29,8 +101,22 @@ if [ "${#missing[@]}" -gt 0 ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
   fi
-  $SUDO apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+  apt_update
+  if ! install_packages; then
+    say "the packages cannot be installed as one set; trying again from the release's own suites"
+    private_apt .apt-release release_suites
+    apt_update "${apt_opts[@]}"
+    if ! install_packages "${apt_opts[@]}"; then
+      for p in "${missing[@]}"; do
+        if ! apt-get "${apt_opts[@]}" install -s -q "$p" >/dev/null 2>&1; then
+          say "cannot install $p: no version of it can be had from this machine's package sources"
+          exit 1
+        fi
+      done
+      say "cannot install these packages together: ${missing[*]}"
+      exit 1
+    fi
+  fi
 fi
 
 # The libjpeg-turbo and zlib sources, unpacked once into third_party/ (not
@@ -41,33 +127,19 @@ for source in libjpeg-turbo zlib; do
   ls -d "$src_root/$source"-*/ >/dev/null 2>&1 || missing_sources+=("$source")
 done
 if [ ${#missing_sources[@]} -gt 0 ]; then
-  apt_dir="$top/.apt-src"
-  mkdir -p "$apt_dir/sources.list.d" "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$src_root"
-  : > "$apt_dir/sources.list"
-  # Source entries derived from the machine's own package sources; its apt
-  # configuration is left as it is.
-  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
-    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
-      > "$apt_dir/sources.list.d/debian-src.sources"
-  fi
-  if [ -f /etc/apt/sources.list ]; then
-    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list > "$apt_dir/sources.list.d/debian-src.list"
-  fi
-  opts=(-o "Dir::Etc::sourcelist=$apt_dir/sources.list"
-        -o "Dir::Etc::sourceparts=$apt_dir/sources.list.d"
-        -o "Dir::State::Lists=$apt_dir/lists"
-        -o "Dir::Cache=$apt_dir/cache")
-  apt-get "${opts[@]}" update -q
+  mkdir -p "$src_root"
+  private_apt .apt-src source_entries
+  apt_update "${apt_opts[@]}"
   for source in "${missing_sources[@]}"; do
     # The newest version first; a mirror that lacks its files may still hold
     # an earlier one of the same release.
     fetched=""
-    for version in "" $(apt-cache "${opts[@]}" showsrc "$source" | sed -n 's/^Version: //p' | sort -ru); do
-      if (cd "$src_root" && apt-get "${opts[@]}" source -q "$source${version:+=$version}"); then
+    for version in "" $(apt-cache "${apt_opts[@]}" showsrc "$source" 2>/dev/null | sed -n 's/^Version: //p' | sort -ru); do
+      if (cd "$src_root" && apt-get "${apt_opts[@]}" source -q "$source${version:+=$version}"); then
         fetched=yes
         break
       fi
     done
-    [ -n "$fetched" ] || { echo "install-deps: no source of $source could be fetched" >&2; exit 1; }
+    [ -n "$fetched" ] || { say "cannot fetch the source of $source: no version of it can be had from this machine's package sources"; exit 1; }
   done
 fi

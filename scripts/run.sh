@@ -10,7 +10,8 @@ exe="$build/win/wrentide_setup.exe"
 echo "Built: $exe"
 if [ "$win_tree" != "$build/win" ]; then
   exe="$win_tree/wrentide_setup.exe"
-  echo "This host cannot run 32-bit programs; starting the 64-bit build of the same sources: $exe"
+  cat "$build/test-arch"
+  echo "Starting the 64-bit build of the same sources: $exe"
 fi
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
