@@ -178,3 +178,5 @@ set_tests_properties(e2e.signed.InstallsEveryFileAsBuilt PROPERTIES TIMEOUT 300)
 
 # The set-up script against a mirror out of step, with apt stood in for.
 add_test(NAME rig.install_deps COMMAND bash "${CMAKE_SOURCE_DIR}/tests/rig/install_deps_test.sh")
+# The program's folders depend one way, down the flow of an install.
+add_test(NAME rig.layers COMMAND "${Python3_EXECUTABLE}" "${CMAKE_SOURCE_DIR}/tests/rig/check_layers.py")

@@ -3,7 +3,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 
-#include "wrentide_setup/application.h"
+#include "wrentide_setup/ui/application.h"
 #include "wrentide_setup/context/install_paths.h"
 #include "wrentide_setup/ui/form.h"
 

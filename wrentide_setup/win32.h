@@ -7,6 +7,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace wt {
 
@@ -99,5 +100,18 @@ bool HasOneName(HANDLE file);
 
 // True for an existing folder.
 bool DirectoryExists(const std::string& path);
+
+// Text in the system's code page as a NUL-terminated wide string. A plain
+// buffer rather than std::wstring, whose library code the exe would carry for
+// the few places that need it.
+std::vector<wchar_t> Wide(const std::string& text);
+
+// The bytes of an RCDATA resource of a module (nullptr: the exe), mapped with
+// it and never released; empty when it is missing.
+struct ResourceBytes {
+    const void* data = nullptr;
+    DWORD size = 0;
+};
+ResourceBytes FindResourceBytes(HINSTANCE module, const char* name);
 
 }  // namespace wt

@@ -37,4 +37,20 @@ bool DirectoryExists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+std::vector<wchar_t> Wide(const std::string& text) {
+    int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    std::vector<wchar_t> wide(length > 0 ? length : 1, L'\0');
+    if (length > 0) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), length);
+    return wide;
+}
+
+ResourceBytes FindResourceBytes(HINSTANCE module, const char* name) {
+    ResourceBytes bytes;
+    HRSRC resource = FindResourceA(module, name, RT_RCDATA);
+    HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
+    bytes.data = loaded ? LockResource(loaded) : nullptr;
+    if (bytes.data) bytes.size = SizeofResource(module, resource);
+    return bytes;
+}
+
 }  // namespace wt

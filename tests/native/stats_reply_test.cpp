@@ -10,12 +10,12 @@
 
 namespace {
 
-using wt::ByteSource;
+using wt::ReplySource;
 
 const std::string kSilence = "\x01<timeout>";  // a step on which the wait times out
 
 // Plays back steps; after the last one the peer has closed.
-class Script : public ByteSource {
+class Script : public ReplySource {
 public:
     explicit Script(std::vector<std::string> steps) : steps_(std::move(steps)) {}
     long Receive(char* buffer, size_t capacity, int timeout_ms) override {

@@ -1,6 +1,6 @@
 // The shared failure message: its answers and the termination they request,
 // through a recorder and through the real dialog driven like a user would.
-#include "wrentide_setup/application.h"
+#include "wrentide_setup/ui/application.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

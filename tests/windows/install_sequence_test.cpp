@@ -143,6 +143,22 @@ TEST_F(InstallSequence, AProgramFolderThatCannotBeMadeIsReportedAndTheInstallGoe
     ExpectFinalState(false);
 }
 
+TEST_F(InstallSequence, ARefusedRegistrationIsReportedAndTheShortcutsStillCome) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\WrenTide", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    const DWORD number = 0;  // a ModeIs of another type ends the record
+    RegSetValueExA(key, "ModeIs", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    RegCloseKey(key);
+    form_->Button1Click();
+    EXPECT_EQ(recorder_.Texts(), (std::vector<std::string>{"Install Failed. Be certain to run install with Admin rights."}));
+    EXPECT_EQ(seen_.positions, kAllMilestones);
+    EXPECT_EQ(seen_.statuses, (std::vector<std::string>{"Installation Complete"})) << "the preferences step ran";
+    EXPECT_TRUE(test::PathExists(paths_.MenuPth + "\\WrenTide.lnk"));
+    ExpectFinalState(true);
+}
+
 // A data folder that cannot be made (its parent is missing), or that is not
 // a full path (it would resolve against setup's working folder), is reported
 // once and nothing is installed.

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "wrentide_setup/application.h"
+#include "wrentide_setup/ui/application.h"
 
 namespace wt::test {
 

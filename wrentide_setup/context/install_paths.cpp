@@ -9,8 +9,6 @@ const char kProgramFile[] = "\\WrenTide.exe";
 const char kUninstallerFile[] = "\\uninstall.exe";
 const char kProgramLink[] = "\\WrenTide.lnk";
 const char kUninstallLink[] = "\\Uninstall.lnk";
-const char kAppActiveText[] =
-    "WrenTide seems to be active.  Close any other versions of WrenTide and try installing again.";
 
 namespace {
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }

@@ -25,7 +25,6 @@ extern const char kProgramFile[];    // "\WrenTide.exe", in the program folder
 extern const char kUninstallerFile[];  // "\uninstall.exe", in the data folder
 extern const char kProgramLink[];      // "\WrenTide.lnk", in the menu folder and on the desktop
 extern const char kUninstallLink[];    // "\Uninstall.lnk", in the menu folder
-extern const char kAppActiveText[];
 
 // Shell special folders used for the install locations.
 enum SpecialFolder : int {
@@ -53,16 +52,12 @@ InstallKind DecideInstallKind(bool recorded, bool programExists, bool programInU
 // cannot resolve it. Empty for a folder without a file-system path.
 std::string SpecialFolderPath(int folder);
 
-// Fills the record from the registry and the special folders, and decides
-// between fresh install, re-install and the application being active (after
-// showing the message about it).
-InstallKind DiscoverInstallPaths(InstallPaths& paths);
-
 // True when the file exists and cannot be opened exclusively for reading and
 // writing, for whatever reason.
 bool FileInUse(const std::string& path);
 
-// The failure message of a running application.
-void ShowAppActive();
+// Why the file cannot be opened exclusively for reading and writing (the
+// system's error code), or 0 when it can. The probe leaves nothing open.
+unsigned long ExclusiveOpenError(const std::string& path);
 
 }  // namespace wt

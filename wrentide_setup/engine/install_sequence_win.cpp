@@ -1,20 +1,17 @@
-// The install button's handler: folders, the seven payload files with their
-// progress milestones, the registration record, the shortcuts and the
-// statistics ping, then the finished or failed state. It runs start to end on
-// the window's thread with the window disabled; only the status text and the
-// progress bar are repainted on the way.
+// The install sequence: it runs start to end on the window's thread with the
+// window disabled; only what it reports is repainted on the way.
+#include "wrentide_setup/engine/install_sequence.h"
+
 #include <windows.h>
 
 #include <exception>
 
-#include "wrentide_setup/application.h"
 #include "wrentide_setup/bench_marks.h"
 #include "wrentide_setup/error.h"
 #include "wrentide_setup/engine/payload.h"
 #include "wrentide_setup/stats/stats_ping.h"
 #include "wrentide_setup/system/registration.h"
 #include "wrentide_setup/system/shortcuts.h"
-#include "wrentide_setup/ui/form.h"
 #include "wrentide_setup/win32.h"
 
 namespace wt {
@@ -23,10 +20,6 @@ namespace {
 const char kProgramFolderFailed[] = "Install Failed! Unable to create Install Folder.";
 const char kDataFolderFailed[] = "Install Failed! Try installing again as Administrator.";
 const char kInstallFailed[] = "Install Failed!  Try installing as administrator.";
-const char kComplete[] = "Installation Complete";
-const char kFailed[] = "Installation Failed";
-const char kFinished[] = "Finished";
-const char kClose[] = "Close";
 
 // One level only: a missing parent makes it fail. A name that is not a full
 // path would resolve against setup's own working folder (an emptied folder
@@ -37,30 +30,23 @@ bool EnsureFolder(const std::string& path) {
 
 }  // namespace
 
-void TForm1::Button1Click() {
-    for (ControlId id : {Button1, Button3, CheckBox4, LabeledEdit1, CheckBox2, Button2}) SetEnabled(id, false);
-    SetVisible(StaticText2, true);
-    Repaint(StaticText2);
-    SetVisible(ProgressBar1, true);
-
+void RunInstall(const InstallPaths& paths, const InstallOptions& options, InstallReport& report) {
     bool success = true;
-    EnableWindow(handle_, FALSE);
-
-    if (!EnsureFolder(paths_.ProgPth)) App().FailureMessage(kProgramFolderFailed);
-    if (!EnsureFolder(paths_.VendorPth) || !EnsureFolder(paths_.DBPth)) {
+    if (!EnsureFolder(paths.ProgPth)) report.Message(kProgramFolderFailed);
+    if (!EnsureFolder(paths.VendorPth) || !EnsureFolder(paths.DBPth)) {
         success = false;
-        App().FailureMessage(kDataFolderFailed);
+        report.Message(kDataFolderFailed);
     }
 
     if (success) {
         try {
-            const std::string temp = JoinPath(paths_.DBPth, kTempPak);
+            const std::string temp = JoinPath(paths.DBPth, kTempPak);
             for (const PayloadFile& file : PayloadTable) {
-                const std::string destination = Destination(file, paths_);
+                const std::string destination = Destination(file, paths);
                 std::exception_ptr failure;
                 try {
                     // Nothing is written, or removed, in a folder that is not a full path.
-                    if (!IsFullPath(paths_.*file.folder))
+                    if (!IsFullPath(paths.*file.folder))
                         throw Error("Cannot create file \"" + destination + "\". The folder is not a full path.");
                     if (FileExists(destination)) RemoveOldFile(destination);
                     ExtractResource(file.resource, temp);
@@ -70,36 +56,31 @@ void TForm1::Button1Click() {
                 }
                 // The step's clean-up and milestone come whether or not it worked.
                 if (FileExists(temp)) RemoveOldFile(temp);
-                SetProgress(file.milestone);
+                report.Progress(file.milestone);
                 if (failure) std::rethrow_exception(failure);
             }
             BenchMark("payload");
-            WriteRegistration(paths_, [this](const std::string& workFolder) { return setdest(workFolder); });
+            const bool recorded = WriteRegistration(paths, [&report](const std::string& workFolder) {
+                report.StoreWorkFolder(workFolder);
+                return true;
+            });
+            if (!recorded) report.Message(kRegistrationFailed);
             BenchMark("registration");
-            CreateDirectoryA(paths_.MenuPth.c_str(), nullptr);
-            MakeProgramShortcut(paths_.ProgPth, paths_.MenuPth);
-            MakeUninstallShortcut(paths_.DBPth, paths_.MenuPth);
-            SetProgress(99);
-            if (Checked(CheckBox2)) MakeProgramShortcut(paths_.ProgPth, paths_.DeskPth);
-            SetProgress(100);
+            CreateDirectoryA(paths.MenuPth.c_str(), nullptr);
+            MakeProgramShortcut(paths.ProgPth, paths.MenuPth);
+            MakeUninstallShortcut(paths.DBPth, paths.MenuPth);
+            report.Progress(99);
+            if (options.desktopShortcut) MakeProgramShortcut(paths.ProgPth, paths.DeskPth);
+            report.Progress(100);
             BenchMark("shortcuts");
             SendInstallPing();
             BenchMark("ping");
         } catch (...) {
             success = false;
-            App().FailureMessage(kInstallFailed);
+            report.Message(kInstallFailed);
         }
     }
-
-    SetEnabled(Button1, false);
-    SetEnabled(Button2, true);
-    SetText(StaticText2, success ? kComplete : kFailed);
-    Repaint(StaticText2);
-    SetText(Button2, success ? kFinished : kClose);
-    SetEnabled(GroupBox3, false);
-    EnableWindow(handle_, TRUE);
-    // The one live button takes the focus, so that Enter finishes or closes.
-    Activate(Button2);
+    report.Finished(success);
     BenchMark("complete");
 }
 

@@ -115,14 +115,10 @@ void ExtractResource(const std::string& name, const std::string& path) {
     try {
         // The resource is mapped with the module and needs no release, so the
         // file is the only stream that has to be closed.
-        HRSRC resource = FindResourceA(nullptr, name.c_str(), RT_RCDATA);
-        if (!resource) return;
-        HGLOBAL loaded = LoadResource(nullptr, resource);
-        const void* data = loaded ? LockResource(loaded) : nullptr;
-        if (!data) return;
-        DWORD size = SizeofResource(nullptr, resource);
+        const ResourceBytes bytes = FindResourceBytes(nullptr, name.c_str());
+        if (!bytes.data) return;
         UniqueHandle file = CreateForWriting(path);
-        WriteAll(file.Get(), path, data, size);
+        WriteAll(file.Get(), path, bytes.data, bytes.size);
     } catch (const std::exception&) {
         // Whatever went wrong shows in the inflate that follows.
     }

@@ -117,7 +117,7 @@ bool HasNoBody(int status) { return (status >= 100 && status <= 199) || status =
 
 class ReplyReader {
 public:
-    ReplyReader(ByteSource& source, const ReplyLimits& limits) : source_(source), limits_(limits) {}
+    ReplyReader(ReplySource& source, const ReplyLimits& limits) : source_(source), limits_(limits) {}
 
     // The next line, CR LF or LF dropped. In the head a wait that times out
     // yields an empty line; in the body it fails.
@@ -191,7 +191,7 @@ private:
         const long got = source_.Receive(&buffer_[old_size], kReceiveBlock, wait);
         buffer_.resize(old_size + (got > 0 && static_cast<size_t>(got) <= kReceiveBlock ? static_cast<size_t>(got) : 0));
 
-        if (got == ByteSource::kTimedOut) {
+        if (got == ReplySource::kTimedOut) {
             if (cut) throw Error("Statistics reply: exchange took too long");
             if (in_body_) throw Error("Statistics reply: timed out");
             return kTimedOut;
@@ -239,7 +239,7 @@ private:
         }
     }
 
-    ByteSource& source_;
+    ReplySource& source_;
     const ReplyLimits& limits_;
     std::string buffer_;
     size_t pos_ = 0;
@@ -250,7 +250,7 @@ private:
 
 }  // namespace
 
-ReplySummary ReadReply(ByteSource& source, const ReplyLimits& limits) {
+ReplySummary ReadReply(ReplySource& source, const ReplyLimits& limits) {
     ReplyReader in(source, limits);
     ReplySummary summary;
     Framing framing;

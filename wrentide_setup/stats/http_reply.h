@@ -11,11 +11,11 @@ namespace wt {
 
 // Where the reply bytes come from: the TCP connection, or canned bytes in
 // tests and the fuzz target.
-class ByteSource {
+class ReplySource {
 public:
     static constexpr long kTimedOut = -1;
 
-    virtual ~ByteSource() = default;
+    virtual ~ReplySource() = default;
     // Waits at most timeout_ms for data. Returns the number of bytes read
     // (> 0), 0 once the peer has closed, or kTimedOut when nothing arrived.
     // Throws Error when the connection fails.
@@ -42,6 +42,6 @@ struct ReplySummary {
 // Reads the reply head (skipping 100 replies) and its body to the end the
 // HTTP/1.1 framing gives. Throws Error when the reply cannot be read to its
 // end within the limits; a non-2xx status is reported, not thrown.
-ReplySummary ReadReply(ByteSource& source, const ReplyLimits& limits);
+ReplySummary ReadReply(ReplySource& source, const ReplyLimits& limits);
 
 }  // namespace wt

@@ -12,7 +12,7 @@
 
 namespace wt {
 
-class TcpClient final : public ByteSource {
+class TcpClient final : public ReplySource {
 public:
     // Loads the socket layer and resolves host with the system resolver; the
     // first IPv4 address returned is the only one ever used. Throws Error.

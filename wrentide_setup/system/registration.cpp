@@ -1,7 +1,5 @@
 #include "wrentide_setup/system/registration.h"
 
-#include "wrentide_setup/application.h"
-
 namespace wt {
 
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\WrenTide";
@@ -19,7 +17,7 @@ const char kModeOn[] = "On";
 
 }  // namespace
 
-void WriteRegistration(const InstallPaths& paths, const WorkFolderStore& storeWorkFolder,
+bool WriteRegistration(const InstallPaths& paths, const WorkFolderStore& storeWorkFolder,
                        const RegistryAccess& registry) {
     try {
         registry.put(kRoot, kSettingsKey, "ProgName", kProductName);
@@ -38,10 +36,11 @@ void WriteRegistration(const InstallPaths& paths, const WorkFolderStore& storeWo
         registry.put(kRoot, kUninstallKey, "FriendlyName", kProductName);
 
         storeWorkFolder(paths.WrkPth);
+        return true;
     } catch (...) {
         // In practice a write refused for want of rights. The install goes on
         // with the shortcuts; OK on the message ends the program afterwards.
-        App().FailureMessage(kRegistrationFailed);
+        return false;
     }
 }
 

@@ -28,9 +28,15 @@ RegistryAccess SystemRegistry();
 using WorkFolderStore = std::function<bool(const std::string& workFolder)>;
 
 // Writes both keys from paths, then hands the work folder to storeWorkFolder.
-// The first error ends it there, leaving what was written, and shows the
-// failure message; nothing is raised.
-void WriteRegistration(const InstallPaths& paths, const WorkFolderStore& storeWorkFolder,
+// The first error ends it there, leaving what was written, and answers false:
+// the caller then shows the failure message. Nothing is raised.
+bool WriteRegistration(const InstallPaths& paths, const WorkFolderStore& storeWorkFolder,
                        const RegistryAccess& registry = SystemRegistry());
+
+// Fills paths from the recorded installation and the special folders, and
+// decides between fresh install, re-install and the application being active
+// (the caller shows the message about it). Errors of the registry and the
+// shell are raised.
+InstallKind DiscoverInstallPaths(InstallPaths& paths);
 
 }  // namespace wt

@@ -1,9 +1,34 @@
 #include "wrentide_setup/system/registration.h"
 
 #include "wrentide_setup/system/registry.h"
+#include "wrentide_setup/win32.h"
 
 namespace wt {
 
 RegistryAccess SystemRegistry() { return {RegPutString, RegGetString}; }
+
+InstallKind DiscoverInstallPaths(InstallPaths& paths) {
+    paths.DBPth = RegGetString("localmachine", kSettingsKey, "DBPth");
+    paths.ProgPth = RegGetString("localmachine", kSettingsKey, "ProgPth");
+    paths.WrkPth = RegGetString("localmachine", kSettingsKey, "WrkPth");
+    paths.VendorPth = JoinPath(SpecialFolderPath(kLocalAppDataFolder), kVendorFolder);
+    paths.MenuPth = JoinPath(SpecialFolderPath(kCommonProgramsFolder), kProductFolder);
+    paths.DeskPth = SpecialFolderPath(kDesktopFolder);
+
+    // A recorded installation is taken as it stands; otherwise the defaults
+    // apply, and a program already in place decides the kind.
+    const bool recorded = !paths.DBPth.empty() && !paths.ProgPth.empty();
+    bool exists = false, inUse = false;
+    if (!recorded) {
+        paths.ProgPth = JoinPath(SpecialFolderPath(kProgramFilesFolder), kProductFolder);
+        paths.VendorPth = JoinPath(SpecialFolderPath(kLocalAppDataFolder), kVendorFolder);
+        paths.DBPth = JoinPath(paths.VendorPth, kProductFolder);
+        paths.WrkPth = JoinPath(SpecialFolderPath(kPersonalFolder), kProductFolder);
+        const std::string program = JoinPath(paths.ProgPth, kProgramFile);
+        exists = FileExists(program);
+        inUse = exists && FileInUse(program);
+    }
+    return DecideInstallKind(recorded, exists, inUse);
+}
 
 }  // namespace wt

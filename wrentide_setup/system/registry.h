@@ -17,4 +17,7 @@ void RegPutString(const std::string& root, const std::string& keyPath, const std
 // is empty. Expandable strings come back unexpanded.
 std::string RegGetString(const std::string& root, const std::string& keyPath, const std::string& name);
 
+// Deletes a key that has no subkeys, with its values; a missing key is no error.
+void RegRemoveKey(const std::string& root, const std::string& keyPath);
+
 }  // namespace wt

@@ -64,4 +64,8 @@ std::string RegGetString(const std::string& root, const std::string& keyPath, co
     return result;
 }
 
+void RegRemoveKey(const std::string& root, const std::string& keyPath) {
+    RegDeleteKeyA(RootKey(root), RelativePath(keyPath));
+}
+
 }  // namespace wt

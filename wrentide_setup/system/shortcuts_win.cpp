@@ -13,19 +13,9 @@
 
 namespace wt {
 
-
 namespace {
 
 const int kShowCommand = SW_SHOW;
-
-// A plain buffer rather than std::wstring, whose library code the exe would
-// carry for this one conversion.
-std::vector<wchar_t> Wide(const std::string& text) {
-    int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::vector<wchar_t> wide(length > 0 ? length : 1, L'\0');
-    if (length > 0) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), length);
-    return wide;
-}
 
 void MakeShortcut(const std::string& linkPath, const std::string& target, const std::string& workingFolder) {
     const std::vector<wchar_t> widePath = Wide(linkPath);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "wrentide_setup/context/install_paths.h"
+#include "wrentide_setup/engine/install_sequence.h"
 #include "wrentide_setup/system/preferences.h"
 #include "wrentide_setup/ui/banner.h"
 
@@ -40,7 +41,7 @@ enum ControlId : int {
 extern const char kFormClass[];  // "TForm1"
 extern const char kFormCaption[];
 
-class TForm1 {
+class TForm1 final : public InstallReport {
 public:
     // Creates the window and its controls and runs FormCreate; the window is
     // not shown yet.
@@ -67,7 +68,7 @@ public:
     void CheckBox1Click();
     void Button3Click();
     void LabeledEdit1Exit();
-    void Button1Click();  // the install sequence
+    void Button1Click();  // runs the install sequence
     void Button2Click();
 
     // Shows "Applying preferences...." and stores the work folder into the
@@ -75,6 +76,12 @@ public:
     bool setdest(const std::string& workFolder);
 
 private:
+    // What the install sequence reports.
+    void Progress(int position) override;
+    void Message(const std::string& text) override;
+    void StoreWorkFolder(const std::string& workFolder) override;
+    void Finished(bool success) override;
+
     friend bool RegisterFormClasses(HINSTANCE instance);
     TForm1(HINSTANCE instance, InstallPaths& paths) : instance_(instance), paths_(paths) {}
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -101,5 +108,8 @@ private:
 
 // Registers the see-through group frame class and TForm1's class.
 bool RegisterFormClasses(HINSTANCE instance);
+
+// The failure message of a running application.
+void ShowAppActive();
 
 }  // namespace wt

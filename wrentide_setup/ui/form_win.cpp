@@ -4,8 +4,10 @@
 
 #include <exception>
 
-#include "wrentide_setup/application.h"
+#include "wrentide_setup/ui/application.h"
 #include "wrentide_setup/error.h"
+#include "wrentide_setup/system/registration.h"
+#include "wrentide_setup/win32.h"
 
 namespace wt {
 
@@ -17,6 +19,8 @@ namespace {
 const char kGroupClass[] = "TGroupBox";
 const char kReInstallCaption[] = "&Re-Install";
 const char kInstallCaption[] = "&Install";
+const char kAppActiveText[] =
+    "WrenTide seems to be active.  Close any other versions of WrenTide and try installing again.";
 const int kClientWidth = 590;
 const int kClientHeight = 374;
 const int kControlIdBase = 100;
@@ -169,10 +173,8 @@ LRESULT CALLBACK MemoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
 }
 
 std::string ResourceText(HINSTANCE instance, const char* name) {
-    HRSRC resource = FindResourceA(instance, name, RT_RCDATA);
-    HGLOBAL loaded = resource ? LoadResource(instance, resource) : nullptr;
-    const char* data = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
-    return data ? std::string(data, SizeofResource(instance, resource)) : std::string();
+    const ResourceBytes bytes = FindResourceBytes(instance, name);
+    return bytes.data ? std::string(static_cast<const char*>(bytes.data), bytes.size) : std::string();
 }
 
 }  // namespace
@@ -484,8 +486,11 @@ void TForm1::Activate(ControlId id) {
     if (IsWindowVisible(handle_)) SetFocus(focus_);
 }
 
+void ShowAppActive() { App().FailureMessage(kAppActiveText); }
+
 void TForm1::FormCreate() {
     InstallKind kind = DiscoverInstallPaths(paths_);
+    if (kind == InstallKind::ApplicationActive) ShowAppActive();
     if (kind == InstallKind::ReInstall) SetText(Button1, kReInstallCaption);
     if (kind == InstallKind::FreshInstall) SetText(Button1, kInstallCaption);
     SetText(LabeledEdit1, paths_.ProgPth);

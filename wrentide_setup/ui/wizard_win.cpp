@@ -4,7 +4,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include "wrentide_setup/application.h"
+#include "wrentide_setup/ui/application.h"
 #include "wrentide_setup/ui/form.h"
 #include "wrentide_setup/win32.h"
 

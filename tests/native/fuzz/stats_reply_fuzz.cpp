@@ -13,7 +13,7 @@
 
 namespace {
 
-class FuzzSource : public wt::ByteSource {
+class FuzzSource : public wt::ReplySource {
 public:
     FuzzSource(const uint8_t* data, size_t size, size_t piece, uint8_t silences)
         : data_(data), size_(size), piece_(piece), silences_(silences) {}

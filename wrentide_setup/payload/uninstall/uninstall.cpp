@@ -8,41 +8,34 @@
 // waits for it to end, deletes it, and marks its own file for removal at the
 // next start: the one thing left, in a place that the system clears anyway.
 #include <windows.h>
-#include <shlobj.h>
 
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-// What setup puts where: its own table and names, so that the two cannot drift apart.
+// What setup puts where, and how it reads it back: its own table, names and
+// helpers, linked from setup's code, so that the two cannot drift apart.
 #include "wrentide_setup/context/install_paths.h"
 #include "wrentide_setup/engine/payload.h"
+#include "wrentide_setup/error.h"
+#include "wrentide_setup/system/registration.h"
+#include "wrentide_setup/system/registry.h"
 
 using wt::JoinPath;
 
 namespace {
 
 const char kTitle[] = "WrenTide Uninstall";
-const char kSettingsKey[] = "Software\\WrenTide";
-const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\WrenTide";
 const char kFinishSwitch[] = "/finish";
+const char kRoot[] = "localmachine";
 
+// A value that is missing or unreadable reads as not installed.
 std::string ReadSetting(const char* name) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
-    char buffer[MAX_PATH * 2] = "";
-    DWORD size = sizeof buffer - 1, type = 0;
-    LONG rc = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(key);
-    if (rc != ERROR_SUCCESS || type != REG_SZ) return "";
-    buffer[size < sizeof buffer ? size : sizeof buffer - 1] = '\0';
-    return buffer;
-}
-
-std::string SpecialFolder(int csidl) {
-    char path[MAX_PATH] = "";
-    if (!SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE)) return "";
-    return path;
+    try {
+        return wt::RegGetString(kRoot, wt::kSettingsKey, name);
+    } catch (const wt::Error&) {
+        return "";
+    }
 }
 
 std::string OwnPath() {
@@ -52,14 +45,10 @@ std::string OwnPath() {
 }
 
 // True when a file is there and something holds it open: the running program,
-// or the library it loaded.
+// or the library it loaded. A file refused for another reason is not running.
 bool InUse(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        CloseHandle(file);
-        return false;
-    }
-    return GetLastError() == ERROR_SHARING_VIOLATION || GetLastError() == ERROR_LOCK_VIOLATION;
+    const unsigned long error = wt::ExclusiveOpenError(path);
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
 bool ProgramRunning(const wt::InstallPaths& paths) {
@@ -156,13 +145,17 @@ int Uninstall() {
     RemoveFile(JoinPath(paths.DBPth, wt::kTempPak));
     RemoveEmptyFolder(paths.ProgPth);
 
-    const std::string menu = JoinPath(SpecialFolder(CSIDL_COMMON_PROGRAMS), wt::kProductFolder);
-    for (const char* link : {wt::kProgramLink, wt::kUninstallLink}) RemoveFile(JoinPath(menu, link));
-    RemoveEmptyFolder(menu);
-    RemoveFile(JoinPath(SpecialFolder(CSIDL_DESKTOPDIRECTORY), wt::kProgramLink));
+    try {
+        const std::string menu = JoinPath(wt::SpecialFolderPath(wt::kCommonProgramsFolder), wt::kProductFolder);
+        for (const char* link : {wt::kProgramLink, wt::kUninstallLink}) RemoveFile(JoinPath(menu, link));
+        RemoveEmptyFolder(menu);
+        RemoveFile(JoinPath(wt::SpecialFolderPath(wt::kDesktopFolder), wt::kProgramLink));
+    } catch (const wt::Error&) {
+        // A shell folder that cannot be found keeps its link; the rest goes.
+    }
 
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsKey);
+    wt::RegRemoveKey(kRoot, wt::kUninstallKey);
+    wt::RegRemoveKey(kRoot, wt::kSettingsKey);
 
     MessageBoxA(nullptr, "WrenTide was removed from your computer.", kTitle, MB_OK | MB_ICONINFORMATION);
     const std::string self = OwnPath();

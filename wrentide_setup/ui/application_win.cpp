@@ -1,4 +1,4 @@
-#include "wrentide_setup/application.h"
+#include "wrentide_setup/ui/application.h"
 
 #include <windows.h>
 
@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "wrentide_setup/error.h"
+#include "wrentide_setup/win32.h"
 
 namespace wt {
 namespace {
@@ -52,10 +53,8 @@ private:
     }
     void Word(WORD w) { Append(&w, sizeof w); }
     void Text(const char* text) {
-        int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-        std::vector<WCHAR> wide(length > 0 ? length : 1, L'\0');
-        if (length > 0) MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), length);
-        Append(wide.data(), wide.size() * sizeof(WCHAR));
+        const std::vector<wchar_t> wide = Wide(text);
+        Append(wide.data(), wide.size() * sizeof(wchar_t));
     }
     void Align() {
         while (bytes_.size() % 4) bytes_.push_back(0);
