@@ -68,10 +68,6 @@ set(WT_SOURCE_DATE_EPOCH 0)
 # Authenticode signing of the product: a cache variable, or else the
 # environment variable of the same name when configuring. The password may
 # also come from the build's environment only, which keeps it out of files.
-set(WT_SIGN_PKCS12 "" CACHE FILEPATH "PKCS#12 file of the code-signing certificate; empty: unsigned")
-set(WT_SIGN_PASSWORD "" CACHE STRING "Its password; empty: WT_SIGN_PASSWORD of the build's environment")
-set(WT_SIGN_TIMESTAMP_URL "" CACHE STRING "RFC 3161 time-stamp server; empty: no time stamp")
-set(WT_SIGN_SIGNATURES "" CACHE PATH "A release's signatures to put back instead of signing (scripts/check-release.sh)")
 set(sign_args)
 foreach(setting WT_SIGN_PKCS12 WT_SIGN_PASSWORD WT_SIGN_TIMESTAMP_URL WT_SIGN_SIGNATURES)
   set(value "${${setting}}")

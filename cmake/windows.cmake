@@ -24,10 +24,6 @@ add_link_options(-Wl,--no-insert-timestamp)
 # place right after its link, before anything packs or copies it. With the
 # signatures of a release instead (WT_SIGN_SIGNATURES, scripts/check-release.sh)
 # each program gets back the very signature the release gave these bytes.
-set(WT_SIGN_PKCS12 "" CACHE FILEPATH "PKCS#12 file of the code-signing certificate; empty: unsigned")
-set(WT_SIGN_PASSWORD "" CACHE STRING "Its password; empty: WT_SIGN_PASSWORD of the build's environment")
-set(WT_SIGN_TIMESTAMP_URL "" CACHE STRING "RFC 3161 time-stamp server; empty: no time stamp")
-set(WT_SIGN_SIGNATURES "" CACHE PATH "A release's signatures to put back instead of signing")
 function(wt_sign target description)
   if(WT_SIGN_SIGNATURES)
     add_custom_command(TARGET ${target} POST_BUILD

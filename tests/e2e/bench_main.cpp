@@ -82,8 +82,7 @@ double OwnExtractAndInflate() {
 }
 
 void CleanDefaultInstall() {
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\WrenTide");
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\WrenTide");
+    wt::test::DeleteProductKeys();
     wt::test::RemoveTree(wt::e2e::SpecialFolder(CSIDL_PROGRAM_FILES) + "\\WrenTide");
     wt::test::RemoveTree(wt::e2e::SpecialFolder(CSIDL_LOCAL_APPDATA) + "\\tessel-soft");
     wt::test::RemoveTree(wt::e2e::SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\WrenTide");

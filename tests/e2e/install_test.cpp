@@ -29,8 +29,7 @@ const char kExpectedRequest[] =
     "Accept-Encoding: identity\r\n"
     "User-Agent: WrenTide Statstics Tracking\r\n"
     "\r\n";
-const char kSettings[] = "Software\\WrenTide";
-const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\WrenTide";
+using test::kSettings, test::kUninstall;
 
 std::string RegValue(const char* key, const char* name, REGSAM view = 0) {
     HKEY k;
@@ -136,9 +135,8 @@ protected:
         CoUninitialize();
     }
     void Clean() {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettings);
+        test::DeleteProductKeys();
         for (const std::string& copy : UninstallerCopies()) DeleteFileA(copy.c_str());
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstall);
         test::RemoveTree(places_.program);
         test::RemoveTree(places_.vendor);
         test::RemoveTree(places_.menu);

@@ -18,16 +18,12 @@
 namespace wt::e2e {
 namespace {
 
-const char kSettings[] = "Software\\WrenTide";
-const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\WrenTide";
-
 class SignedSetup : public ::testing::Test {
 protected:
     void SetUp() override { Clean(); }
     void TearDown() override { Clean(); }
     void Clean() {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettings);
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstall);
+        test::DeleteProductKeys();
         for (const std::string& folder : {places_.program, places_.vendor, places_.menu}) test::RemoveTree(folder);
     }
     const Places places_;

@@ -20,7 +20,7 @@ protected:
     void SetUp() override { Clean(); }
     void TearDown() override { Clean(); }
     void Clean() {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\WrenTide");
+        test::DeleteSettingsKey();
         test::RemoveTree(ProgramFolder());
     }
     static std::string ProgramFolder() { return SpecialFolder(CSIDL_PROGRAM_FILES) + "\\WrenTide"; }

@@ -20,7 +20,7 @@ bool Enabled(HWND w) { return IsWindowEnabled(w) != FALSE; }
 class Wizard : public ::testing::Test {
 protected:
     void SetUp() override {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\WrenTide");
+        test::DeleteSettingsKey();
         setup_ = new Process(SetupExePath());
         form_ = WaitForWindow(setup_->Id(), "TForm1", "WrenTide Installer", 20000, true);
         ASSERT_NE(form_, nullptr);

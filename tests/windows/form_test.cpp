@@ -16,12 +16,12 @@ namespace {
 class Form : public ::testing::Test {
 protected:
     void SetUp() override {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\WrenTide");
+        test::DeleteSettingsKey();
         ASSERT_TRUE(RegisterFormClasses(GetModuleHandleA(nullptr)));
     }
     void TearDown() override {
         if (form_) DestroyWindow(form_->Handle());
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\WrenTide");
+        test::DeleteSettingsKey();
     }
     TForm1& Make() {
         form_ = TForm1::Create(GetModuleHandleA(nullptr), paths_);

@@ -31,7 +31,7 @@ protected:
     }
     void TearDown() override { Clean(); }
     void Clean() {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\WrenTide");
+        test::DeleteSettingsKey();
         test::RemoveTree(programFolder_);
     }
     std::string PlaceProgram() {
@@ -94,7 +94,7 @@ TEST_F(Discovery, ARecordWithoutWorkFolderKeepsItEmpty) {
 TEST_F(Discovery, OneRecordedFolderAloneIsNoInstallation) {
     for (const char* only : {"ProgPth", "DBPth"}) {
         SCOPED_TRACE(only);
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\WrenTide");
+        test::DeleteSettingsKey();
         RegPutString("localmachine", kSettingsKey, only, "C:\\Elsewhere");
         RegPutString("localmachine", kSettingsKey, "WrkPth", "C:\\Work");
         InstallPaths p;

@@ -46,8 +46,7 @@ class InstallSequence : public ::testing::Test {
 protected:
     void SetUp() override {
         CoInitialize(nullptr);
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\WrenTide");
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\WrenTide");
+        test::DeleteProductKeys();
         ASSERT_TRUE(RegisterFormClasses(GetModuleHandleA(nullptr)));
         form_ = TForm1::Create(GetModuleHandleA(nullptr), paths_);
         ASSERT_NE(form_, nullptr);
@@ -68,8 +67,7 @@ protected:
     }
     void TearDown() override {
         if (form_) DestroyWindow(form_->Handle());
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\WrenTide");
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\WrenTide");
+        test::DeleteProductKeys();
         CoUninitialize();
     }
     std::string In(const char* relative) const { return scratch_.Path() + relative; }

@@ -16,8 +16,7 @@
 namespace wt {
 namespace {
 
-const char kSettings[] = "Software\\WrenTide";
-const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\WrenTide";
+using test::kSettings, test::kUninstall;
 const char kMissing[] = "<missing>";
 
 struct Stored {
@@ -94,8 +93,7 @@ protected:
     void SetUp() override { Clean(); }
     void TearDown() override { Clean(); }
     static void Clean() {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettings);
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstall);
+        test::DeleteProductKeys();
         ASSERT_FALSE(test::KeyExists(kSettings));
         ASSERT_FALSE(test::KeyExists(kUninstall));
     }

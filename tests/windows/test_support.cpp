@@ -62,6 +62,16 @@ bool KeyExists(const char* path) {
     return true;
 }
 
+const char kSettings[] = "Software\\WrenTide";
+const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\WrenTide";
+
+void DeleteSettingsKey() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettings); }
+
+void DeleteProductKeys() {
+    DeleteSettingsKey();
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstall);
+}
+
 void RemoveTree(const std::string& path) {
     DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return;

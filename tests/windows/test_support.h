@@ -38,6 +38,13 @@ private:
 // True when the key exists under the local-machine root (this process's view).
 bool KeyExists(const char* path);
 
+// The product's keys under the local-machine root, and their removal in this
+// process's view: the settings key alone, or with the uninstall entry.
+extern const char kSettings[];
+extern const char kUninstall[];
+void DeleteSettingsKey();
+void DeleteProductKeys();
+
 // Removes a folder and everything below it.
 void RemoveTree(const std::string& path);
 
