@@ -54,11 +54,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
         // still shows the window; the loop then ends at once.
         ShowWindow(form->Handle(), show == SW_HIDE ? SW_SHOWNORMAL : show);
         UpdateWindow(form->Handle());
+        // A wide loop: a letter typed into the folder box reaches it whole,
+        // whatever the system's code page.
         MSG msg;
-        while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-            if (IsDialogMessageA(form->Handle(), &msg)) continue;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            if (IsDialogMessageW(form->Handle(), &msg)) continue;
             TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+            DispatchMessageW(&msg);
         }
     }
     CoUninitialize();

@@ -101,10 +101,15 @@ bool HasOneName(HANDLE file);
 // True for an existing folder.
 bool DirectoryExists(const std::string& path);
 
-// Text in the system's code page as a NUL-terminated wide string. A plain
-// buffer rather than std::wstring, whose library code the exe would carry for
-// the few places that need it.
+// Every text inside the program is UTF-8; it crosses to Windows through the
+// wide calls, converted here and nowhere else, so that no letter outside the
+// system's code page is ever lost. A plain buffer rather than std::wstring,
+// whose library code the exe would carry for this alone.
 std::vector<wchar_t> Wide(const std::string& text);
+std::string Utf8(const wchar_t* text);
+
+// True under Wine, whose shell differs from Windows' in a way setup must mind.
+bool RunningOnWine();
 
 // The bytes of an RCDATA resource of a module (nullptr: the exe), mapped with
 // it and never released; empty when it is missing.

@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include "test_support.h"
+#include "wrentide_setup/win32.h"
 
 namespace wt::e2e {
 
@@ -11,9 +12,10 @@ std::string SetupExePath() { return test::FromHost(WT_SETUP_EXE); }
 Process::Process(const std::string& exe) : Process(exe, "\"" + exe + "\"") {}
 
 Process::Process(const std::string& exe, std::string commandLine) {
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    if (!CreateProcessA(exe.empty() ? nullptr : exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+    std::vector<wchar_t> line = Wide(commandLine);
+    if (!CreateProcessW(exe.empty() ? nullptr : Wide(exe).data(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &startup, &info_))
         info_ = {};
 }
@@ -75,15 +77,15 @@ HWND WaitForWindow(DWORD processId, const char* className, const char* caption, 
 }
 
 std::string TextOf(HWND window) {
-    // Another process's edit text only comes through WM_GETTEXT.
+    // Another process's edit text only comes through WM_GETTEXT; wide, so
+    // that a folder outside the code page reads as it is.
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return "<hung>";
-    std::string text(length + 1, '\0');
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return "<hung>";
+    std::vector<wchar_t> text(length + 1, L'\0');
     DWORD_PTR got = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(&text[0]), SMTO_ABORTIFHUNG, 5000,
+    SendMessageTimeoutW(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 5000,
                         &got);
-    text.resize(got);
-    return text;
+    return Utf8(text.data());
 }
 
 std::string ClassOf(HWND window) {

@@ -9,6 +9,7 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <cwchar>
 #include <memory>
 #include <functional>
 #include <string>
@@ -18,6 +19,7 @@
 #include "installed_files.h"
 #include "setup_run.h"
 #include "test_support.h"
+#include "wrentide_setup/win32.h"
 
 namespace wt::e2e {
 namespace {
@@ -30,16 +32,17 @@ const char kExpectedRequest[] =
     "User-Agent: WrenTide Statstics Tracking\r\n"
     "\r\n";
 using test::kSettings, test::kUninstall;
+const char kTypedParent[] = "C:\\\u0141\u00F3d\u017A \u03A9";
 
 std::string RegValue(const char* key, const char* name, REGSAM view = 0) {
     HKEY k;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | view, &k) != ERROR_SUCCESS) return "<no key>";
-    char data[1024] = "";
-    DWORD size = sizeof data - 1, type = 0;
-    LONG rc = RegQueryValueExA(k, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Wide(key).data(), 0, KEY_READ | view, &k) != ERROR_SUCCESS) return "<no key>";
+    wchar_t data[1024] = L"";
+    DWORD size = sizeof data - sizeof *data, type = 0;
+    LONG rc = RegQueryValueExW(k, Wide(name).data(), nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
     RegCloseKey(k);
     if (rc != ERROR_SUCCESS) return "<missing>";
-    return type == REG_SZ ? std::string(data) : "<not a string>";
+    return type == REG_SZ ? Utf8(data) : "<not a string>";
 }
 
 struct Link {
@@ -51,22 +54,24 @@ struct Link {
 // since Wine's loader always answers 1 for it.
 bool LoadLink(const std::string& file, Link& link) {
     if (!test::PathExists(file)) return false;
-    IShellLinkA* shell = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    IShellLinkW* shell = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 reinterpret_cast<void**>(&shell))))
         return false;
     IPersistFile* persist = nullptr;
     bool ok = SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)));
     if (ok) {
-        WCHAR wide[MAX_PATH];
-        MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
-        ok = SUCCEEDED(persist->Load(wide, STGM_READ));
-        char text[MAX_PATH] = "";
-        if (ok && shell->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH) == S_OK) link.path = text;
-        text[0] = '\0';
-        if (ok && SUCCEEDED(shell->GetWorkingDirectory(text, MAX_PATH))) link.folder = text;
-        text[0] = '\0';
-        if (ok && SUCCEEDED(shell->GetArguments(text, MAX_PATH))) link.arguments = text;
+        ok = SUCCEEDED(persist->Load(Wide(file).data(), STGM_READ));
+        // The target as the shell finds it, through the item identifiers: Wine
+        // reads the path itself back in the system's code page.
+        wchar_t text[MAX_PATH] = L"";
+        LPITEMIDLIST items = nullptr;
+        if (ok && shell->GetIDList(&items) == S_OK && SHGetPathFromIDListW(items, text)) link.path = Utf8(text);
+        CoTaskMemFree(items);
+        text[0] = L'\0';
+        if (ok && SUCCEEDED(shell->GetWorkingDirectory(text, MAX_PATH))) link.folder = Utf8(text);
+        text[0] = L'\0';
+        if (ok && SUCCEEDED(shell->GetArguments(text, MAX_PATH))) link.arguments = Utf8(text);
         persist->Release();
     }
     shell->Release();
@@ -78,22 +83,22 @@ bool LoadLink(const std::string& file, Link& link) {
 // The names in folder that match pattern, "." and ".." left out.
 std::vector<std::string> NamesIn(const std::string& folder, const char* pattern) {
     std::vector<std::string> found;
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((folder + "\\" + pattern).c_str(), &entry);
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(Wide(folder + "\\" + pattern).data(), &entry);
     if (search == INVALID_HANDLE_VALUE) return found;
     do
-        if (std::strcmp(entry.cFileName, ".") != 0 && std::strcmp(entry.cFileName, "..") != 0)
-            found.push_back(entry.cFileName);
-    while (FindNextFileA(search, &entry));
+        if (std::wcscmp(entry.cFileName, L".") != 0 && std::wcscmp(entry.cFileName, L"..") != 0)
+            found.push_back(Utf8(entry.cFileName));
+    while (FindNextFileW(search, &entry));
     FindClose(search);
     return found;
 }
 
 // Copies of the uninstaller left in the temporary folder, to go at the next start.
 std::vector<std::string> UninstallerCopies() {
-    char temp[MAX_PATH] = "";
-    GetTempPathA(MAX_PATH, temp);
-    std::string folder = temp;
+    wchar_t temp[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, temp);
+    std::string folder = Utf8(temp);
     if (!folder.empty() && folder.back() == '\\') folder.pop_back();
     std::vector<std::string> copies = NamesIn(folder, "WrenTide-uninstall-*.exe");
     for (std::string& copy : copies) copy = folder + "\\" + copy;
@@ -123,6 +128,13 @@ bool RemovedAtNextStart(const std::string& path) {
     return false;
 }
 
+std::string UserName() {
+    wchar_t user[256] = L"";
+    DWORD size = 256;
+    GetUserNameW(user, &size);
+    return Utf8(user);
+}
+
 class Install : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -136,12 +148,13 @@ protected:
     }
     void Clean() {
         test::DeleteProductKeys();
-        for (const std::string& copy : UninstallerCopies()) DeleteFileA(copy.c_str());
+        for (const std::string& copy : UninstallerCopies()) DeleteFileW(Wide(copy).data());
         test::RemoveTree(places_.program);
         test::RemoveTree(places_.vendor);
         test::RemoveTree(places_.menu);
-        DeleteFileA((places_.desk + "\\WrenTide.lnk").c_str());
+        DeleteFileW(Wide(places_.desk + "\\WrenTide.lnk").data());
         test::RemoveTree("C:\\wt-e2e");
+        test::RemoveTree(kTypedParent);
     }
     // A whole install through the wizard, as the user asks it.
     void InstallAsUser(bool desktop) {
@@ -167,10 +180,7 @@ protected:
         EXPECT_EQ(RegValue(kSettings, "ProgPth"), program);
         EXPECT_EQ(RegValue(kSettings, "DBPth"), places_.data);
         // Spelled out: Wine's documents folder ends in a backslash of its own.
-        char user[256] = "";
-        DWORD size = sizeof user;
-        GetUserNameA(user, &size);
-        EXPECT_EQ(RegValue(kSettings, "WrkPth"), std::string("C:\\users\\") + user + "\\Documents\\WrenTide");
+        EXPECT_EQ(RegValue(kSettings, "WrkPth"), "C:\\users\\" + UserName() + "\\Documents\\WrenTide");
         EXPECT_EQ(RegValue(kSettings, "ModeIs"), modeIs);
         EXPECT_EQ(RegValue(kUninstall, "UninstallString"), places_.data + "\\uninstall.exe");
         EXPECT_EQ(RegValue(kUninstall, "DisplayName"), "WrenTide");
@@ -529,6 +539,70 @@ TEST_F(Install, TheUninstallerWithoutARecordSaysSo) {
     EXPECT_EQ(code, 1u);
     EXPECT_TRUE(test::PathExists(copy));
 }
+
+// Names outside the system's code page (1252 here): a user whose profile has
+// one, and a typed program folder. Everything lands in the true folders, is
+// recorded and linked with the true paths, and the uninstaller removes it.
+// Each user's case runs in a prefix made for that user (CMakeLists.txt).
+struct Outside {
+    const char* name;
+    const char* user;  // the prefix's user, or "" for the shared prefix
+    const char* typedFolder;
+};
+
+void PrintTo(const Outside& c, std::ostream* out) { *out << c.name; }
+
+class OutsideTheCodePage : public Install, public ::testing::WithParamInterface<Outside> {};
+
+TEST_P(OutsideTheCodePage, InstallsRecordsLinksAndUninstalls) {
+    const Outside& c = GetParam();
+    if (*c.user) {
+        ASSERT_EQ(UserName(), c.user) << "not run in that user's own prefix";
+    }
+    const std::string program = *c.typedFolder ? c.typedFolder : places_.program;
+    // Setup makes one level only: the typed folder's parent is there.
+    if (*c.typedFolder) CreateDirectoryW(Wide(kTypedParent).data(), nullptr);
+    {
+        StatsServer server(WT_STATS_PORT);
+        ASSERT_TRUE(server.Listening());
+        SetupRun run;
+        ASSERT_TRUE(run.ToOptions(true, false));
+        if (*c.typedFolder) {
+            PostMessageW(run.Edit(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+            PostMessageW(run.Edit(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+            Sleep(200);
+            SendMessageW(run.Edit(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(program).data()));
+        }
+        ASSERT_TRUE(run.Install("&Install"));
+        EXPECT_TRUE(run.messages.empty()) << run.messages.front();
+        EXPECT_EQ(run.Status(), "Installation Complete");
+        Click(run.Control("Button", "Finished"));
+        EXPECT_TRUE(run.process().WaitExit(20000));
+    }
+    ExpectInstalledFiles(program, places_.data);
+    ExpectRegistration(program, "On");
+    ExpectLinks(program, true);
+
+    std::unique_ptr<Process> uninstaller;
+    HWND box = StartUninstaller(uninstaller, "Remove WrenTide and all of its components?");
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(Answer(box, "&Yes"));
+    ASSERT_NE(box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", 20000, true), nullptr);
+    EXPECT_EQ(MessageText(box), "WrenTide was removed from your computer.");
+    ASSERT_TRUE(Answer(box, "OK"));
+    EXPECT_TRUE(uninstaller->WaitExit(20000));
+    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.data + "\\uninstall.exe"); }, 20000));
+    for (const std::string& gone : {program, places_.menu, places_.desk + "\\WrenTide.lnk"})
+        EXPECT_FALSE(test::PathExists(gone)) << gone;
+    EXPECT_FALSE(test::KeyExists(kSettings));
+    EXPECT_FALSE(test::KeyExists(kUninstall));
+}
+
+INSTANTIATE_TEST_SUITE_P(, OutsideTheCodePage,
+                         ::testing::Values(Outside{"UserLukasz", "\u0141ukasz", ""},
+                                           Outside{"UserYamada", "\u5C71\u7530", ""},
+                                           Outside{"TypedFolder", "", "C:\\\u0141\u00F3d\u017A \u03A9\\WrenTide"}),
+                         [](const ::testing::TestParamInfo<Outside>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace wt::e2e

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "driver.h"
+#include "wrentide_setup/win32.h"
 
 namespace wt::e2e {
 
@@ -21,10 +22,10 @@ inline std::string LoopbackSetupExe() {
 
 inline std::string SpecialFolder(int csidl) {
     LPITEMIDLIST items = nullptr;
-    char path[MAX_PATH + 1] = "";
-    if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, csidl, &items))) SHGetPathFromIDListA(items, path);
+    wchar_t path[MAX_PATH + 1] = L"";
+    if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, csidl, &items))) SHGetPathFromIDListW(items, path);
     CoTaskMemFree(items);
-    return path;
+    return Utf8(path);
 }
 
 

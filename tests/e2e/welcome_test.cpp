@@ -71,6 +71,18 @@ TEST_F(Startup, TheWelcomePageShowsEveryControlAsLaidOut) {
     EXPECT_NE(hit, static_cast<DWORD_PTR>(HTLEFT));
 
     const std::string program = ProgramFolder();
+    // The folder box's label shows its whole text in the window's font.
+    const char kFolderLabel[] = "Install to this directory:  (Directory will be created for you if it does not exist)";
+    HDC screen = GetDC(nullptr);
+    HFONT tahoma = CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Tahoma");
+    HGDIOBJ old = SelectObject(screen, tahoma);
+    SIZE label = {};
+    GetTextExtentPoint32A(screen, kFolderLabel, static_cast<int>(sizeof kFolderLabel - 1), &label);
+    SelectObject(screen, old);
+    DeleteObject(tahoma);
+    ReleaseDC(nullptr, screen);
+    EXPECT_GT(label.cx, 369) << "the text fits the old width: nothing is shown";
     const Expected controls[] = {
         {"TGroupBox", "", 0, 89, 590, 285, true, true},
         {"Button", "&Install", 272, 245, 153, 33, true, false},
@@ -81,8 +93,7 @@ TEST_F(Startup, TheWelcomePageShowsEveryControlAsLaidOut) {
         {"Button", "I have read and agree with the EULA ", 24, 204, 541, 17, true, true},
         {"TGroupBox", "", 2, 6, 586, 233, false, true},
         {"Edit", program.c_str(), 22, 36, 547, 21, true, true},
-        {"Static", "Install to this directory:  (Directory will be created for you if it does not exist)", 22, 20, 369,
-         13, true, true},
+        {"Static", kFolderLabel, 22, 20, label.cx < 547 ? label.cx : 547, 13, true, true},
         {"Button", "Chan&ge", 467, 63, 102, 25, true, true},
         {"Button", "Place a shortcut on the Desktop", 203, 93, 208, 17, true, true},
         {"Button", "Run WrenTide when install finishes", 203, 116, 216, 17, true, true},

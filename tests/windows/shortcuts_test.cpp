@@ -9,6 +9,7 @@
 #include <shlobj.h>
 
 #include <cstdint>
+#include <cwchar>
 #include <functional>
 #include <string>
 
@@ -20,33 +21,30 @@ namespace {
 
 struct Link {
     std::string path, workingFolder, arguments;
+    std::string target;  // through the item identifiers, as the shell finds it
     uint32_t showCommand = 0;
 };
 
-std::wstring Wide(const std::string& text) {
-    wchar_t wide[MAX_PATH * 2] = L"";
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, MAX_PATH * 2);
-    return wide;
-}
-
 Link LoadLink(const std::string& file) {
     Link link;
-    ComPtr<IShellLinkA> shell;
-    EXPECT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, shell.Receive()), S_OK);
+    ComPtr<IShellLinkW> shell;
+    EXPECT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, shell.Receive()), S_OK);
     if (!shell) return link;
     ComPtr<IPersistFile> persist;
     EXPECT_EQ(shell->QueryInterface(IID_IPersistFile, persist.Receive()), S_OK);
     if (!persist) return link;
-    EXPECT_EQ(persist->Load(Wide(file).c_str(), STGM_READ), S_OK) << file;
-    char text[MAX_PATH * 2] = "";
-    shell->GetPath(text, sizeof text, nullptr, SLGP_RAWPATH);
-    link.path = text;
-    text[0] = '\0';
-    shell->GetWorkingDirectory(text, sizeof text);
-    link.workingFolder = text;
-    strcpy(text, "canary");
-    shell->GetArguments(text, sizeof text);
-    link.arguments = text;
+    EXPECT_EQ(persist->Load(Wide(file).data(), STGM_READ), S_OK) << file;
+    wchar_t text[MAX_PATH * 2] = L"";
+    shell->GetPath(text, MAX_PATH * 2, nullptr, SLGP_RAWPATH);
+    link.path = Utf8(text);
+    ItemIdList items;
+    if (SUCCEEDED(shell->GetIDList(&items.list)) && SHGetPathFromIDListW(items.list, text)) link.target = Utf8(text);
+    text[0] = L'\0';
+    shell->GetWorkingDirectory(text, MAX_PATH * 2);
+    link.workingFolder = Utf8(text);
+    wcscpy(text, L"canary");
+    shell->GetArguments(text, MAX_PATH * 2);
+    link.arguments = Utf8(text);
 
     const std::string bytes = test::ReadFileBytes(file);
     // Header size 0x4C first, then the show command at 0x3C.
@@ -135,16 +133,16 @@ TEST_F(Shortcuts, AMissingLinkFolderLeavesNoLinkAndRaisesNothing) {
     }
 }
 
-TEST_F(Shortcuts, TheLinkPathIsTakenInTheAnsiCodePage) {
-    // 0xE9 is one character in the single-byte code pages; taken as UTF-8 it would be a broken sequence.
-    wchar_t e = 0;
-    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, "\xE9", 1, &e, 1) != 1 || e < 0x80)
-        GTEST_SKIP() << "code page " << GetACP() << " has no single-byte 0xE9";
-    const std::string links = scratch_.Path() + "\\Men\xE9";
-    ASSERT_TRUE(CreateDirectoryA(links.c_str(), nullptr));
-    MakeProgramShortcut(scratch_.Path() + "\\Caf\xE9", links);
-    ASSERT_TRUE(test::PathExists(links + "\\WrenTide.lnk"));
-    EXPECT_EQ(LoadLink(links + "\\WrenTide.lnk").path, scratch_.Path() + "\\Caf\xE9\\WrenTide.exe");
+TEST_F(Shortcuts, PathsOutsideTheCodePageArriveWhole) {
+    const std::string links = scratch_.Path() + "\\Men\u00FC \u0141\u00F3d\u017A";
+    ASSERT_TRUE(CreateDirectoryW(Wide(links).data(), nullptr));
+    const std::string program = scratch_.Path() + "\\\u5C71\u7530";
+    ASSERT_TRUE(CreateDirectoryW(Wide(program).data(), nullptr));
+    test::WriteFileBytes(program + "\\WrenTide.exe", "MZ");
+    MakeProgramShortcut(program, links);
+    const Link link = LoadLink(links + "\\WrenTide.lnk");
+    EXPECT_EQ(link.target, program + "\\WrenTide.exe");
+    EXPECT_EQ(link.workingFolder, program);
 }
 
 }  // namespace

@@ -10,17 +10,17 @@ std::string SpecialFolderPath(int folder) {
     ItemIdList items;
     HRESULT hr = SHGetSpecialFolderLocation(nullptr, folder, &items.list);
     if (FAILED(hr)) throw Error(SystemMessage(static_cast<DWORD>(hr)));
-    char path[MAX_PATH + 1] = "";
+    wchar_t path[MAX_PATH + 1] = L"";
     // A folder without a file-system path leaves the buffer empty.
-    SHGetPathFromIDListA(items.list, path);
-    path[MAX_PATH] = '\0';
-    return path;
+    SHGetPathFromIDListW(items.list, path);
+    path[MAX_PATH] = L'\0';
+    return Utf8(path);
 }
 
 bool FileInUse(const std::string& path) { return FileExists(path) && ExclusiveOpenError(path) != ERROR_SUCCESS; }
 
 unsigned long ExclusiveOpenError(const std::string& path) {
-    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+    UniqueHandle file(CreateFileW(Wide(path).data(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     return file.Valid() ? ERROR_SUCCESS : GetLastError();
 }

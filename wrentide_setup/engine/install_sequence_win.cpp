@@ -25,7 +25,7 @@ const char kInstallFailed[] = "Install Failed!  Try installing as administrator.
 // path would resolve against setup's own working folder (an emptied folder
 // box means the root of the drive): it counts as a folder it could not make.
 bool EnsureFolder(const std::string& path) {
-    return IsFullPath(path) && (DirectoryExists(path) || CreateDirectoryA(path.c_str(), nullptr));
+    return IsFullPath(path) && (DirectoryExists(path) || CreateDirectoryW(Wide(path).data(), nullptr));
 }
 
 }  // namespace
@@ -66,7 +66,7 @@ void RunInstall(const InstallPaths& paths, const InstallOptions& options, Instal
             });
             if (!recorded) report.Message(kRegistrationFailed);
             BenchMark("registration");
-            CreateDirectoryA(paths.MenuPth.c_str(), nullptr);
+            CreateDirectoryW(Wide(paths.MenuPth).data(), nullptr);
             MakeProgramShortcut(paths.ProgPth, paths.MenuPth);
             MakeUninstallShortcut(paths.DBPth, paths.MenuPth);
             report.Progress(99);

@@ -13,7 +13,7 @@ namespace {
 
 UniqueHandle OpenForReading(const std::string& path) {
     // A link is opened as itself, so that what it points at is never read.
-    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+    UniqueHandle file(CreateFileW(Wide(path).data(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file.Valid()) throw Error("Cannot open file \"" + path + "\". " + SystemMessage(GetLastError()));
     // The temporary file is setup's own: one name, no link. Anything else was
@@ -28,11 +28,12 @@ UniqueHandle OpenForReading(const std::string& path) {
 // the data folder is the user's to write: a link planted there must not turn
 // setup's write into a write to another file.
 DWORD ClearName(const std::string& path) {
-    if (DeleteFileA(path.c_str())) return ERROR_SUCCESS;
+    const std::vector<wchar_t> name = Wide(path);
+    if (DeleteFileW(name.data())) return ERROR_SUCCESS;
     DWORD error = GetLastError();
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = GetFileAttributesW(name.data());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && RemoveDirectoryA(path.c_str()))
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && RemoveDirectoryW(name.data()))
         return ERROR_SUCCESS;
     return error;
 }
@@ -42,7 +43,7 @@ DWORD ClearName(const std::string& path) {
 UniqueHandle CreateForWriting(const std::string& path) {
     DWORD clearError = ClearName(path);
     UniqueHandle file(
-        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        CreateFileW(Wide(path).data(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
         DWORD error = GetLastError();
         if (error == ERROR_FILE_EXISTS && clearError != ERROR_SUCCESS && clearError != ERROR_FILE_NOT_FOUND)
@@ -136,13 +137,13 @@ void InflateFile(const std::string& source, const std::string& target) {
         CopyInflated(inflater, sink);
         sink.Flush();
     }
-    if (FileExists(source)) DeleteFileA(source.c_str());
+    if (FileExists(source)) DeleteFileW(Wide(source).data());
 }
 
 void RemoveOldFile(const std::string& path) {
     try {
         if (!FileExists(path) || FileInUse(path)) return;
-        DeleteFileA(path.c_str());
+        DeleteFileW(Wide(path).data());
     } catch (...) {
         // An old copy that cannot go is dealt with by the inflate over it.
     }

@@ -1,6 +1,9 @@
 #include <windows.h>
 
+#include <cwchar>
+#include <string_view>
 #include <type_traits>
+#include <vector>
 
 #include "wrentide_setup/system/preferences.h"
 #include "wrentide_setup/win32.h"
@@ -17,14 +20,52 @@ bool SeekRecord(HANDLE file, std::size_t index) {
     return SetFilePointerEx(file, offset, nullptr, FILE_BEGIN) != 0;
 }
 
+bool IsAscii(const wchar_t* text) {
+    for (; *text; ++text)
+        if (*text > 0x7F) return false;
+    return true;
+}
+
+// The application reads the work folder as text in the system's code page.
+// A folder that the code page cannot hold goes in by its short (8.3) name,
+// when the file system has one in plain ASCII: that of its deepest existing
+// folder, followed by the rest as typed. Otherwise there is no such text.
+bool CodePageText(const std::string& folder, std::string& text) {
+    std::vector<wchar_t> wide = Wide(folder);
+    BOOL lossy = FALSE;
+    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), -1, nullptr, 0, nullptr, &lossy);
+    if (length > 0 && !lossy) {
+        text.assign(static_cast<size_t>(length), '\0');
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), -1, &text[0], length, nullptr, nullptr);
+        text.pop_back();
+        return true;
+    }
+    // Past "C:" there is nothing left to shorten.
+    for (size_t end = wcslen(wide.data()); end != std::wstring_view::npos && end > 2;
+         end = std::wstring_view(wide.data(), end).find_last_of(L'\\')) {
+        const wchar_t cut = wide[end];
+        wide[end] = L'\0';
+        DWORD size = GetShortPathNameW(wide.data(), nullptr, 0);
+        std::vector<wchar_t> shortName(size ? size : 1, L'\0');
+        const bool found = size && GetShortPathNameW(wide.data(), shortName.data(), size) == size - 1;
+        wide[end] = cut;
+        if (!found) continue;
+        const std::vector<wchar_t> tail(wide.begin() + static_cast<std::ptrdiff_t>(end), wide.end());
+        if (!IsAscii(shortName.data()) || !IsAscii(tail.data())) return false;
+        text = Utf8(shortName.data()) + Utf8(tail.data());
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool PrefsFile::Open(const std::string& path) {
     Close();
     // The application may be looking at its preferences: share both ways.
     // A link is opened as itself, never followed.
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE file = CreateFileW(Wide(path).data(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     handle_ = file;
     // The data folder is the user's to write, and setup runs elevated: a file
@@ -57,10 +98,11 @@ void UpdatePrefsFile(PrefsFile& file, const std::string& path, const std::string
     // Each step does nothing when the one before left the file closed.
     file.Open(path);
     PrefsRecord record;
+    std::string text;
     // A record that came back short was never read whole: writing it back
     // would put bytes into the file that were never there.
-    if (file.ReadRecord(0, record)) {
-        StoreWorkFolder(record, workFolder);
+    if (CodePageText(workFolder, text) && file.ReadRecord(0, record)) {
+        StoreWorkFolder(record, text);
         file.WriteRecord(0, record);
     }
     file.Close();

@@ -17,9 +17,8 @@ HKEY RootKey(const std::string& root) {
 
 // Nothing is open beforehand, so every path is taken from the root; the API
 // itself does not accept a leading backslash.
-const char* RelativePath(const std::string& keyPath) {
-    const char* path = keyPath.c_str();
-    return *path == '\\' ? path + 1 : path;
+std::vector<wchar_t> RelativePath(const std::string& keyPath) {
+    return Wide(!keyPath.empty() && keyPath[0] == '\\' ? keyPath.substr(1) : keyPath);
 }
 
 }  // namespace
@@ -27,45 +26,48 @@ const char* RelativePath(const std::string& keyPath) {
 void RegPutString(const std::string& root, const std::string& keyPath, const std::string& name,
                   const std::string& text) {
     RegKey key;
-    if (RegCreateKeyExA(RootKey(root), RelativePath(keyPath), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                        nullptr, key.Receive(), nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(RootKey(root), RelativePath(keyPath).data(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr) != ERROR_SUCCESS)
         return;
-    if (RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                       static_cast<DWORD>(text.size() + 1)) != ERROR_SUCCESS)
+    const std::vector<wchar_t> data = Wide(text);
+    if (RegSetValueExW(key.Get(), Wide(name).data(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
+                       static_cast<DWORD>(data.size() * sizeof(wchar_t))) != ERROR_SUCCESS)
         throw Error(Format("Failed to set data for '%s'", name));
 }
 
 std::string RegGetString(const std::string& root, const std::string& keyPath, const std::string& name) {
     std::string result;
     RegKey key;
-    if (RegOpenKeyExA(RootKey(root), RelativePath(keyPath), 0, KEY_ALL_ACCESS, key.Receive()) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(RootKey(root), RelativePath(keyPath).data(), 0, KEY_ALL_ACCESS, key.Receive()) != ERROR_SUCCESS)
         return result;
 
+    const std::vector<wchar_t> valueName = Wide(name);
     DWORD type = REG_NONE;
     DWORD size = 0;
-    if (RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return result;
+    if (RegQueryValueExW(key.Get(), valueName.data(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+        return result;
     if (type != REG_SZ && type != REG_EXPAND_SZ) {
         if (size == 0) return result;
         throw Error(Format("Invalid data type for '%s'", name));
     }
 
     // The value may grow between the two queries; ask again until it fits.
-    std::vector<char> data;
+    std::vector<wchar_t> data;
     LONG rc;
     do {
-        data.assign(size + 1, '\0');
+        data.assign(size / sizeof(wchar_t) + 2, L'\0');
         DWORD got = size;
-        rc = RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &got);
+        rc = RegQueryValueExW(key.Get(), valueName.data(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &got);
         size = got;
     } while (rc == ERROR_MORE_DATA);
     if (rc != ERROR_SUCCESS) return result;
-    // Stored strings need not end in NUL; the extra byte makes sure one does.
-    result.assign(data.data());
-    return result;
+    // Stored strings need not end in NUL, nor even hold whole characters; the
+    // extra characters make sure one does.
+    return Utf8(data.data());
 }
 
 void RegRemoveKey(const std::string& root, const std::string& keyPath) {
-    RegDeleteKeyA(RootKey(root), RelativePath(keyPath));
+    RegDeleteKeyW(RootKey(root), RelativePath(keyPath).data());
 }
 
 }  // namespace wt

@@ -19,18 +19,23 @@ const int kShowCommand = SW_SHOW;
 
 void MakeShortcut(const std::string& linkPath, const std::string& target, const std::string& workingFolder) {
     const std::vector<wchar_t> widePath = Wide(linkPath);
-    ComPtr<IShellLinkA> link;
+    ComPtr<IShellLinkW> link;
     // __uuidof keeps each identifier local: the system's uuid library would
     // bring along an object full of other interfaces' identifiers.
-    if (FAILED(CoCreateInstance(__uuidof(ShellLink), nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkA),
+    if (FAILED(CoCreateInstance(__uuidof(ShellLink), nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkW),
                                 link.Receive())))
         return;
     // A target that does not exist yet answers S_FALSE and is stored all the
     // same; none of these results would change what is saved.
-    link->SetPath(target.c_str());
-    link->SetWorkingDirectory(workingFolder.c_str());
-    link->SetArguments("");
+    link->SetPath(Wide(target).data());
+    link->SetWorkingDirectory(Wide(workingFolder).data());
+    link->SetArguments(L"");
     link->SetShowCmd(kShowCommand);
+    // The path relative to the link itself, which a save through the link's
+    // file interface would have stored; Windows works it out from the link's
+    // own path. Wine 8 stores the argument itself and without its flag, which
+    // shifts the working folder and arguments when the link is read back.
+    if (!RunningOnWine()) link->SetRelativePath(widePath.data(), 0);
 
     ComPtr<IPersistStream> persist;
     HRESULT hr = link->QueryInterface(__uuidof(IPersistStream), persist.Receive());
@@ -39,7 +44,7 @@ void MakeShortcut(const std::string& linkPath, const std::string& target, const 
     // file: what stands there may be a link planted in the user's desktop
     // folder, and the save must not write through it. A missing folder or a
     // refused write leaves no link, without a word.
-    DeleteFileA(linkPath.c_str());
+    DeleteFileW(widePath.data());
     ComPtr<IStream> stream;
     if (FAILED(SHCreateStreamOnFileEx(widePath.data(), STGM_WRITE | STGM_SHARE_EXCLUSIVE | STGM_FAILIFTHERE,
                                       FILE_ATTRIBUTE_NORMAL, TRUE, nullptr, reinterpret_cast<IStream**>(stream.Receive()))))
@@ -50,10 +55,10 @@ void MakeShortcut(const std::string& linkPath, const std::string& target, const 
     hr = persist->Save(stream.Get(), TRUE);
     stream.Reset();  // closes the file before it is judged
     if (FAILED(hr)) {
-        DeleteFileA(linkPath.c_str());
+        DeleteFileW(widePath.data());
         return;
     }
-    SHChangeNotify(SHCNE_CREATE, SHCNF_PATHA, linkPath.c_str(), nullptr);
+    SHChangeNotify(SHCNE_CREATE, SHCNF_PATHW, widePath.data(), nullptr);
 }
 
 }  // namespace

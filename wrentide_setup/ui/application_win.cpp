@@ -64,7 +64,7 @@ private:
 
 // Lays the dialog out around its text: icon at the left, text beside it, the
 // OK button centred below, the whole centred on its owner or the screen.
-void LayOut(HWND dialog, const char* text) {
+void LayOut(HWND dialog, const wchar_t* text) {
     HWND label = GetDlgItem(dialog, kTextId);
     HWND icon = GetDlgItem(dialog, kIconId);
     HWND ok = GetDlgItem(dialog, IDOK);
@@ -72,7 +72,7 @@ void LayOut(HWND dialog, const char* text) {
     HDC dc = GetDC(label);
     HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)));
     RECT textRect = {0, 0, 420, 0};
-    DrawTextA(dc, text, -1, &textRect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+    DrawTextW(dc, text, -1, &textRect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
     SelectObject(dc, oldFont);
     ReleaseDC(label, dc);
 
@@ -102,8 +102,8 @@ void LayOut(HWND dialog, const char* text) {
 INT_PTR CALLBACK InformationProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG: {
-        const char* text = reinterpret_cast<const char*>(lParam);
-        SetDlgItemTextA(dialog, kTextId, text);
+        const wchar_t* text = reinterpret_cast<const wchar_t*>(lParam);
+        SetDlgItemTextW(dialog, kTextId, text);
         SendDlgItemMessageA(dialog, kIconId, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconA(nullptr, IDI_INFORMATION)),
                             0);
         LayOut(dialog, text);
@@ -130,8 +130,9 @@ int ShowInformation(const std::string& text) {
     dialog.Item(SS_ICON, 0, 0, 0, 0, kIconId, 0x0082, "");
     dialog.Item(SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0, kTextId, 0x0082, "");
     dialog.Item(BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 0, 50, 14, IDOK, 0x0080, "OK");
-    INT_PTR answer = DialogBoxIndirectParamA(GetModuleHandleA(nullptr), dialog.Get(), GetActiveWindow(), InformationProc,
-                                             reinterpret_cast<LPARAM>(text.c_str()));
+    const std::vector<wchar_t> wide = Wide(text);
+    INT_PTR answer = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialog.Get(), GetActiveWindow(), InformationProc,
+                                             reinterpret_cast<LPARAM>(wide.data()));
     return answer == IDOK ? IDOK : IDCANCEL;
 }
 
@@ -158,7 +159,7 @@ int Application::FailureMessage(const std::string& text) {
 void Application::ShowException(const std::exception& error) {
     if (dynamic_cast<const SilentAbort*>(&error)) return;
     const std::string text = WithFullStop(error.what());
-    MessageBoxA(GetActiveWindow(), text.c_str(), title_.c_str(), MB_OK | MB_ICONERROR);
+    MessageBoxW(GetActiveWindow(), Wide(text).data(), Wide(title_).data(), MB_OK | MB_ICONERROR);
 }
 
 }  // namespace wt

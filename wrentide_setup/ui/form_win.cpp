@@ -2,7 +2,9 @@
 
 #include <commctrl.h>
 
+#include <cwchar>
 #include <exception>
+#include <vector>
 
 #include "wrentide_setup/ui/application.h"
 #include "wrentide_setup/error.h"
@@ -16,7 +18,7 @@ const char kFormCaption[] = "WrenTide Installer";
 
 namespace {
 
-const char kGroupClass[] = "TGroupBox";
+const wchar_t kGroupClass[] = L"TGroupBox";
 const char kReInstallCaption[] = "&Re-Install";
 const char kInstallCaption[] = "&Install";
 const char kAppActiveText[] =
@@ -71,7 +73,7 @@ const ControlSpec kControls[] = {
 static_assert(sizeof kControls / sizeof kControls[0] == kControlCount, "one row per control");
 
 struct ClassAndStyle {
-    const char* className;
+    const wchar_t* className;
     DWORD style;
     DWORD exStyle;
 };
@@ -81,21 +83,21 @@ ClassAndStyle Win32Class(Kind kind) {
     case Kind::Group:
         return {kGroupClass, 0, WS_EX_CONTROLPARENT};
     case Kind::Button:
-        return {"Button", BS_PUSHBUTTON | WS_TABSTOP, 0};
+        return {L"Button", BS_PUSHBUTTON | WS_TABSTOP, 0};
     case Kind::Memo:
         // No ES_WANTRETURN: Enter is not text here.
-        return {"Edit", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
+        return {L"Edit", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
     case Kind::Check:
-        return {"Button", BS_AUTOCHECKBOX | WS_TABSTOP, 0};
+        return {L"Button", BS_AUTOCHECKBOX | WS_TABSTOP, 0};
     case Kind::Edit:
         // The folder box is reached by mouse, not by Tab.
-        return {"Edit", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+        return {L"Edit", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
     case Kind::EditLabel:
-        return {"Static", SS_LEFT | SS_NOPREFIX, 0};
+        return {L"Static", SS_LEFT | SS_NOPREFIX, 0};
     case Kind::Static:
-        return {"Static", SS_NOPREFIX, 0};
+        return {L"Static", SS_NOPREFIX, 0};
     case Kind::Progress:
-        return {PROGRESS_CLASSA, 0, 0};
+        return {PROGRESS_CLASSW, 0, 0};
     case Kind::Picture:
     case Kind::Label:
         break;
@@ -158,7 +160,7 @@ LRESULT CALLBACK GroupProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
         App().ShowException(error);
         return 0;
     }
-    return DefWindowProcA(hwnd, message, wParam, lParam);
+    return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 // The licence text box: no context menu, and Tab and Enter stay with the window.
@@ -172,6 +174,17 @@ LRESULT CALLBACK MemoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
     return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
+// The extent of a line of text in the font, as the control would draw it.
+SIZE TextSize(HWND control, HFONT font, const wchar_t* text) {
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size = {};
+    GetTextExtentPoint32W(dc, text, static_cast<int>(wcslen(text)), &size);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return size;
+}
+
 std::string ResourceText(HINSTANCE instance, const char* name) {
     const ResourceBytes bytes = FindResourceBytes(instance, name);
     return bytes.data ? std::string(static_cast<const char*>(bytes.data), bytes.size) : std::string();
@@ -180,12 +193,12 @@ std::string ResourceText(HINSTANCE instance, const char* name) {
 }  // namespace
 
 bool RegisterFormClasses(HINSTANCE instance) {
-    WNDCLASSA group = {};
+    WNDCLASSW group = {};
     group.lpfnWndProc = GroupProc;
     group.hInstance = instance;
     group.hCursor = LoadCursor(nullptr, IDC_ARROW);
     group.lpszClassName = kGroupClass;
-    if (!RegisterClassA(&group) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+    if (!RegisterClassW(&group) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
 
     WNDCLASSA form = {};
     form.lpfnWndProc = TForm1::WindowProc;
@@ -339,9 +352,10 @@ void TForm1::CreateControls() {
         // controls (Button4 over Button1) is the one that shows.
         DWORD style = WS_CHILD | WS_CLIPSIBLINGS | cls.style | row.extraStyle | (row.visible ? WS_VISIBLE : 0) |
                       (row.enabled ? 0 : WS_DISABLED);
-        HWND control = CreateWindowExA(cls.exStyle, cls.className, row.text, style, row.left, row.top, row.width,
-                                       row.height, parent, reinterpret_cast<HMENU>(INT_PTR(kControlIdBase + row.id)),
-                                       instance_, nullptr);
+        // Wide windows: the folder box must hold any folder, whatever the code page.
+        HWND control = CreateWindowExW(cls.exStyle, cls.className, Wide(row.text).data(), style, row.left, row.top,
+                                       row.width, row.height, parent,
+                                       reinterpret_cast<HMENU>(INT_PTR(kControlIdBase + row.id)), instance_, nullptr);
         if (!control) throw Error("Cannot create the setup window");
         SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
         controls_[row.id] = control;
@@ -360,21 +374,28 @@ void TForm1::CreateControls() {
         }
     }
 
+    // The folder box's label as wide as its text, never wider than the box.
+    const std::vector<wchar_t> label = Wide(kControls[LabeledEdit1Label].text);
+    const SIZE labelSize = TextSize(controls_[LabeledEdit1Label], font_, label.data());
+    SetWindowPos(controls_[LabeledEdit1Label], nullptr, 0, 0,
+                 labelSize.cx < kControls[LabeledEdit1].width ? labelSize.cx : kControls[LabeledEdit1].width,
+                 kControls[LabeledEdit1Label].height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
     SetWindowSubclass(controls_[Memo1], MemoProc, 0, 0);
     SendMessageA(controls_[ProgressBar1], PBM_SETRANGE32, 0, 100);
     SendMessageA(controls_[ProgressBar1], PBM_SETSTEP, 1, 0);
     SendMessageA(controls_[ProgressBar1], PBM_SETPOS, 0, 0);
 
-    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, handle_, nullptr, instance_,
                                nullptr);
-    TOOLINFOA tool = {};
+    TOOLINFOW tool = {};
     tool.cbSize = sizeof tool;
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     tool.hwnd = handle_;
     tool.uId = reinterpret_cast<UINT_PTR>(controls_[LabeledEdit1]);
-    tool.lpszText = const_cast<char*>("");
-    SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    tool.lpszText = const_cast<wchar_t*>(L"");
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 
     focus_ = controls_[Button4];
 }
@@ -433,15 +454,11 @@ void TForm1::SetEnabled(ControlId id, bool enabled) {
 void TForm1::SetText(ControlId id, const std::string& text) {
     HWND control = controls_[id];
     if (!control) return;
-    SetWindowTextA(control, text.c_str());
+    const std::vector<wchar_t> wide = Wide(text);
+    SetWindowTextW(control, wide.data());
     if (id == StaticText2) {
         // The status text sizes itself to its text.
-        HDC dc = GetDC(control);
-        HGDIOBJ old = SelectObject(dc, font_);
-        SIZE size = {};
-        GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
-        SelectObject(dc, old);
-        ReleaseDC(control, dc);
+        const SIZE size = TextSize(control, font_, wide.data());
         SetWindowPos(control, nullptr, 0, 0, size.cx, size.cy > 0 ? size.cy + 4 : 17,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -450,10 +467,9 @@ void TForm1::SetText(ControlId id, const std::string& text) {
 std::string TForm1::Text(ControlId id) const {
     HWND control = controls_[id];
     if (!control) return kControls[id].text;
-    int length = GetWindowTextLengthA(control);
-    std::string text(length + 1, '\0');
-    text.resize(GetWindowTextA(control, &text[0], length + 1));
-    return text;
+    std::vector<wchar_t> text(GetWindowTextLengthW(control) + 1, L'\0');
+    GetWindowTextW(control, text.data(), static_cast<int>(text.size()));
+    return Utf8(text.data());
 }
 
 void TForm1::Repaint(ControlId id) {
@@ -473,12 +489,13 @@ bool TForm1::Checked(ControlId id) const {
 }
 
 void TForm1::SetHint(ControlId id, const std::string& text) {
-    TOOLINFOA tool = {};
+    std::vector<wchar_t> wide = Wide(text);
+    TOOLINFOW tool = {};
     tool.cbSize = sizeof tool;
     tool.hwnd = handle_;
     tool.uId = reinterpret_cast<UINT_PTR>(controls_[id]);
-    tool.lpszText = const_cast<char*>(text.c_str());
-    SendMessageA(tooltip_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+    tool.lpszText = wide.data();
+    SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void TForm1::Activate(ControlId id) {

@@ -4,6 +4,8 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <vector>
+
 #include "wrentide_setup/ui/application.h"
 #include "wrentide_setup/ui/form.h"
 #include "wrentide_setup/win32.h"
@@ -11,7 +13,7 @@
 namespace wt {
 namespace {
 
-const char kBrowsePrompt[] = "Install WrenTide to this folder:";
+const wchar_t kBrowsePrompt[] = L"Install WrenTide to this folder:";
 const char kFinishedCaption[] = "Finished";
 
 // Opens the browser on the current folder. Wine's browser sometimes loses a
@@ -19,8 +21,8 @@ const char kFinishedCaption[] = "Finished";
 // the folder's text outlives the browser, which is modal.
 int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
     if (message == BFFM_INITIALIZED && data) {
-        SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, data);
-        PostMessageA(dialog, BFFM_SETSELECTIONA, TRUE, data);
+        SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, data);
+        PostMessageW(dialog, BFFM_SETSELECTIONW, TRUE, data);
     }
     return 0;
 }
@@ -54,26 +56,26 @@ void TForm1::CheckBox1Click() {
 }
 
 void TForm1::Button3Click() {
-    const std::string start = paths_.ProgPth;
-    char chosen[MAX_PATH] = "";
-    BROWSEINFOA browse = {};
+    const std::vector<wchar_t> start = Wide(paths_.ProgPth);
+    wchar_t chosen[MAX_PATH] = L"";
+    BROWSEINFOW browse = {};
     browse.hwndOwner = handle_;
     browse.pszDisplayName = chosen;
     browse.lpszTitle = kBrowsePrompt;
     browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_EDITBOX | BIF_VALIDATE;
     browse.lpfn = BrowseCallback;
-    browse.lParam = DirectoryExists(start) ? reinterpret_cast<LPARAM>(start.c_str()) : 0;
+    browse.lParam = DirectoryExists(paths_.ProgPth) ? reinterpret_cast<LPARAM>(start.data()) : 0;
 
     ItemIdList result;
     {
         QuietCriticalErrors quiet;
-        result.list = SHBrowseForFolderA(&browse);
+        result.list = SHBrowseForFolderW(&browse);
     }
     if (!result.list) return;
-    char path[MAX_PATH + 1] = "";
-    if (!SHGetPathFromIDListA(result.list, path) || !DirectoryExists(path)) return;
+    wchar_t path[MAX_PATH + 1] = L"";
+    if (!SHGetPathFromIDListW(result.list, path) || !DirectoryExists(Utf8(path))) return;
     // The chosen folder is the program folder itself; nothing is appended.
-    paths_.ProgPth = path;
+    paths_.ProgPth = Utf8(path);
     SetText(LabeledEdit1, paths_.ProgPth);
     SetHint(LabeledEdit1, paths_.ProgPth);
 }
@@ -87,7 +89,8 @@ void TForm1::Button2Click() {
     // Only a finished install starts the program: "Close" means it failed,
     // "&Cancel" that it never ran.
     if (Checked(CheckBox4) && Text(Button2) == kFinishedCaption)
-        ShellExecuteA(handle_, "open", JoinPath(paths_.ProgPth, kProgramFile).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        ShellExecuteW(handle_, L"open", Wide(JoinPath(paths_.ProgPth, kProgramFile)).data(), nullptr, nullptr,
+                      SW_SHOWNORMAL);
     App().Terminate();
 }
 

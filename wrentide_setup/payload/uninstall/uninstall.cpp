@@ -9,7 +9,9 @@
 // next start: the one thing left, in a place that the system clears anyway.
 #include <windows.h>
 
-#include <cstdlib>
+#include <shellapi.h>
+
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -20,8 +22,11 @@
 #include "wrentide_setup/error.h"
 #include "wrentide_setup/system/registration.h"
 #include "wrentide_setup/system/registry.h"
+#include "wrentide_setup/win32.h"
 
 using wt::JoinPath;
+using wt::Utf8;
+using wt::Wide;
 
 namespace {
 
@@ -39,10 +44,12 @@ std::string ReadSetting(const char* name) {
 }
 
 std::string OwnPath() {
-    char self[MAX_PATH] = "";
-    DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
-    return length && length < MAX_PATH ? self : "";
+    wchar_t self[MAX_PATH] = L"";
+    DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    return length && length < MAX_PATH ? Utf8(self) : "";
 }
+
+int Say(const char* text, UINT type) { return MessageBoxW(nullptr, Wide(text).data(), Wide(kTitle).data(), type); }
 
 // True when a file is there and something holds it open: the running program,
 // or the library it loaded. A file refused for another reason is not running.
@@ -60,13 +67,13 @@ bool ProgramRunning(const wt::InstallPaths& paths) {
 
 // A file in use that cannot go now goes at the next start.
 void RemoveFile(const std::string& path) {
-    if (!DeleteFileA(path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND &&
-        GetLastError() != ERROR_PATH_NOT_FOUND)
-        MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    const std::vector<wchar_t> name = Wide(path);
+    if (!DeleteFileW(name.data()) && GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND)
+        MoveFileExW(name.data(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 // Only an empty folder goes: whatever the user put there stays.
-void RemoveEmptyFolder(const std::string& path) { RemoveDirectoryA(path.c_str()); }
+void RemoveEmptyFolder(const std::string& path) { RemoveDirectoryW(Wide(path).data()); }
 
 std::string ParentOf(const std::string& path) {
     size_t slash = path.find_last_of('\\');
@@ -76,28 +83,28 @@ std::string ParentOf(const std::string& path) {
 // Starts a copy of this program from the temporary folder, which ends the job
 // once this process has gone. Returns false when that cannot be done.
 bool HandOverToCopy(const std::string& self) {
-    char temp[MAX_PATH] = "";
-    if (!GetTempPathA(MAX_PATH, temp)) return false;
-    const std::string copy = std::string(temp) + "WrenTide-uninstall-" + std::to_string(GetCurrentProcessId()) + ".exe";
+    wchar_t temp[MAX_PATH] = L"";
+    if (!GetTempPathW(MAX_PATH, temp)) return false;
+    const std::string copy = Utf8(temp) + "WrenTide-uninstall-" + std::to_string(GetCurrentProcessId()) + ".exe";
+    const std::vector<wchar_t> copyName = Wide(copy);
     // A name already taken (planted, perhaps as a link) is never written through.
-    if (!CopyFileA(self.c_str(), copy.c_str(), TRUE)) return false;
+    if (!CopyFileW(Wide(self).data(), copyName.data(), TRUE)) return false;
     HANDLE me = nullptr;
     if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &me, SYNCHRONIZE, TRUE, 0)) {
-        DeleteFileA(copy.c_str());
+        DeleteFileW(copyName.data());
         return false;
     }
     std::string command = "\"" + copy + "\" " + kFinishSwitch + " " +
                           std::to_string(reinterpret_cast<UINT_PTR>(me)) + " \"" + self + "\"";
-    std::vector<char> line(command.begin(), command.end());
-    line.push_back('\0');
-    STARTUPINFOA startup = {};
+    std::vector<wchar_t> line = Wide(command);
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};
     // The copy is started from its own folder, so no folder of WrenTide's is held open.
-    BOOL ok = CreateProcessA(copy.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, temp, &startup, &started);
+    BOOL ok = CreateProcessW(copyName.data(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, temp, &startup, &started);
     CloseHandle(me);
     if (!ok) {
-        DeleteFileA(copy.c_str());
+        DeleteFileW(copyName.data());
         return false;
     }
     CloseHandle(started.hThread);
@@ -110,7 +117,7 @@ bool HandOverToCopy(const std::string& self) {
 int Finish(HANDLE original, const std::string& originalPath) {
     WaitForSingleObject(original, INFINITE);
     CloseHandle(original);
-    for (int attempt = 0; attempt < 50 && !DeleteFileA(originalPath.c_str()); ++attempt) {
+    for (int attempt = 0; attempt < 50 && !DeleteFileW(Wide(originalPath).data()); ++attempt) {
         if (GetLastError() == ERROR_FILE_NOT_FOUND) break;
         Sleep(100);
     }
@@ -118,7 +125,7 @@ int Finish(HANDLE original, const std::string& originalPath) {
     RemoveEmptyFolder(data);
     RemoveEmptyFolder(ParentOf(data));
     const std::string self = OwnPath();
-    if (!self.empty()) MoveFileExA(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (!self.empty()) MoveFileExW(Wide(self).data(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     return 0;
 }
 
@@ -127,15 +134,14 @@ int Uninstall() {
     paths.ProgPth = ReadSetting("ProgPth");
     paths.DBPth = ReadSetting("DBPth");
     if (paths.ProgPth.empty() || paths.DBPth.empty()) {
-        MessageBoxA(nullptr, "WrenTide is not installed on this computer.", kTitle, MB_OK | MB_ICONINFORMATION);
+        Say("WrenTide is not installed on this computer.", MB_OK | MB_ICONINFORMATION);
         return 1;
     }
-    if (MessageBoxA(nullptr, "Remove WrenTide and all of its components?", kTitle, MB_YESNO | MB_ICONQUESTION) != IDYES)
+    if (Say("Remove WrenTide and all of its components?", MB_YESNO | MB_ICONQUESTION) != IDYES)
         return 0;
     // Nothing is removed while the program runs: no half-removed install.
     while (ProgramRunning(paths)) {
-        if (MessageBoxA(nullptr, "WrenTide is running. Close it, then press Retry.", kTitle,
-                        MB_RETRYCANCEL | MB_ICONEXCLAMATION) != IDRETRY)
+        if (Say("WrenTide is running. Close it, then press Retry.", MB_RETRYCANCEL | MB_ICONEXCLAMATION) != IDRETRY)
             return 2;
     }
 
@@ -157,19 +163,24 @@ int Uninstall() {
     wt::RegRemoveKey(kRoot, wt::kUninstallKey);
     wt::RegRemoveKey(kRoot, wt::kSettingsKey);
 
-    MessageBoxA(nullptr, "WrenTide was removed from your computer.", kTitle, MB_OK | MB_ICONINFORMATION);
+    Say("WrenTide was removed from your computer.", MB_OK | MB_ICONINFORMATION);
     const std::string self = OwnPath();
-    if (!self.empty() && !HandOverToCopy(self)) MoveFileExA(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (!self.empty() && !HandOverToCopy(self)) MoveFileExW(Wide(self).data(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     return 0;
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    if (__argc == 4 && std::string(__argv[1]) == kFinishSwitch) {
-        char* end = nullptr;
-        UINT_PTR handle = static_cast<UINT_PTR>(std::strtoull(__argv[2], &end, 10));
-        return Finish(reinterpret_cast<HANDLE>(handle), __argv[3]);
+    // The original's path may hold any letter: the command line is read wide.
+    int count = 0;
+    wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (args && count == 4 && Utf8(args[1]) == kFinishSwitch) {
+        UINT_PTR handle = static_cast<UINT_PTR>(std::wcstoull(args[2], nullptr, 10));
+        const std::string original = Utf8(args[3]);
+        LocalFree(args);
+        return Finish(reinterpret_cast<HANDLE>(handle), original);
     }
+    if (args) LocalFree(args);
     return Uninstall();
 }
