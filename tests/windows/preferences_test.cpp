@@ -105,6 +105,19 @@ TEST_F(PrefsFileUpdate, AShortOrLockedFileIsLeftAsItWas) {
     }
 }
 
+// The application reads the text in the code page: a work folder it cannot
+// hold goes in by the short name of its existing part, never with a "?".
+TEST_F(PrefsFileUpdate, AFolderOutsideTheCodePageGoesInByItsShortName) {
+    const std::string user = scratch_.Path() + "\\\u0141ukasz \u5C71\u7530";
+    ASSERT_TRUE(CreateDirectoryW(Wide(user).data(), nullptr));
+    wchar_t shortName[MAX_PATH] = L"";
+    ASSERT_GT(GetShortPathNameW(Wide(user).data(), shortName, MAX_PATH), 0u);
+    test::WriteFileBytes(Path(), Contents(kRecord));
+    PrefsFile file;
+    UpdatePrefsFile(file, Path(), user + "\\Documents\\WrenTide");
+    EXPECT_EQ(test::ReadFileBytes(Path()), Patched(Contents(kRecord), Utf8(shortName) + "\\Documents\\WrenTide"));
+}
+
 TEST_F(PrefsFileUpdate, AMissingFileIsNotCreated) {
     for (const std::string& path : {Path(), scratch_.Path() + "\\No folder\\WrenTide.tub"}) {
         SCOPED_TRACE(path);
