@@ -67,6 +67,10 @@ find_library(WT_ZLIB NAMES libz.a REQUIRED)
 include(cmake/zlib.cmake)
 include(cmake/libjpeg.cmake)
 
+# Setup's and the uninstaller's link: stripped, and terminal-server aware, so
+# that a terminal server gives them no per-user copies of system files and keys.
+set(WT_PROGRAM_LINK_OPTIONS -s -Wl,--tsaware)
+
 # Product code shared by the exe and the Windows tests: everything under
 # wrentide_setup/ except the native-only shims, the payload and the entry point.
 file(GLOB_RECURSE WT_CORE_SOURCES CONFIGURE_DEPENDS "${WT_TOP}/wrentide_setup/*.cpp")
@@ -102,14 +106,14 @@ set_source_files_properties("${WT_TOP}/wrentide_setup/wrentide_setup.rc" PROPERT
 add_executable(wrentide_setup WIN32 ${WT_EXE_SOURCES})
 target_link_libraries(wrentide_setup PRIVATE wt_core wt_stats_product wt_payload wt_setup_resources)
 # The link map tells the benchmark what each library adds to the exe.
-target_link_options(wrentide_setup PRIVATE -s "-Wl,-Map=${CMAKE_CURRENT_BINARY_DIR}/wrentide_setup.map")
+target_link_options(wrentide_setup PRIVATE ${WT_PROGRAM_LINK_OPTIONS} "-Wl,-Map=${CMAKE_CURRENT_BINARY_DIR}/wrentide_setup.map")
 set_target_properties(wrentide_setup PROPERTIES OUTPUT_NAME wrentide_setup)
 wt_sign(wrentide_setup "WrenTide Setup")
 
 # The same exe with its statistics request sent to the tests' loopback server.
 add_executable(wrentide_setup_loopback WIN32 ${WT_EXE_SOURCES})
 target_link_libraries(wrentide_setup_loopback PRIVATE wt_core wt_stats_loopback wt_payload wt_setup_resources)
-target_link_options(wrentide_setup_loopback PRIVATE -s)
+target_link_options(wrentide_setup_loopback PRIVATE ${WT_PROGRAM_LINK_OPTIONS})
 
 option(WT_BUILD_TESTS "Build the tests that run under Wine" ON)
 if(WT_BUILD_TESTS)
