@@ -67,6 +67,36 @@ find_library(WT_ZLIB NAMES libz.a REQUIRED)
 include(cmake/zlib.cmake)
 include(cmake/libjpeg.cmake)
 
+# At load time setup and its uninstaller import only DLLs that the system
+# loads before any other and knows on every supported Windows (kernel32,
+# user32, gdi32, advapi32, msvcrt; comctl32 through the manifest). shell32,
+# shlwapi and ole32 are delay-loaded instead, from the system folder, after the
+# first line of WinMain has limited where DLLs come from (dll_search_win.cpp).
+# Each delay-import library is made here from the toolchain's own import
+# library, so that it covers every function of the DLL.
+set(WT_DELAY_LOADED)
+set(delay_dir "${CMAKE_BINARY_DIR}/delay-load")
+file(MAKE_DIRECTORY "${delay_dir}")
+# The import library holds one "__imp_" pointer per function; on i686 the name
+# has one more underscore in front and its argument bytes behind ("Name@8").
+if(WT_MINGW_ARCH STREQUAL "i686")
+  set(pointer "__imp__")
+else()
+  set(pointer "__imp_")
+endif()
+foreach(dll shell32 shlwapi ole32)
+  find_library(WT_IMPORTS_${dll} NAMES lib${dll}.a REQUIRED)
+  execute_process(COMMAND "${CMAKE_NM}" -g "${WT_IMPORTS_${dll}}" OUTPUT_VARIABLE symbols COMMAND_ERROR_IS_FATAL ANY)
+  string(REGEX MATCHALL " I ${pointer}[^\n]+" names "${symbols}")
+  list(TRANSFORM names REPLACE "^ I ${pointer}" "")
+  list(REMOVE_DUPLICATES names)
+  list(JOIN names "\n" names)
+  file(WRITE "${delay_dir}/${dll}.def" "LIBRARY ${dll}.dll\nEXPORTS\n${names}\n")
+  execute_process(COMMAND "${CMAKE_DLLTOOL}" --input-def ${dll}.def --dllname ${dll}.dll --kill-at
+                          --output-delaylib lib${dll}_delayed.a --temp-prefix ${dll}
+                  WORKING_DIRECTORY "${delay_dir}" COMMAND_ERROR_IS_FATAL ANY)
+  list(APPEND WT_DELAY_LOADED "${delay_dir}/lib${dll}_delayed.a")
+endforeach()
 # Setup's and the uninstaller's link: stripped, and terminal-server aware, so
 # that a terminal server gives them no per-user copies of system files and keys.
 set(WT_PROGRAM_LINK_OPTIONS -s -Wl,--tsaware)
@@ -80,7 +110,7 @@ list(FILTER WT_CORE_SOURCES EXCLUDE REGEX "_posix\\.cpp$|/payload/|/main_win\\.c
 set(WT_EXE_SOURCES "${WT_TOP}/wrentide_setup/main_win.cpp" "${WT_TOP}/wrentide_setup/lean_runtime_win.cpp")
 add_library(wt_core STATIC ${WT_CORE_SOURCES})
 target_include_directories(wt_core PUBLIC "${WT_TOP}")
-target_link_libraries(wt_core PUBLIC wt_inflate comctl32 shell32 shlwapi ole32 advapi32 gdi32 user32)
+target_link_libraries(wt_core PUBLIC wt_inflate comctl32 ${WT_DELAY_LOADED} advapi32 gdi32 user32)
 target_link_libraries(wt_core PUBLIC wt_jpeg)
 
 # The statistics endpoint is compiled in. Tests link a variant that points at

@@ -90,12 +90,17 @@ std::vector<std::string> NamesIn(const std::string& folder, const char* pattern)
     return found;
 }
 
-// Copies of the uninstaller left in the temporary folder, to go at the next start.
-std::vector<std::string> UninstallerCopies() {
+std::string TempFolder() {
     char temp[MAX_PATH] = "";
     GetTempPathA(MAX_PATH, temp);
     std::string folder = temp;
     if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    return folder;
+}
+
+// Copies of the uninstaller left in the temporary folder, to go at the next start.
+std::vector<std::string> UninstallerCopies() {
+    const std::string folder = TempFolder();
     std::vector<std::string> copies = NamesIn(folder, "WrenTide-uninstall-*.exe");
     for (std::string& copy : copies) copy = folder + "\\" + copy;
     return copies;
@@ -144,10 +149,12 @@ protected:
         test::RemoveTree(places_.menu);
         DeleteFileA((places_.desk + "\\WrenTide.lnk").c_str());
         test::RemoveTree("C:\\wt-e2e");
+        for (const char* name : kPlantedNames)
+            for (const char* suffix : {"", ".loaded"}) DeleteFileA((TempFolder() + "\\" + name + suffix).c_str());
     }
     // A whole install through the wizard, as the user asks it.
-    void InstallAsUser(bool desktop) {
-        SetupRun run;
+    void InstallAsUser(bool desktop, const std::string& exe = LoopbackSetupExe()) {
+        SetupRun run(exe);
         ASSERT_TRUE(run.ToOptions(desktop, false));
         ASSERT_TRUE(run.Install(run.Control("Button", "&Re-Install") ? "&Re-Install" : "&Install"));
         ASSERT_EQ(run.Status(), "Installation Complete");
@@ -162,6 +169,57 @@ protected:
         if (box) { EXPECT_EQ(MessageText(box), expectedText); }
         return box;
     }
+    // "Yes" to the uninstaller and OK to its last word; then its copy in the
+    // temporary folder deletes it and is due to go itself at the next start.
+    void UninstallAll(const std::string& data) {
+        std::unique_ptr<Process> uninstaller;
+        HWND box = StartUninstaller(uninstaller, "Remove WrenTide and all of its components?");
+        ASSERT_NE(box, nullptr) << "the recorded command line did not start the uninstaller";
+        ASSERT_TRUE(Answer(box, "&Yes"));
+        box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", 20000, true);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(MessageText(box), "WrenTide was removed from your computer.");
+        ASSERT_TRUE(Answer(box, "OK"));
+        DWORD code = 99;
+        EXPECT_TRUE(uninstaller->WaitExit(20000, &code));
+        EXPECT_EQ(code, 0u);
+        EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(data + "\\uninstall.exe"); }, 20000));
+        std::vector<std::string> copies;
+        EXPECT_TRUE(WaitUntil([&] {
+            copies = UninstallerCopies();
+            return copies.size() == 1 && RemovedAtNextStart(copies[0]);
+        }, 20000)) << copies.size() << " copies of the uninstaller, none due to go";
+    }
+    // Setup and its uninstaller run elevated from folders the user can write:
+    // the download folder, the data folder, and the temporary folder of the
+    // uninstaller's copy. Marker DLLs put in one of them under the names of
+    // DLLs the programs load, or that the system's DLLs load for them, must
+    // stay unloaded through a whole install and uninstall.
+    void ExpectNoPlantedDllLoads(const std::string& folder) {
+        for (const std::string& made : {std::string("C:\\wt-e2e"), kPlantSetupFolder, places_.vendor, places_.data})
+            CreateDirectoryA(made.c_str(), nullptr);
+        const std::string setup = kPlantSetupFolder + "\\wrentide_setup.exe";
+        ASSERT_TRUE(CopyFileA(LoopbackSetupExe().c_str(), setup.c_str(), FALSE));
+        const std::string marker = test::FromHost(WT_MARKER_DLL);
+        for (const char* name : kPlantedNames)
+            ASSERT_TRUE(CopyFileA(marker.c_str(), (folder + "\\" + name).c_str(), FALSE));
+        // A marker that is loaded leaves its record.
+        HMODULE loaded = LoadLibraryA(marker.c_str());
+        ASSERT_NE(loaded, nullptr);
+        FreeLibrary(loaded);
+        ASSERT_TRUE(test::PathExists(marker + ".loaded"));
+        DeleteFileA((marker + ".loaded").c_str());
+
+        InstallAsUser(false, setup);
+        UninstallAll(places_.data);
+        std::string records;
+        for (const std::string& name : NamesIn(folder, "*.loaded"))
+            records += name + ": " + test::ReadFileBytes(folder + "\\" + name);
+        EXPECT_EQ(records, "");
+    }
+    static constexpr const char* kPlantedNames[] = {"shcore.dll", "shell32.dll", "shlwapi.dll", "ole32.dll",
+                                                    "ws2_32.dll", "uxtheme.dll", "version.dll", "propsys.dll"};
+    const std::string kPlantSetupFolder = "C:\\wt-e2e\\setup";
     void ExpectRegistration(const std::string& program, const std::string& modeIs) {
         EXPECT_EQ(RegValue(kSettings, "ProgName"), "WrenTide");
         EXPECT_EQ(RegValue(kSettings, "Ver"), "2.2");
@@ -454,22 +512,7 @@ TEST_F(Install, TheUninstallerRemovesWhatSetupBroughtAndThenItself) {
     ExpectInstalledFiles(places_.program, places.data);
     EXPECT_TRUE(test::KeyExists(kUninstall));
 
-    ASSERT_NE(box = StartUninstaller(uninstaller, "Remove WrenTide and all of its components?"), nullptr);
-    ASSERT_TRUE(Answer(box, "&Yes"));
-    box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", 20000, true);
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(MessageText(box), "WrenTide was removed from your computer.");
-    ASSERT_TRUE(Answer(box, "OK"));
-    EXPECT_TRUE(uninstaller->WaitExit(20000, &code));
-    EXPECT_EQ(code, 0u);
-
-    // Right after the run: its copy has deleted it and is due to go itself.
-    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places.data + "\\uninstall.exe"); }, 20000));
-    std::vector<std::string> copies;
-    EXPECT_TRUE(WaitUntil([&] {
-        copies = UninstallerCopies();
-        return copies.size() == 1 && RemovedAtNextStart(copies[0]);
-    }, 20000)) << copies.size() << " copies of the uninstaller, none due to go";
+    UninstallAll(places.data);
     for (const PayloadFile& f : kFiles)
         EXPECT_FALSE(test::PathExists((f.inProgramFolder ? places_.program : places.data) + "\\" + f.name)) << f.name;
     for (const std::string& gone : {places_.program, places_.menu, places_.desk + "\\WrenTide.lnk"})
@@ -531,6 +574,10 @@ TEST_F(Install, TheUninstallerWithoutARecordSaysSo) {
     EXPECT_EQ(code, 1u);
     EXPECT_TRUE(test::PathExists(copy));
 }
+
+TEST_F(Install, NoDllPlantedBesideSetupLoads) { ExpectNoPlantedDllLoads(kPlantSetupFolder); }
+TEST_F(Install, NoDllPlantedInTheDataFolderLoads) { ExpectNoPlantedDllLoads(places_.data); }
+TEST_F(Install, NoDllPlantedInTheTempFolderLoads) { ExpectNoPlantedDllLoads(TempFolder()); }
 
 }  // namespace
 }  // namespace wt::e2e

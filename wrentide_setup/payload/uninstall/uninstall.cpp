@@ -16,6 +16,7 @@
 // What setup puts where, and how it reads it back: its own table, names and
 // helpers, linked from setup's code, so that the two cannot drift apart.
 #include "wrentide_setup/context/install_paths.h"
+#include "wrentide_setup/dll_search.h"
 #include "wrentide_setup/engine/payload.h"
 #include "wrentide_setup/error.h"
 #include "wrentide_setup/system/registration.h"
@@ -166,6 +167,7 @@ int Uninstall() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    wt::LoadDllsFromSystemFolderOnly();
     if (__argc == 4 && std::string(__argv[1]) == kFinishSwitch) {
         char* end = nullptr;
         UINT_PTR handle = static_cast<UINT_PTR>(std::strtoull(__argv[2], &end, 10));
