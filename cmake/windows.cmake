@@ -131,7 +131,7 @@ add_subdirectory(wrentide_setup/payload)
 add_library(wt_setup_resources OBJECT "${WT_TOP}/wrentide_setup/wrentide_setup.rc")
 file(GLOB WT_ARTWORK CONFIGURE_DEPENDS "${WT_TOP}/wrentide_setup/payload/artwork/*")
 set_source_files_properties("${WT_TOP}/wrentide_setup/wrentide_setup.rc" PROPERTIES
-  OBJECT_DEPENDS "${WT_ARTWORK};${WT_TOP}/wrentide_setup/wrentide_setup.manifest")
+  OBJECT_DEPENDS "${WT_ARTWORK};${WT_TOP}/wrentide_setup/wrentide_setup.manifest;${WT_TOP}/wrentide_setup/version.h")
 
 add_executable(wrentide_setup WIN32 ${WT_EXE_SOURCES})
 target_link_libraries(wrentide_setup PRIVATE wt_core wt_stats_product wt_payload wt_setup_resources)

@@ -40,6 +40,7 @@ std::string RegValue(const char* key, const char* name, REGSAM view = 0) {
     LONG rc = RegQueryValueExA(k, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
     RegCloseKey(k);
     if (rc != ERROR_SUCCESS) return "<missing>";
+    if (type == REG_DWORD) return "dword " + std::to_string(*reinterpret_cast<const DWORD*>(data));
     return type == REG_SZ ? std::string(data) : "<not a string>";
 }
 
@@ -235,6 +236,15 @@ protected:
         EXPECT_EQ(RegValue(kUninstall, "UninstallString"), places_.data + "\\uninstall.exe");
         EXPECT_EQ(RegValue(kUninstall, "DisplayName"), "WrenTide");
         EXPECT_EQ(RegValue(kUninstall, "FriendlyName"), "WrenTide");
+        EXPECT_EQ(RegValue(kUninstall, "DisplayIcon"), program + "\\WrenTide.exe");
+        EXPECT_EQ(RegValue(kUninstall, "DisplayVersion"), "2.3");
+        EXPECT_EQ(RegValue(kUninstall, "Publisher"), "tessel-soft");
+        EXPECT_EQ(RegValue(kUninstall, "InstallLocation"), program);
+        size_t bytes = 0;
+        for (const PayloadFile& f : kFiles) bytes += test::ReadFileBytes(test::BuiltPayloadFile(f.name)).size();
+        EXPECT_EQ(RegValue(kUninstall, "EstimatedSize"), "dword " + std::to_string((bytes + 1023) / 1024));
+        EXPECT_EQ(RegValue(kUninstall, "NoModify"), "dword 1");
+        EXPECT_EQ(RegValue(kUninstall, "NoRepair"), "dword 1");
         BOOL wow64 = FALSE;
         IsWow64Process(GetCurrentProcess(), &wow64);
         if (wow64) {
