@@ -63,6 +63,40 @@ find_library(WT_ZLIB NAMES libz.a REQUIRED)
 include(cmake/zlib.cmake)
 include(cmake/libjpeg.cmake)
 
+# At load time setup and its uninstaller import only DLLs that the system
+# loads before any other and knows on every supported Windows (kernel32,
+# user32, gdi32, advapi32, msvcrt; comctl32 through the manifest). shell32,
+# shlwapi and ole32 are delay-loaded instead, from the system folder, after the
+# first line of WinMain has limited where DLLs come from (dll_search_win.cpp).
+# Each delay-import library is made here from the toolchain's own import
+# library, so that it covers every function of the DLL.
+set(WT_DELAY_LOADED)
+set(delay_dir "${CMAKE_BINARY_DIR}/delay-load")
+file(MAKE_DIRECTORY "${delay_dir}")
+# The import library holds one "__imp_" pointer per function; on i686 the name
+# has one more underscore in front and its argument bytes behind ("Name@8").
+if(WT_MINGW_ARCH STREQUAL "i686")
+  set(pointer "__imp__")
+else()
+  set(pointer "__imp_")
+endif()
+foreach(dll shell32 shlwapi ole32)
+  find_library(WT_IMPORTS_${dll} NAMES lib${dll}.a REQUIRED)
+  execute_process(COMMAND "${CMAKE_NM}" -g "${WT_IMPORTS_${dll}}" OUTPUT_VARIABLE symbols COMMAND_ERROR_IS_FATAL ANY)
+  string(REGEX MATCHALL " I ${pointer}[^\n]+" names "${symbols}")
+  list(TRANSFORM names REPLACE "^ I ${pointer}" "")
+  list(REMOVE_DUPLICATES names)
+  list(JOIN names "\n" names)
+  file(WRITE "${delay_dir}/${dll}.def" "LIBRARY ${dll}.dll\nEXPORTS\n${names}\n")
+  execute_process(COMMAND "${CMAKE_DLLTOOL}" --input-def ${dll}.def --dllname ${dll}.dll --kill-at
+                          --output-delaylib lib${dll}_delayed.a --temp-prefix ${dll}
+                  WORKING_DIRECTORY "${delay_dir}" COMMAND_ERROR_IS_FATAL ANY)
+  list(APPEND WT_DELAY_LOADED "${delay_dir}/lib${dll}_delayed.a")
+endforeach()
+# Setup's and the uninstaller's link: stripped, and terminal-server aware, so
+# that a terminal server gives them no per-user copies of system files and keys.
+set(WT_PROGRAM_LINK_OPTIONS -s -Wl,--tsaware)
+
 # Product code shared by the exe and the Windows tests: everything under
 # wrentide_setup/ except the native-only shims, the payload and the entry point.
 file(GLOB_RECURSE WT_CORE_SOURCES CONFIGURE_DEPENDS "${WT_TOP}/wrentide_setup/*.cpp")
@@ -72,7 +106,7 @@ list(FILTER WT_CORE_SOURCES EXCLUDE REGEX "_posix\\.cpp$|/payload/|/main_win\\.c
 set(WT_EXE_SOURCES "${WT_TOP}/wrentide_setup/main_win.cpp" "${WT_TOP}/wrentide_setup/lean_runtime_win.cpp")
 add_library(wt_core STATIC ${WT_CORE_SOURCES})
 target_include_directories(wt_core PUBLIC "${WT_TOP}")
-target_link_libraries(wt_core PUBLIC wt_inflate comctl32 shell32 shlwapi ole32 advapi32 gdi32 user32)
+target_link_libraries(wt_core PUBLIC wt_inflate comctl32 ${WT_DELAY_LOADED} advapi32 gdi32 user32)
 target_link_libraries(wt_core PUBLIC wt_jpeg)
 
 # The statistics endpoint is compiled in. Tests link a variant that points at
@@ -93,19 +127,19 @@ add_subdirectory(wrentide_setup/payload)
 add_library(wt_setup_resources OBJECT "${WT_TOP}/wrentide_setup/wrentide_setup.rc")
 file(GLOB WT_ARTWORK CONFIGURE_DEPENDS "${WT_TOP}/wrentide_setup/payload/artwork/*")
 set_source_files_properties("${WT_TOP}/wrentide_setup/wrentide_setup.rc" PROPERTIES
-  OBJECT_DEPENDS "${WT_ARTWORK};${WT_TOP}/wrentide_setup/wrentide_setup.manifest")
+  OBJECT_DEPENDS "${WT_ARTWORK};${WT_TOP}/wrentide_setup/wrentide_setup.manifest;${WT_TOP}/wrentide_setup/version.h")
 
 add_executable(wrentide_setup WIN32 ${WT_EXE_SOURCES})
 target_link_libraries(wrentide_setup PRIVATE wt_core wt_stats_product wt_payload wt_setup_resources)
 # The link map tells the benchmark what each library adds to the exe.
-target_link_options(wrentide_setup PRIVATE -s "-Wl,-Map=${CMAKE_CURRENT_BINARY_DIR}/wrentide_setup.map")
+target_link_options(wrentide_setup PRIVATE ${WT_PROGRAM_LINK_OPTIONS} "-Wl,-Map=${CMAKE_CURRENT_BINARY_DIR}/wrentide_setup.map")
 set_target_properties(wrentide_setup PROPERTIES OUTPUT_NAME wrentide_setup)
 wt_sign(wrentide_setup "WrenTide Setup")
 
 # The same exe with its statistics request sent to the tests' loopback server.
 add_executable(wrentide_setup_loopback WIN32 ${WT_EXE_SOURCES})
 target_link_libraries(wrentide_setup_loopback PRIVATE wt_core wt_stats_loopback wt_payload wt_setup_resources)
-target_link_options(wrentide_setup_loopback PRIVATE -s)
+target_link_options(wrentide_setup_loopback PRIVATE ${WT_PROGRAM_LINK_OPTIONS})
 
 option(WT_BUILD_TESTS "Build the tests that run under Wine" ON)
 if(WT_BUILD_TESTS)

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "wrentide_setup/dll_search.h"
 #include "wrentide_setup/ui/application.h"
 #include "wrentide_setup/context/install_paths.h"
 #include "wrentide_setup/ui/form.h"
@@ -32,6 +33,7 @@ void BringRunningSetupForward() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+    wt::LoadDllsFromSystemFolderOnly();
     // The shell-link object of the shortcuts needs COM on this thread.
     CoInitialize(nullptr);
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};

@@ -42,6 +42,9 @@ std::string RegValue(const char* key, const char* name, REGSAM view = 0) {
     LONG rc = RegQueryValueExW(k, Wide(name).data(), nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
     RegCloseKey(k);
     if (rc != ERROR_SUCCESS) return "<missing>";
+    DWORD number = 0;
+    std::memcpy(&number, data, sizeof number);
+    if (type == REG_DWORD) return "dword " + std::to_string(number);
     return type == REG_SZ ? Utf8(data) : "<not a string>";
 }
 
@@ -94,12 +97,17 @@ std::vector<std::string> NamesIn(const std::string& folder, const char* pattern)
     return found;
 }
 
-// Copies of the uninstaller left in the temporary folder, to go at the next start.
-std::vector<std::string> UninstallerCopies() {
+std::string TempFolder() {
     wchar_t temp[MAX_PATH] = L"";
     GetTempPathW(MAX_PATH, temp);
     std::string folder = Utf8(temp);
     if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    return folder;
+}
+
+// Copies of the uninstaller left in the temporary folder, to go at the next start.
+std::vector<std::string> UninstallerCopies() {
+    const std::string folder = TempFolder();
     std::vector<std::string> copies = NamesIn(folder, "WrenTide-uninstall-*.exe");
     for (std::string& copy : copies) copy = folder + "\\" + copy;
     return copies;
@@ -108,23 +116,21 @@ std::vector<std::string> UninstallerCopies() {
 // Whether the system is to delete the file at its next start.
 bool RemovedAtNextStart(const std::string& path) {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ, &key))
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ, &key))
         return false;
-    std::vector<char> data(65536);
-    DWORD size = static_cast<DWORD>(data.size());
-    LONG rc = RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr,
+    std::vector<wchar_t> data(32768, L'\0');
+    DWORD size = static_cast<DWORD>((data.size() - 2) * sizeof(wchar_t));
+    LONG rc = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
                                reinterpret_cast<BYTE*>(data.data()), &size);
     RegCloseKey(key);
     if (rc != ERROR_SUCCESS) return false;
     // Pairs of names: the file, then an empty name for "delete".
-    std::vector<std::string> names;
-    for (size_t at = 0; at < size && data[at];) {
-        names.emplace_back(&data[at]);
-        at += names.back().size() + 1;
-        if (at < size && !data[at]) names.emplace_back(), ++at;
+    const std::vector<wchar_t> wanted = Wide("\\??\\" + path);
+    for (const wchar_t* name = data.data(); *name;) {
+        const wchar_t* next = name + wcslen(name) + 1;
+        if (_wcsicmp(name, wanted.data()) == 0 && !*next) return true;
+        name = *next ? next : next + 1;
     }
-    for (size_t i = 0; i + 1 < names.size(); ++i)
-        if (_stricmp(names[i].c_str(), ("\\??\\" + path).c_str()) == 0 && names[i + 1].empty()) return true;
     return false;
 }
 
@@ -155,10 +161,12 @@ protected:
         DeleteFileW(Wide(places_.desk + "\\WrenTide.lnk").data());
         test::RemoveTree("C:\\wt-e2e");
         test::RemoveTree(kTypedParent);
+        for (const char* name : kPlantedNames)
+            for (const char* suffix : {"", ".loaded"}) DeleteFileW(Wide(TempFolder() + "\\" + name + suffix).data());
     }
     // A whole install through the wizard, as the user asks it.
-    void InstallAsUser(bool desktop) {
-        SetupRun run;
+    void InstallAsUser(bool desktop, const std::string& exe = LoopbackSetupExe()) {
+        SetupRun run(exe);
         ASSERT_TRUE(run.ToOptions(desktop, false));
         ASSERT_TRUE(run.Install(run.Control("Button", "&Re-Install") ? "&Re-Install" : "&Install"));
         ASSERT_EQ(run.Status(), "Installation Complete");
@@ -173,6 +181,57 @@ protected:
         if (box) { EXPECT_EQ(MessageText(box), expectedText); }
         return box;
     }
+    // "Yes" to the uninstaller and OK to its last word; then its copy in the
+    // temporary folder deletes it and is due to go itself at the next start.
+    void UninstallAll(const std::string& data) {
+        std::unique_ptr<Process> uninstaller;
+        HWND box = StartUninstaller(uninstaller, "Remove WrenTide and all of its components?");
+        ASSERT_NE(box, nullptr) << "the recorded command line did not start the uninstaller";
+        ASSERT_TRUE(Answer(box, "&Yes"));
+        box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", 20000, true);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(MessageText(box), "WrenTide was removed from your computer.");
+        ASSERT_TRUE(Answer(box, "OK"));
+        DWORD code = 99;
+        EXPECT_TRUE(uninstaller->WaitExit(20000, &code));
+        EXPECT_EQ(code, 0u);
+        EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(data + "\\uninstall.exe"); }, 20000));
+        std::vector<std::string> copies;
+        EXPECT_TRUE(WaitUntil([&] {
+            copies = UninstallerCopies();
+            return copies.size() == 1 && RemovedAtNextStart(copies[0]);
+        }, 20000)) << copies.size() << " copies of the uninstaller, none due to go";
+    }
+    // Setup and its uninstaller run elevated from folders the user can write:
+    // the download folder, the data folder, and the temporary folder of the
+    // uninstaller's copy. Marker DLLs put in one of them under the names of
+    // DLLs the programs load, or that the system's DLLs load for them, must
+    // stay unloaded through a whole install and uninstall.
+    void ExpectNoPlantedDllLoads(const std::string& folder) {
+        for (const std::string& made : {std::string("C:\\wt-e2e"), kPlantSetupFolder, places_.vendor, places_.data})
+            CreateDirectoryA(made.c_str(), nullptr);
+        const std::string setup = kPlantSetupFolder + "\\wrentide_setup.exe";
+        ASSERT_TRUE(CopyFileA(LoopbackSetupExe().c_str(), setup.c_str(), FALSE));
+        const std::string marker = test::FromHost(WT_MARKER_DLL);
+        for (const char* name : kPlantedNames)
+            ASSERT_TRUE(CopyFileA(marker.c_str(), (folder + "\\" + name).c_str(), FALSE));
+        // A marker that is loaded leaves its record.
+        HMODULE loaded = LoadLibraryA(marker.c_str());
+        ASSERT_NE(loaded, nullptr);
+        FreeLibrary(loaded);
+        ASSERT_TRUE(test::PathExists(marker + ".loaded"));
+        DeleteFileA((marker + ".loaded").c_str());
+
+        InstallAsUser(false, setup);
+        UninstallAll(places_.data);
+        std::string records;
+        for (const std::string& name : NamesIn(folder, "*.loaded"))
+            records += name + ": " + test::ReadFileBytes(folder + "\\" + name);
+        EXPECT_EQ(records, "");
+    }
+    static constexpr const char* kPlantedNames[] = {"shcore.dll", "shell32.dll", "shlwapi.dll", "ole32.dll",
+                                                    "ws2_32.dll", "uxtheme.dll", "version.dll", "propsys.dll"};
+    const std::string kPlantSetupFolder = "C:\\wt-e2e\\setup";
     void ExpectRegistration(const std::string& program, const std::string& modeIs) {
         EXPECT_EQ(RegValue(kSettings, "ProgName"), "WrenTide");
         EXPECT_EQ(RegValue(kSettings, "Ver"), "2.2");
@@ -185,6 +244,15 @@ protected:
         EXPECT_EQ(RegValue(kUninstall, "UninstallString"), places_.data + "\\uninstall.exe");
         EXPECT_EQ(RegValue(kUninstall, "DisplayName"), "WrenTide");
         EXPECT_EQ(RegValue(kUninstall, "FriendlyName"), "WrenTide");
+        EXPECT_EQ(RegValue(kUninstall, "DisplayIcon"), program + "\\WrenTide.exe");
+        EXPECT_EQ(RegValue(kUninstall, "DisplayVersion"), "2.3");
+        EXPECT_EQ(RegValue(kUninstall, "Publisher"), "tessel-soft");
+        EXPECT_EQ(RegValue(kUninstall, "InstallLocation"), program);
+        size_t bytes = 0;
+        for (const PayloadFile& f : kFiles) bytes += test::ReadFileBytes(test::BuiltPayloadFile(f.name)).size();
+        EXPECT_EQ(RegValue(kUninstall, "EstimatedSize"), "dword " + std::to_string((bytes + 1023) / 1024));
+        EXPECT_EQ(RegValue(kUninstall, "NoModify"), "dword 1");
+        EXPECT_EQ(RegValue(kUninstall, "NoRepair"), "dword 1");
         BOOL wow64 = FALSE;
         IsWow64Process(GetCurrentProcess(), &wow64);
         if (wow64) {
@@ -462,22 +530,7 @@ TEST_F(Install, TheUninstallerRemovesWhatSetupBroughtAndThenItself) {
     ExpectInstalledFiles(places_.program, places.data);
     EXPECT_TRUE(test::KeyExists(kUninstall));
 
-    ASSERT_NE(box = StartUninstaller(uninstaller, "Remove WrenTide and all of its components?"), nullptr);
-    ASSERT_TRUE(Answer(box, "&Yes"));
-    box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", 20000, true);
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(MessageText(box), "WrenTide was removed from your computer.");
-    ASSERT_TRUE(Answer(box, "OK"));
-    EXPECT_TRUE(uninstaller->WaitExit(20000, &code));
-    EXPECT_EQ(code, 0u);
-
-    // Right after the run: its copy has deleted it and is due to go itself.
-    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places.data + "\\uninstall.exe"); }, 20000));
-    std::vector<std::string> copies;
-    EXPECT_TRUE(WaitUntil([&] {
-        copies = UninstallerCopies();
-        return copies.size() == 1 && RemovedAtNextStart(copies[0]);
-    }, 20000)) << copies.size() << " copies of the uninstaller, none due to go";
+    UninstallAll(places.data);
     for (const PayloadFile& f : kFiles)
         EXPECT_FALSE(test::PathExists((f.inProgramFolder ? places_.program : places.data) + "\\" + f.name)) << f.name;
     for (const std::string& gone : {places_.program, places_.menu, places_.desk + "\\WrenTide.lnk"})
@@ -583,15 +636,7 @@ TEST_P(OutsideTheCodePage, InstallsRecordsLinksAndUninstalls) {
     ExpectRegistration(program, "On");
     ExpectLinks(program, true);
 
-    std::unique_ptr<Process> uninstaller;
-    HWND box = StartUninstaller(uninstaller, "Remove WrenTide and all of its components?");
-    ASSERT_NE(box, nullptr);
-    ASSERT_TRUE(Answer(box, "&Yes"));
-    ASSERT_NE(box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", 20000, true), nullptr);
-    EXPECT_EQ(MessageText(box), "WrenTide was removed from your computer.");
-    ASSERT_TRUE(Answer(box, "OK"));
-    EXPECT_TRUE(uninstaller->WaitExit(20000));
-    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.data + "\\uninstall.exe"); }, 20000));
+    UninstallAll(places_.data);
     for (const std::string& gone : {program, places_.menu, places_.desk + "\\WrenTide.lnk"})
         EXPECT_FALSE(test::PathExists(gone)) << gone;
     EXPECT_FALSE(test::KeyExists(kSettings));
@@ -603,6 +648,10 @@ INSTANTIATE_TEST_SUITE_P(, OutsideTheCodePage,
                                            Outside{"UserYamada", "\u5C71\u7530", ""},
                                            Outside{"TypedFolder", "", "C:\\\u0141\u00F3d\u017A \u03A9\\WrenTide"}),
                          [](const ::testing::TestParamInfo<Outside>& info) { return std::string(info.param.name); });
+
+TEST_F(Install, NoDllPlantedBesideSetupLoads) { ExpectNoPlantedDllLoads(kPlantSetupFolder); }
+TEST_F(Install, NoDllPlantedInTheDataFolderLoads) { ExpectNoPlantedDllLoads(places_.data); }
+TEST_F(Install, NoDllPlantedInTheTempFolderLoads) { ExpectNoPlantedDllLoads(TempFolder()); }
 
 }  // namespace
 }  // namespace wt::e2e

@@ -10,14 +10,22 @@ import struct
 import subprocess
 import sys
 import unittest
+import xml.etree.ElementTree as ElementTree
 import zlib
 
 EXE, FILES = sys.argv[1], sys.argv[2]
 del sys.argv[1:3]
+UNINSTALLER = os.path.join(FILES, "uninstall.exe")
 
 OBJDUMP = "i686-w64-mingw32-objdump"
-SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "shell32.dll",
-               "ole32.dll", "advapi32.dll", "msvcrt.dll", "shlwapi.dll"}
+# What setup and its uninstaller import at load time: DLLs that the system
+# loads before any other and knows on every supported Windows, never looked
+# for beside the program (comctl32 comes through the manifest's dependency).
+# shell32, shlwapi, ole32 and ws2_32 load later, from the system folder.
+LOAD_TIME_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "msvcrt.dll", "comctl32.dll"}
+SUPPORTED_OS = {"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}": "Windows 7", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}": "Windows 8",
+                "{1f676c76-80e1-4239-95bb-83d0f6d0da78}": "Windows 8.1",
+                "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}": "Windows 10 and 11"}
 PAYLOAD = {"A": "wtdb.res", "B": "WrenTide.exe", "C": "wscb.rez", "D": "wrnhlp.tub",
            "E": "ReadMe.txt", "F": "uninstall.exe", "G": "LPng.dll"}
 # The wizard's own banner picture and licence text; not installed.
@@ -25,7 +33,8 @@ OTHER_RCDATA = ["BANNER", "LICENCE"]
 
 I386, PE32, GUI = 0x14C, 0x10B, 2
 EXECUTABLE_IMAGE, DLL = 0x0002, 0x2000
-PeHeaders = collections.namedtuple("PeHeaders", "mz signature machine characteristics magic subsystem")
+TERMINAL_SERVER_AWARE = 0x8000
+PeHeaders = collections.namedtuple("PeHeaders", "mz signature machine characteristics magic subsystem dll_characteristics")
 
 
 def run(*args):
@@ -42,8 +51,8 @@ def pe_headers(path):
         data = f.read()
     [pe_at] = struct.unpack_from("<I", data, 0x3C)
     machine, characteristics = struct.unpack_from("<H16xH", data, pe_at + 4)
-    magic, subsystem = struct.unpack_from("<H66xH", data, pe_at + 24)
-    return PeHeaders(data[:2], data[pe_at:pe_at + 4], machine, characteristics, magic, subsystem)
+    magic, subsystem, dll_characteristics = struct.unpack_from("<H66xHH", data, pe_at + 24)
+    return PeHeaders(data[:2], data[pe_at:pe_at + 4], machine, characteristics, magic, subsystem, dll_characteristics)
 
 
 def version_blocks(data, offset=0, end=None):
@@ -77,13 +86,13 @@ class SetupExe(unittest.TestCase):
     def test_is_a_32_bit_gui_program(self):
         self.assertEqual(self.assert_32_bit_program(EXE, dll=False).subsystem, GUI)
 
-    def test_imports_only_system_dlls(self):
-        private = run(OBJDUMP, "-p", EXE).decode()
-        dlls = {name.lower() for name in re.findall(r"DLL Name: (\S+)", private)}
-        self.assertTrue(dlls, "no import table found")
-        self.assertLessEqual(dlls, SYSTEM_DLLS)
-        # Sockets are loaded at run time only.
-        self.assertNotIn("ws2_32.dll", dlls)
+    def test_imports_only_dlls_loaded_before_any_other(self):
+        for path in (EXE, UNINSTALLER):
+            with self.subTest(program=os.path.basename(path)):
+                private = run(OBJDUMP, "-p", path).decode()
+                dlls = {name.lower() for name in re.findall(r"DLL Name: (\S+)", private)}
+                self.assertTrue(dlls, "no import table found")
+                self.assertLessEqual(dlls, LOAD_TIME_DLLS)
 
     def test_carries_no_benchmark_marks(self):
         # Only the benchmark's own build of setup times its steps.
@@ -130,7 +139,9 @@ class SetupExe(unittest.TestCase):
         self.assertEqual(struct.unpack("<HH", translation), (0x0C09, 1252))
         return values
 
-    def assert_one_elevated_manifest(self, path):
+    def assert_what_windows_reads(self, path):
+        """One manifest, ours: elevated, common controls 6, the supported
+        Windows versions; and the header's terminal-server awareness."""
         listing = run("wrestool", "-l", path).decode()
         manifests = re.findall(r"--type=24 ", listing)
         self.assertEqual(len(manifests), 1, listing)
@@ -139,6 +150,10 @@ class SetupExe(unittest.TestCase):
         self.assertIn('name="Microsoft.Windows.Common-Controls" version="6.0.0.0"', text)
         self.assertIn('publicKeyToken="6595b64144ccf1df" language="*" processorArchitecture="*"', text)
         self.assertIn('<requestedExecutionLevel level="requireAdministrator" uiAccess="false"/>', text)
+        compatibility = "{urn:schemas-microsoft-com:compatibility.v1}"
+        found = ElementTree.fromstring(text).iterfind(".//%scompatibility/%sapplication/%ssupportedOS" % ((compatibility,) * 3))
+        self.assertEqual(sorted(SUPPORTED_OS.get(e.get("Id"), e.get("Id")) for e in found), sorted(SUPPORTED_OS.values()))
+        self.assertTrue(pe_headers(path).dll_characteristics & TERMINAL_SERVER_AWARE, "not terminal-server aware")
 
     def icon_group(self, name, path=None):
         data = resource(14, name, path)
@@ -160,19 +175,18 @@ class SetupExe(unittest.TestCase):
         for empty in ("InternalName", "LegalTrademarks", "OriginalFilename"):
             self.assertEqual(values.get(empty, ""), "", empty)
 
-    def test_exactly_one_manifest_ours(self):
-        self.assert_one_elevated_manifest(EXE)
+    def test_what_windows_reads(self):
+        self.assert_what_windows_reads(EXE)
 
     def test_icons(self):
         self.assert_product_icon_first(EXE)
         self.assertEqual(self.icon_group("WINDOWICON"), [(32, 32, 24)])
 
-    def test_the_uninstaller_is_elevated_versioned_and_has_the_product_icon(self):
-        uninstaller = os.path.join(FILES, "uninstall.exe")
-        self.assert_one_elevated_manifest(uninstaller)
-        values = self.assert_version_information(uninstaller, "WrenTide Uninstall")
+    def test_the_uninstaller_is_read_as_setup_is_versioned_and_has_the_product_icon(self):
+        self.assert_what_windows_reads(UNINSTALLER)
+        values = self.assert_version_information(UNINSTALLER, "WrenTide Uninstall")
         self.assertEqual(values["OriginalFilename"], "uninstall.exe")
-        self.assert_product_icon_first(uninstaller)
+        self.assert_product_icon_first(UNINSTALLER)
 
     def test_payload_programs_are_programs_of_their_kind(self):
         for name, dll in (("WrenTide.exe", False), ("uninstall.exe", False), ("LPng.dll", True)):

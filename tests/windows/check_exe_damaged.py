@@ -5,6 +5,7 @@ usage: check_exe_damaged.py <wrentide_setup.exe> <folder of the payload files as
 """
 import os
 import re
+import struct
 import subprocess
 import sys
 import tempfile
@@ -31,9 +32,28 @@ def rename_product_in_version(exe):
     exe[at:at + 28] = "WrenTide Xetup".encode("utf-16-le")
 
 
+def import_ole32_at_load_time(exe):
+    # A DLL name of the import table, of the same length.
+    at = exe.index(b"GDI32.dll\0")
+    exe[at:at + 9] = b"ole32.dll"
+
+
+def not_terminal_server_aware(exe):
+    [pe_at] = struct.unpack_from("<I", exe, 0x3C)
+    exe[pe_at + 24 + 71] &= ~0x80  # the high byte of DllCharacteristics
+
+
+def windows_10_left_out_of_manifest(exe):
+    at = exe.index(b"{8e0f7a12-")
+    exe[at + 1] ^= 0x01
+
+
 CASES = [("undamaged", None, None),
          ("payload byte flipped", flip_middle_of_payload, "test_payload_resources_inflate_to_the_product_files"),
-         ("version string changed", rename_product_in_version, "test_version_information")]
+         ("version string changed", rename_product_in_version, "test_version_information"),
+         ("ole32 imported at load time", import_ole32_at_load_time, "test_imports_only_dlls_loaded_before_any_other"),
+         ("not terminal-server aware", not_terminal_server_aware, "test_what_windows_reads"),
+         ("Windows 10 left out of the manifest", windows_10_left_out_of_manifest, "test_what_windows_reads")]
 
 with open(EXE, "rb") as f:
     original = f.read()

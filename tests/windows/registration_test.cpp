@@ -66,6 +66,10 @@ std::vector<Value> Record(const InstallPaths& p, const std::string& modeIs = "On
         {kUninstall, "UninstallString", p.DBPth + "\\uninstall.exe"},
         {kUninstall, "DisplayName", "WrenTide"},
         {kUninstall, "FriendlyName", "WrenTide"},
+        {kUninstall, "DisplayIcon", p.ProgPth + "\\WrenTide.exe"},
+        {kUninstall, "DisplayVersion", "2.3"},
+        {kUninstall, "Publisher", "tessel-soft"},
+        {kUninstall, "InstallLocation", p.ProgPth},
     };
 }
 

@@ -63,7 +63,7 @@ void RunInstall(const InstallPaths& paths, const InstallOptions& options, Instal
             const bool recorded = WriteRegistration(paths, [&report](const std::string& workFolder) {
                 report.StoreWorkFolder(workFolder);
                 return true;
-            });
+            }, SystemRegistry(), kPayloadKilobytes);
             if (!recorded) report.Message(kRegistrationFailed);
             BenchMark("registration");
             CreateDirectoryW(Wide(paths.MenuPth).data(), nullptr);

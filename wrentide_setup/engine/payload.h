@@ -19,6 +19,9 @@ struct PayloadFile {
 // In install order: the library (resource "g") comes third.
 extern const std::array<PayloadFile, 7> PayloadTable;
 
+// The seven files' total size in KB, rounded up: counted by the build.
+extern const unsigned long kPayloadKilobytes;
+
 // Every extraction goes through this one file in the data folder.
 extern const char kTempPak[];  // "\temp.pak"
 

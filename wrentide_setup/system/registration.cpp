@@ -1,5 +1,7 @@
 #include "wrentide_setup/system/registration.h"
 
+#include "wrentide_setup/version.h"
+
 namespace wt {
 
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\WrenTide";
@@ -18,7 +20,7 @@ const char kModeOn[] = "On";
 }  // namespace
 
 bool WriteRegistration(const InstallPaths& paths, const WorkFolderStore& storeWorkFolder,
-                       const RegistryAccess& registry) {
+                       const RegistryAccess& registry, unsigned long installedKilobytes) {
     try {
         registry.put(kRoot, kSettingsKey, "ProgName", kProductName);
         registry.put(kRoot, kSettingsKey, "Ver", kVersion);
@@ -34,6 +36,15 @@ bool WriteRegistration(const InstallPaths& paths, const WorkFolderStore& storeWo
         registry.put(kRoot, kUninstallKey, "UninstallString", JoinPath(paths.DBPth, kUninstallerFile));
         registry.put(kRoot, kUninstallKey, "DisplayName", kProductName);
         registry.put(kRoot, kUninstallKey, "FriendlyName", kProductName);
+        // The rest of what the list of installed programs shows: the program's
+        // icon, version, maker, folder and size; it offers no change or repair.
+        registry.put(kRoot, kUninstallKey, "DisplayIcon", JoinPath(paths.ProgPth, kProgramFile));
+        registry.put(kRoot, kUninstallKey, "DisplayVersion", WRENTIDE_PRODUCT_VERSION);
+        registry.put(kRoot, kUninstallKey, "Publisher", WRENTIDE_COMPANY_NAME);
+        registry.put(kRoot, kUninstallKey, "InstallLocation", paths.ProgPth);
+        registry.putNumber(kRoot, kUninstallKey, "EstimatedSize", installedKilobytes);
+        registry.putNumber(kRoot, kUninstallKey, "NoModify", 1);
+        registry.putNumber(kRoot, kUninstallKey, "NoRepair", 1);
 
         storeWorkFolder(paths.WrkPth);
         return true;

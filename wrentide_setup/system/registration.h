@@ -13,15 +13,18 @@ namespace wt {
 extern const char kUninstallKey[];        // "Software\Microsoft\Windows\CurrentVersion\Uninstall\WrenTide"
 extern const char kRegistrationFailed[];  // the failure message's text
 
-// The two registry operations the record is written through.
+// The registry operations the record is written through.
 struct RegistryAccess {
     std::function<void(const std::string& root, const std::string& keyPath, const std::string& name,
                        const std::string& text)>
         put;
     std::function<std::string(const std::string& root, const std::string& keyPath, const std::string& name)> get;
+    std::function<void(const std::string& root, const std::string& keyPath, const std::string& name,
+                       unsigned long number)>
+        putNumber;
 };
 
-// RegPutString and RegGetString.
+// RegPutString, RegGetString and RegPutNumber.
 RegistryAccess SystemRegistry();
 
 // Receives the work folder once the registry is written (TForm1::setdest).
@@ -30,8 +33,10 @@ using WorkFolderStore = std::function<bool(const std::string& workFolder)>;
 // Writes both keys from paths, then hands the work folder to storeWorkFolder.
 // The first error ends it there, leaving what was written, and answers false:
 // the caller then shows the failure message. Nothing is raised.
+// installedKilobytes is the installed files' total size, shown in the list of
+// installed programs.
 bool WriteRegistration(const InstallPaths& paths, const WorkFolderStore& storeWorkFolder,
-                       const RegistryAccess& registry = SystemRegistry());
+                       const RegistryAccess& registry = SystemRegistry(), unsigned long installedKilobytes = 0);
 
 // Fills paths from the recorded installation and the special folders, and
 // decides between fresh install, re-install and the application being active

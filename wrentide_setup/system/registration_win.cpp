@@ -5,7 +5,7 @@
 
 namespace wt {
 
-RegistryAccess SystemRegistry() { return {RegPutString, RegGetString}; }
+RegistryAccess SystemRegistry() { return {RegPutString, RegGetString, RegPutNumber}; }
 
 InstallKind DiscoverInstallPaths(InstallPaths& paths) {
     paths.DBPth = RegGetString("localmachine", kSettingsKey, "DBPth");

@@ -12,6 +12,9 @@ namespace wt {
 void RegPutString(const std::string& root, const std::string& keyPath, const std::string& name,
                   const std::string& text);
 
+// The same for a REG_DWORD value.
+void RegPutNumber(const std::string& root, const std::string& keyPath, const std::string& name, unsigned long number);
+
 // Reads a string value, or empty text when the key or value is missing. A value
 // of another type raises Error("Invalid data type for '<name>'") unless its data
 // is empty. Expandable strings come back unexpanded.

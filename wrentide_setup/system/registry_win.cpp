@@ -66,6 +66,17 @@ std::string RegGetString(const std::string& root, const std::string& keyPath, co
     return Utf8(data.data());
 }
 
+void RegPutNumber(const std::string& root, const std::string& keyPath, const std::string& name, unsigned long number) {
+    RegKey key;
+    if (RegCreateKeyExW(RootKey(root), RelativePath(keyPath).data(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr) != ERROR_SUCCESS)
+        return;
+    const DWORD data = number;
+    if (RegSetValueExW(key.Get(), Wide(name).data(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data) !=
+        ERROR_SUCCESS)
+        throw Error(Format("Failed to set data for '%s'", name));
+}
+
 void RegRemoveKey(const std::string& root, const std::string& keyPath) {
     RegDeleteKeyW(RootKey(root), RelativePath(keyPath).data());
 }

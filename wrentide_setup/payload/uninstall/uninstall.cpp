@@ -18,6 +18,7 @@
 // What setup puts where, and how it reads it back: its own table, names and
 // helpers, linked from setup's code, so that the two cannot drift apart.
 #include "wrentide_setup/context/install_paths.h"
+#include "wrentide_setup/dll_search.h"
 #include "wrentide_setup/engine/payload.h"
 #include "wrentide_setup/error.h"
 #include "wrentide_setup/system/registration.h"
@@ -172,6 +173,7 @@ int Uninstall() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    wt::LoadDllsFromSystemFolderOnly();
     // The original's path may hold any letter: the command line is read wide.
     int count = 0;
     wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);

@@ -1,0 +1,11 @@
+# Writes OUT, the definition of wt::kPayloadKilobytes: the total size of the
+# installed files as built (FILES, separated by "|"), in KB rounded up.
+string(REPLACE "|" ";" FILES "${FILES}")
+set(total 0)
+foreach(file IN LISTS FILES)
+  file(SIZE "${file}" size)
+  math(EXPR total "${total} + ${size}")
+endforeach()
+math(EXPR kilobytes "(${total} + 1023) / 1024")
+file(WRITE "${OUT}" "// Made by the build from the installed files: ${total} bytes.\n"
+                    "namespace wt {\nextern const unsigned long kPayloadKilobytes = ${kilobytes};\n}\n")
