@@ -3,6 +3,7 @@
 namespace wt {
 
 const char kSettingsKey[] = "\\Software\\WrenTide";
+const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\WrenTide";
 const char kProductFolder[] = "\\WrenTide";
 const char kVendorFolder[] = "\\tessel-soft";
 const char kProgramFile[] = "\\WrenTide.exe";

@@ -19,6 +19,7 @@ enum class InstallKind { FreshInstall, ReInstall, ApplicationActive };
 
 // Every suffix begins with a backslash; JoinPath puts it after the folder.
 extern const char kSettingsKey[];    // "\Software\WrenTide"
+extern const char kUninstallKey[];   // "Software\Microsoft\Windows\CurrentVersion\Uninstall\WrenTide"
 extern const char kProductFolder[];  // "\WrenTide"
 extern const char kVendorFolder[];   // "\tessel-soft"
 extern const char kProgramFile[];    // "\WrenTide.exe", in the program folder

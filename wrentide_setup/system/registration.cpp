@@ -4,7 +4,6 @@
 
 namespace wt {
 
-const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\WrenTide";
 const char kRegistrationFailed[] = "Install Failed. Be certain to run install with Admin rights.";
 
 namespace {

@@ -10,7 +10,6 @@
 
 namespace wt {
 
-extern const char kUninstallKey[];        // "Software\Microsoft\Windows\CurrentVersion\Uninstall\WrenTide"
 extern const char kRegistrationFailed[];  // the failure message's text
 
 // The registry operations the record is written through.

@@ -21,7 +21,6 @@
 #include "wrentide_setup/dll_search.h"
 #include "wrentide_setup/engine/payload.h"
 #include "wrentide_setup/error.h"
-#include "wrentide_setup/system/registration.h"
 #include "wrentide_setup/system/registry.h"
 #include "wrentide_setup/win32.h"
 
