@@ -103,8 +103,8 @@ bool IsPlainFolder(const std::string& folder) {
                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
     return handle.Valid() && GetFileInformationByHandle(handle.Get(), &info) &&
-           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-           IsOwnName(handle.Get(), folder);
+           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsOwnName(handle.Get(), folder);
 }
 
 DWORD RemoveName(const std::string& path) {

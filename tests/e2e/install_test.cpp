@@ -641,7 +641,9 @@ protected:
             << "no link planted at " << link_ << " (" << Unix(link_) << "): " << final;
     }
     static std::string FinalPath(const std::string& path) {
-        UniqueHandle file(CreateFileW(Wide(path).data(), 0, 7, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS;
+        UniqueHandle file(CreateFileW(Wide(path).data(), 0, share, nullptr, OPEN_EXISTING, flags, nullptr));
         wchar_t final[MAX_PATH] = L"";
         if (file.Valid()) GetFinalPathNameByHandleW(file.Get(), final, MAX_PATH, 0);
         return Utf8(final);
@@ -659,8 +661,8 @@ protected:
 TEST_P(PlantedLink, LeavesItsTargetAlone) {
     const std::string bytes = name_ == "uninstall.exe" ? test::ReadFileBytes(test::BuiltPayloadFile(name_)) : "own";
     const std::string file = name_.empty() ? target_ + "\\wtdb.res" : target_;
-    for (const std::string& folder : {std::string("C:\\wt-e2e"), places_.vendor, name_.empty() ? target_ : places_.data})
-        CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string folders[] = {"C:\\wt-e2e", places_.vendor, name_.empty() ? target_ : places_.data};
+    for (const std::string& folder : folders) CreateDirectoryA(folder.c_str(), nullptr);
     test::WriteFileBytes(file, bytes);
     ASSERT_NO_FATAL_FAILURE(Plant());
 
