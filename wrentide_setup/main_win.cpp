@@ -7,6 +7,7 @@
 #include "wrentide_setup/ui/application.h"
 #include "wrentide_setup/context/install_paths.h"
 #include "wrentide_setup/ui/form.h"
+#include "wrentide_setup/win32.h"
 
 namespace {
 
@@ -49,6 +50,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
         return 0;
     }
 
+    wt::EnforceRedirectionTrust();
     static wt::InstallPaths installPaths;  // lives until the process ends
     wt::TForm1* form = wt::RegisterFormClasses(instance) ? wt::TForm1::Create(instance, installPaths) : nullptr;
     if (form) {

@@ -101,6 +101,28 @@ bool HasOneName(HANDLE file);
 // True for an existing folder.
 bool DirectoryExists(const std::string& path);
 
+// Setup and the uninstaller run elevated in a data folder the user can write,
+// where a planted link would turn their writes and deletions onto another file.
+// Under Wine a host symbolic link is no reparse point, and every call by name,
+// or through a handle opened by name, acts on its target; only the final path
+// of a handle gives it away. So a name counts as what it says only when its
+// handle's final path is its folder's final path plus its own name: comparing
+// against the folder keeps redirected folders and mapped drives working.
+bool IsOwnName(HANDLE handle, const std::string& path);
+
+// True when folder is a plain folder standing by its own name in its parent:
+// no reparse point, no link.
+bool IsPlainFolder(const std::string& folder);
+
+// Removes the name path and never what a link there points at: a name that
+// resolves elsewhere is first replaced, by a rename over it, with an empty
+// file of our own, which then goes by its handle. ERROR_SUCCESS, or the error.
+DWORD RemoveName(const std::string& path);
+
+// Windows' refusal to follow links that a less trusted user made, where the
+// system offers it; elsewhere (Wine) it goes on without.
+void EnforceRedirectionTrust();
+
 // Every text inside the program is UTF-8; it crosses to Windows through the
 // wide calls, converted here and nowhere else, so that no letter outside the
 // system's code page is ever lost. A plain buffer rather than std::wstring,

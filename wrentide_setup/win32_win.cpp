@@ -1,5 +1,7 @@
 #include "wrentide_setup/win32.h"
 
+#include <algorithm>
+
 namespace wt {
 
 std::string SystemMessage(DWORD code) {
@@ -33,6 +35,106 @@ bool HasOneName(HANDLE file) {
 bool DirectoryExists(const std::string& path) {
     DWORD attributes = GetFileAttributesW(Wide(path).data());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+namespace {
+
+const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+std::string FinalPath(HANDLE handle) {
+    std::vector<wchar_t> path(32768, L'\0');
+    DWORD length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()), 0);
+    return length && length < path.size() ? Utf8(path.data()) : "";
+}
+
+bool SameText(const std::string& a, const std::string& b) {
+    return CompareStringOrdinal(Wide(a).data(), -1, Wide(b).data(), -1, TRUE) == CSTR_EQUAL;
+}
+
+bool DeleteByHandle(HANDLE handle) {
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
+// A new empty file of our own beside path, renamed over it: a rename replaces
+// the name itself, a host link too, where a delete by name under Wine removes
+// the target. The handle then holds the file now standing at path.
+UniqueHandle StandInAt(const std::string& path, DWORD& error) {
+    UniqueHandle standIn;
+    for (int attempt = 0; attempt < 100 && !standIn.Valid(); ++attempt) {
+        const std::string name = path + "." + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt);
+        standIn = UniqueHandle(CreateFileW(Wide(name).data(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+        error = GetLastError();
+        if (!standIn.Valid() && error != ERROR_FILE_EXISTS) return standIn;
+    }
+    if (!standIn.Valid()) return standIn;
+    const std::vector<wchar_t> target = Wide(path);
+    std::vector<BYTE> rename(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t), 0);
+    FILE_RENAME_INFO* info = reinterpret_cast<FILE_RENAME_INFO*>(rename.data());
+    info->ReplaceIfExists = TRUE;
+    info->FileNameLength = static_cast<DWORD>((target.size() - 1) * sizeof(wchar_t));
+    std::copy(target.begin(), target.end(), info->FileName);
+    if (!SetFileInformationByHandle(standIn.Get(), FileRenameInfo, info, static_cast<DWORD>(rename.size()))) {
+        error = GetLastError();
+        DeleteByHandle(standIn.Get());
+        standIn.Close();
+    }
+    return standIn;
+}
+
+}  // namespace
+
+bool IsOwnName(HANDLE handle, const std::string& path) {
+    const size_t slash = path.find_last_of('\\');
+    if (slash == std::string::npos) return false;
+    UniqueHandle parent(CreateFileW(Wide(path.substr(0, slash)).data(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!parent.Valid()) return false;
+    std::string expected = FinalPath(parent.Get());
+    const std::string final = FinalPath(handle);
+    if (expected.empty() || final.empty()) return false;
+    if (expected.back() == '\\') expected.pop_back();  // a drive's root
+    return SameText(final, expected + path.substr(slash));
+}
+
+bool IsPlainFolder(const std::string& folder) {
+    UniqueHandle handle(CreateFileW(Wide(folder).data(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    return handle.Valid() && GetFileInformationByHandle(handle.Get(), &info) &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsOwnName(handle.Get(), folder);
+}
+
+DWORD RemoveName(const std::string& path) {
+    // Opened as itself: a reparse point's handle is the link, not its target.
+    UniqueHandle name(CreateFileW(Wide(path).data(), DELETE | FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!name.Valid()) return GetLastError();
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(name.Get(), &info)) return GetLastError();
+    const bool reparse = info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
+    // A real folder is never taken away as a name.
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !reparse) return ERROR_ACCESS_DENIED;
+    if (!reparse && !IsOwnName(name.Get(), path)) {
+        name.Close();
+        DWORD error = ERROR_SUCCESS;
+        name = StandInAt(path, error);
+        if (!name.Valid()) return error;
+    }
+    return DeleteByHandle(name.Get()) ? ERROR_SUCCESS : GetLastError();
+}
+
+void EnforceRedirectionTrust() {
+    using SetPolicy = BOOL(WINAPI*)(PROCESS_MITIGATION_POLICY, PVOID, SIZE_T);
+    const auto set = reinterpret_cast<SetPolicy>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetProcessMitigationPolicy")));
+    if (!set) return;
+    PROCESS_MITIGATION_REDIRECTION_TRUST_POLICY policy = {};
+    policy.EnforceRedirectionTrust = 1;
+    // Refused by systems that do not know the policy: the checks above stand alone.
+    set(ProcessRedirectionTrustPolicy, &policy, sizeof policy);
 }
 
 std::vector<wchar_t> Wide(const std::string& text) {

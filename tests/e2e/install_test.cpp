@@ -653,5 +653,101 @@ TEST_F(Install, NoDllPlantedBesideSetupLoads) { ExpectNoPlantedDllLoads(kPlantSe
 TEST_F(Install, NoDllPlantedInTheDataFolderLoads) { ExpectNoPlantedDllLoads(places_.data); }
 TEST_F(Install, NoDllPlantedInTheTempFolderLoads) { ExpectNoPlantedDllLoads(TempFolder()); }
 
+// Host symbolic links, as a user could plant them, at each name setup writes
+// or deletes in the data folder, and at the folder itself. Wine shows them as
+// plain files: every call by name acts on the target. Every target stays as
+// it was; setup completes through a link at a name and fails at a folder link.
+class PlantedLink : public Install, public ::testing::WithParamInterface<const char*> {
+protected:
+    // The host's own ln and rm, which Wine starts as it starts any program.
+    static void Host(const char* program, const std::string& arguments) {
+        std::vector<wchar_t> line = Wide(std::string(program) + " " + arguments);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started = {};
+        if (!CreateProcessW(Wide(program).data(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                            &started))
+            return;
+        WaitForSingleObject(started.hProcess, 20000);
+        CloseHandle(started.hThread);
+        CloseHandle(started.hProcess);
+    }
+    static std::string Unix(const std::string& path) {
+        using ToUnix = char*(CDECL*)(const wchar_t*);
+        auto toUnix = reinterpret_cast<ToUnix>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+        char* unix = toUnix ? toUnix(Wide(path).data()) : nullptr;
+        std::string name = unix ? unix : "";
+        HeapFree(GetProcessHeap(), 0, unix);
+        return name;
+    }
+    void Plant() {
+        DeleteFileW(Wide(link_).data());  // setup's own file, left by the install
+        Host("Z:\\bin\\ln", "-s \"" + Unix(target_) + "\" \"" + Unix(link_) + "\"");
+        // Wine hands back no exit of a host program: the link is awaited.
+        std::string final;
+        ASSERT_TRUE(WaitUntil([&] { return (final = FinalPath(link_)) == "\\\\?\\" + target_; }, 5000))
+            << "no link planted at " << link_ << " (" << Unix(link_) << "): " << final;
+    }
+    static std::string FinalPath(const std::string& path) {
+        const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS;
+        UniqueHandle file(CreateFileW(Wide(path).data(), 0, share, nullptr, OPEN_EXISTING, flags, nullptr));
+        wchar_t final[MAX_PATH] = L"";
+        if (file.Valid()) GetFinalPathNameByHandleW(file.Get(), final, MAX_PATH, 0);
+        return Utf8(final);
+    }
+    void TearDown() override {
+        Host("Z:\\bin\\rm", "-f \"" + Unix(link_) + "\"");
+        WaitUntil([&] { return FinalPath(link_) != "\\\\?\\" + target_; }, 5000);
+        Install::TearDown();
+    }
+    const std::string name_ = GetParam();  // "" for the data folder itself
+    const std::string target_ = "C:\\wt-e2e\\target";
+    const std::string link_ = name_.empty() ? places_.data : places_.data + "\\" + name_;
+};
+
+TEST_P(PlantedLink, LeavesItsTargetAlone) {
+    const std::string bytes = name_ == "uninstall.exe" ? test::ReadFileBytes(test::BuiltPayloadFile(name_)) : "own";
+    const std::string file = name_.empty() ? target_ + "\\wtdb.res" : target_;
+    const std::string folders[] = {"C:\\wt-e2e", places_.vendor, name_.empty() ? target_ : places_.data};
+    for (const std::string& folder : folders) CreateDirectoryA(folder.c_str(), nullptr);
+    test::WriteFileBytes(file, bytes);
+    ASSERT_NO_FATAL_FAILURE(Plant());
+
+    SetupRun run;
+    ASSERT_TRUE(run.ToOptions(false, false));
+    ASSERT_TRUE(run.Install("&Install", {IDCANCEL}));  // OK to a failure would end setup
+    EXPECT_TRUE(test::ReadFileBytes(file) == bytes) << "the target changed";  // bytes: maybe a whole program
+    if (name_.empty()) {
+        EXPECT_EQ(run.messages, std::vector<std::string>{"Install Failed! Try installing again as Administrator."});
+        EXPECT_EQ(run.Status(), "Installation Failed");
+        EXPECT_EQ(NamesIn(target_, "*"), std::vector<std::string>{"wtdb.res"});
+        return;
+    }
+    EXPECT_TRUE(run.messages.empty()) << run.messages.front();
+    ASSERT_EQ(run.Status(), "Installation Complete");
+    ExpectInstalledFiles(places_.program, places_.data);
+    Click(run.Control("Button", "Finished"));
+    ASSERT_TRUE(run.process().WaitExit(20000));
+
+    ASSERT_NO_FATAL_FAILURE(Plant());
+    std::unique_ptr<Process> uninstaller;
+    HWND box = StartUninstaller(uninstaller, "Remove WrenTide and all of its components?");
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(Answer(box, "&Yes"));
+    ASSERT_NE(box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", 20000, true), nullptr);
+    ASSERT_TRUE(Answer(box, "OK"));
+    EXPECT_TRUE(uninstaller->WaitExit(20000));
+    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(link_); }, 20000)) << "the link's name stayed";
+    EXPECT_TRUE(test::ReadFileBytes(file) == bytes) << "the target changed";  // bytes: maybe a whole program
+}
+
+INSTANTIATE_TEST_SUITE_P(, PlantedLink, ::testing::Values("temp.pak", "wtdb.res", "wscb.rez", "uninstall.exe", ""),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             std::string name = *info.param ? info.param : "DataFolder";
+                             return name.substr(0, name.find('.'));
+                         });
+
 }  // namespace
 }  // namespace wt::e2e

@@ -28,12 +28,17 @@ bool EnsureFolder(const std::string& path) {
     return IsFullPath(path) && (DirectoryExists(path) || CreateDirectoryW(Wide(path).data(), nullptr));
 }
 
+// The data folders are made under Local AppData, which the user can write:
+// one that is a link elsewhere is not used at all, so that nothing is
+// written or deleted through it.
+bool EnsureDataFolder(const std::string& path) { return EnsureFolder(path) && IsPlainFolder(path); }
+
 }  // namespace
 
 void RunInstall(const InstallPaths& paths, const InstallOptions& options, InstallReport& report) {
     bool success = true;
     if (!EnsureFolder(paths.ProgPth)) report.Message(kProgramFolderFailed);
-    if (!EnsureFolder(paths.VendorPth) || !EnsureFolder(paths.DBPth)) {
+    if (!EnsureDataFolder(paths.VendorPth) || !EnsureDataFolder(paths.DBPth)) {
         success = false;
         report.Message(kDataFolderFailed);
     }

@@ -18,30 +18,17 @@ UniqueHandle OpenForReading(const std::string& path) {
     if (!file.Valid()) throw Error("Cannot open file \"" + path + "\". " + SystemMessage(GetLastError()));
     // The temporary file is setup's own: one name, no link. Anything else was
     // planted there and is not taken as the payload.
-    if (!HasOneName(file.Get()))
+    if (!HasOneName(file.Get()) || !IsOwnName(file.Get(), path))
         throw Error("Cannot open file \"" + path + "\". It is not a file of setup's own.");
     return file;
 }
 
-// Removes whatever stands at path as a name (file, hard link, symbolic link,
-// junction) without touching what a link points at. Setup runs elevated, and
-// the data folder is the user's to write: a link planted there must not turn
-// setup's write into a write to another file.
-DWORD ClearName(const std::string& path) {
-    const std::vector<wchar_t> name = Wide(path);
-    if (DeleteFileW(name.data())) return ERROR_SUCCESS;
-    DWORD error = GetLastError();
-    DWORD attributes = GetFileAttributesW(name.data());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && RemoveDirectoryW(name.data()))
-        return ERROR_SUCCESS;
-    return error;
-}
-
 // Creates path afresh: a name that cannot be cleared, or that something took
-// again in between, fails the create instead of being written through.
+// again in between, fails the create instead of being written through. Setup
+// runs elevated, and the data folder is the user's to write: whatever stands
+// at the name goes as a name, never what a link there points at.
 UniqueHandle CreateForWriting(const std::string& path) {
-    DWORD clearError = ClearName(path);
+    DWORD clearError = RemoveName(path);
     UniqueHandle file(
         CreateFileW(Wide(path).data(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
@@ -137,13 +124,13 @@ void InflateFile(const std::string& source, const std::string& target) {
         CopyInflated(inflater, sink);
         sink.Flush();
     }
-    if (FileExists(source)) DeleteFileW(Wide(source).data());
+    if (FileExists(source)) RemoveName(source);
 }
 
 void RemoveOldFile(const std::string& path) {
     try {
         if (!FileExists(path) || FileInUse(path)) return;
-        DeleteFileW(Wide(path).data());
+        RemoveName(path);
     } catch (...) {
         // An old copy that cannot go is dealt with by the inflate over it.
     }

@@ -65,20 +65,37 @@ bool ProgramRunning(const wt::InstallPaths& paths) {
     return false;
 }
 
-// A file in use that cannot go now goes at the next start.
-void RemoveFile(const std::string& path) {
-    const std::vector<wchar_t> name = Wide(path);
-    if (!DeleteFileW(name.data()) && GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND)
-        MoveFileExW(name.data(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-}
-
-// Only an empty folder goes: whatever the user put there stays.
-void RemoveEmptyFolder(const std::string& path) { RemoveDirectoryW(Wide(path).data()); }
-
 std::string ParentOf(const std::string& path) {
     size_t slash = path.find_last_of('\\');
     return slash == std::string::npos ? "" : path.substr(0, slash);
 }
+
+// True for a file standing by its own name, not a link to another.
+bool OwnFile(const std::string& path) {
+    wt::UniqueHandle file(CreateFileW(Wide(path).data(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    return file.Valid() && GetFileInformationByHandle(file.Get(), &info) &&
+           !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && wt::IsOwnName(file.Get(), path);
+}
+
+// Only the name goes, never what a link there points at. A file of its own in
+// use that cannot go now goes at the next start.
+void RemoveFile(const std::string& path) {
+    const DWORD error = wt::RemoveName(path);
+    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && OwnFile(path))
+        MoveFileExW(Wide(path).data(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+// The data folder and its vendor folder sit under Local AppData, which the
+// user can write: one that is a link elsewhere has nothing removed in it.
+bool PlainDataFolder(const std::string& data) {
+    return wt::IsPlainFolder(data) && wt::IsPlainFolder(ParentOf(data));
+}
+
+// Only an empty folder goes: whatever the user put there stays.
+void RemoveEmptyFolder(const std::string& path) { RemoveDirectoryW(Wide(path).data()); }
 
 // Starts a copy of this program from the temporary folder, which ends the job
 // once this process has gone. Returns false when that cannot be done.
@@ -115,21 +132,26 @@ bool HandOverToCopy(const std::string& self) {
 // The copy's part: once the original has ended, delete it and the data
 // folder if nothing else is left there, then schedule the copy itself.
 int Finish(HANDLE original, const std::string& originalPath) {
+    wt::EnforceRedirectionTrust();
     WaitForSingleObject(original, INFINITE);
     CloseHandle(original);
-    for (int attempt = 0; attempt < 50 && !DeleteFileW(Wide(originalPath).data()); ++attempt) {
-        if (GetLastError() == ERROR_FILE_NOT_FOUND) break;
-        Sleep(100);
-    }
     const std::string data = ParentOf(originalPath);
-    RemoveEmptyFolder(data);
-    RemoveEmptyFolder(ParentOf(data));
+    if (PlainDataFolder(data)) {
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            const DWORD error = wt::RemoveName(originalPath);
+            if (error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND) break;
+            Sleep(100);
+        }
+        RemoveEmptyFolder(data);
+        RemoveEmptyFolder(ParentOf(data));
+    }
     const std::string self = OwnPath();
     if (!self.empty()) MoveFileExW(Wide(self).data(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     return 0;
 }
 
 int Uninstall() {
+    wt::EnforceRedirectionTrust();
     wt::InstallPaths paths;
     paths.ProgPth = ReadSetting("ProgPth");
     paths.DBPth = ReadSetting("DBPth");
@@ -146,9 +168,11 @@ int Uninstall() {
     }
 
     // The running uninstaller itself goes last, through its copy.
+    const bool dataFolder = PlainDataFolder(paths.DBPth);
     for (const wt::PayloadFile& file : wt::PayloadTable)
-        if (file.fileName != wt::kUninstallerFile) RemoveFile(wt::Destination(file, paths));
-    RemoveFile(JoinPath(paths.DBPth, wt::kTempPak));
+        if (file.fileName != wt::kUninstallerFile && (dataFolder || file.folder != &wt::InstallPaths::DBPth))
+            RemoveFile(wt::Destination(file, paths));
+    if (dataFolder) RemoveFile(JoinPath(paths.DBPth, wt::kTempPak));
     RemoveEmptyFolder(paths.ProgPth);
 
     try {
