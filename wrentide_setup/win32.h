@@ -111,8 +111,9 @@ bool DirectoryExists(const std::string& path);
 bool IsOwnName(HANDLE handle, const std::string& path);
 
 // True when folder is a plain folder standing by its own name in its parent:
-// no reparse point, no link.
+// no reparse point, no link. IsPlainFile is the same for a file.
 bool IsPlainFolder(const std::string& folder);
+bool IsPlainFile(const std::string& file);
 
 // Removes the name path and never what a link there points at: a name that
 // resolves elsewhere is first replaced, by a rename over it, with an empty

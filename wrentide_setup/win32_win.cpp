@@ -98,14 +98,22 @@ bool IsOwnName(HANDLE handle, const std::string& path) {
     return SameText(final, expected + path.substr(slash));
 }
 
-bool IsPlainFolder(const std::string& folder) {
-    UniqueHandle handle(CreateFileW(Wide(folder).data(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+namespace {
+
+bool IsPlain(const std::string& path, bool folder) {
+    UniqueHandle handle(CreateFileW(Wide(path).data(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
     return handle.Valid() && GetFileInformationByHandle(handle.Get(), &info) &&
-           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-           !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsOwnName(handle.Get(), folder);
+           ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == folder &&
+           !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsOwnName(handle.Get(), path);
 }
+
+}  // namespace
+
+bool IsPlainFolder(const std::string& folder) { return IsPlain(folder, true); }
+
+bool IsPlainFile(const std::string& file) { return IsPlain(file, false); }
 
 DWORD RemoveName(const std::string& path) {
     // Opened as itself: a reparse point's handle is the link, not its target.

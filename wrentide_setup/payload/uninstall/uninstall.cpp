@@ -70,21 +70,12 @@ std::string ParentOf(const std::string& path) {
     return slash == std::string::npos ? "" : path.substr(0, slash);
 }
 
-// True for a file standing by its own name, not a link to another.
-bool OwnFile(const std::string& path) {
-    wt::UniqueHandle file(CreateFileW(Wide(path).data(), FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
-    return file.Valid() && GetFileInformationByHandle(file.Get(), &info) &&
-           !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && wt::IsOwnName(file.Get(), path);
-}
-
 // Only the name goes, never what a link there points at. A file of its own in
 // use that cannot go now goes at the next start.
 void RemoveFile(const std::string& path) {
     const DWORD error = wt::RemoveName(path);
-    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && OwnFile(path))
+    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND &&
+        wt::IsPlainFile(path))
         MoveFileExW(Wide(path).data(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
