@@ -48,41 +48,6 @@ std::string RegValue(const char* key, const char* name, REGSAM view = 0) {
     return type == REG_SZ ? Utf8(data) : "<not a string>";
 }
 
-struct Link {
-    std::string path, folder, arguments;
-    DWORD showCommand = 0;
-};
-
-// Loaded back through the shell; the show command is read from the file,
-// since Wine's loader always answers 1 for it.
-bool LoadLink(const std::string& file, Link& link) {
-    if (!test::PathExists(file)) return false;
-    IShellLinkW* shell = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                reinterpret_cast<void**>(&shell))))
-        return false;
-    IPersistFile* persist = nullptr;
-    bool ok = SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)));
-    if (ok) {
-        ok = SUCCEEDED(persist->Load(Wide(file).data(), STGM_READ));
-        // The target as the shell finds it, through the item identifiers: Wine
-        // reads the path itself back in the system's code page.
-        wchar_t text[MAX_PATH] = L"";
-        LPITEMIDLIST items = nullptr;
-        if (ok && shell->GetIDList(&items) == S_OK && SHGetPathFromIDListW(items, text)) link.path = Utf8(text);
-        CoTaskMemFree(items);
-        text[0] = L'\0';
-        if (ok && SUCCEEDED(shell->GetWorkingDirectory(text, MAX_PATH))) link.folder = Utf8(text);
-        text[0] = L'\0';
-        if (ok && SUCCEEDED(shell->GetArguments(text, MAX_PATH))) link.arguments = Utf8(text);
-        persist->Release();
-    }
-    shell->Release();
-    std::string bytes = test::ReadFileBytes(file);
-    if (bytes.size() >= 0x40) std::memcpy(&link.showCommand, bytes.data() + 0x3C, 4);
-    return ok;
-}
-
 // The names in folder that match pattern, "." and ".." left out.
 std::vector<std::string> NamesIn(const std::string& folder, const char* pattern) {
     std::vector<std::string> found;
@@ -272,18 +237,18 @@ protected:
         };
         for (const Expected& e : links) {
             SCOPED_TRACE(e.file);
-            Link link;
-            ASSERT_TRUE(LoadLink(e.file, link));
-            EXPECT_EQ(link.path, e.target);
-            EXPECT_EQ(link.folder, e.folder);
+            test::Link link;
+            ASSERT_TRUE(test::LoadLink(e.file, link));
+            EXPECT_EQ(link.target, e.target);
+            EXPECT_EQ(link.workingFolder, e.folder);
             EXPECT_EQ(link.arguments, "");
-            EXPECT_EQ(link.showCommand, static_cast<DWORD>(SW_SHOW));
+            EXPECT_EQ(link.showCommand, static_cast<uint32_t>(SW_SHOW));
         }
-        Link onDesktop;
-        EXPECT_EQ(LoadLink(places_.desk + "\\WrenTide.lnk", onDesktop), desktop);
+        test::Link onDesktop;
+        EXPECT_EQ(test::LoadLink(places_.desk + "\\WrenTide.lnk", onDesktop), desktop);
         if (desktop) {
-            EXPECT_EQ(onDesktop.path, program + "\\WrenTide.exe");
-            EXPECT_EQ(onDesktop.folder, program);
+            EXPECT_EQ(onDesktop.target, program + "\\WrenTide.exe");
+            EXPECT_EQ(onDesktop.workingFolder, program);
         }
     }
     Places places_;

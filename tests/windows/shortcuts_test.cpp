@@ -5,11 +5,8 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <objidl.h>
 #include <shlobj.h>
 
-#include <cstdint>
-#include <cwchar>
 #include <functional>
 #include <string>
 
@@ -17,45 +14,6 @@
 
 namespace wt {
 namespace {
-
-
-struct Link {
-    std::string path, workingFolder, arguments;
-    std::string target;  // through the item identifiers, as the shell finds it
-    uint32_t showCommand = 0;
-};
-
-Link LoadLink(const std::string& file) {
-    Link link;
-    ComPtr<IShellLinkW> shell;
-    EXPECT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, shell.Receive()), S_OK);
-    if (!shell) return link;
-    ComPtr<IPersistFile> persist;
-    EXPECT_EQ(shell->QueryInterface(IID_IPersistFile, persist.Receive()), S_OK);
-    if (!persist) return link;
-    EXPECT_EQ(persist->Load(Wide(file).data(), STGM_READ), S_OK) << file;
-    wchar_t text[MAX_PATH * 2] = L"";
-    shell->GetPath(text, MAX_PATH * 2, nullptr, SLGP_RAWPATH);
-    link.path = Utf8(text);
-    ItemIdList items;
-    if (SUCCEEDED(shell->GetIDList(&items.list)) && SHGetPathFromIDListW(items.list, text)) link.target = Utf8(text);
-    text[0] = L'\0';
-    shell->GetWorkingDirectory(text, MAX_PATH * 2);
-    link.workingFolder = Utf8(text);
-    wcscpy(text, L"canary");
-    shell->GetArguments(text, MAX_PATH * 2);
-    link.arguments = Utf8(text);
-
-    const std::string bytes = test::ReadFileBytes(file);
-    // Header size 0x4C first, then the show command at 0x3C.
-    EXPECT_GE(bytes.size(), 0x40u);
-    if (bytes.size() >= 0x40) {
-        EXPECT_EQ(bytes.compare(0, 4, std::string("\x4C\0\0\0", 4)), 0) << "not a shell link file";
-        for (int i = 3; i >= 0; --i)
-            link.showCommand = link.showCommand << 8 | static_cast<unsigned char>(bytes[0x3C + i]);
-    }
-    return link;
-}
 
 class Shortcuts : public ::testing::Test {
 protected:
@@ -99,7 +57,8 @@ TEST_F(Shortcuts, SaveTargetWorkingFolderNoArgumentsAndShowCommand) {
             }
 
             EXPECT_NO_THROW(kind.make(folder, links));
-            const Link link = LoadLink(links + kind.linkFile);
+            test::Link link;
+            EXPECT_TRUE(test::LoadLink(links + kind.linkFile, link));
             EXPECT_EQ(link.path, folder + kind.targetFile);
             EXPECT_EQ(link.workingFolder, folder);
             EXPECT_EQ(link.arguments, "");
@@ -117,7 +76,8 @@ TEST_F(Shortcuts, AReInstallOverwritesTheLinks) {
         const std::string second = scratch_.Path() + "\\B";
         kind.make(first, links);
         kind.make(second, links);
-        const Link link = LoadLink(links + kind.linkFile);
+        test::Link link;
+        EXPECT_TRUE(test::LoadLink(links + kind.linkFile, link));
         EXPECT_EQ(link.path, second + kind.targetFile);
         EXPECT_EQ(link.workingFolder, second);
     }
@@ -140,7 +100,8 @@ TEST_F(Shortcuts, PathsOutsideTheCodePageArriveWhole) {
     ASSERT_TRUE(CreateDirectoryW(Wide(program).data(), nullptr));
     test::WriteFileBytes(program + "\\WrenTide.exe", "MZ");
     MakeProgramShortcut(program, links);
-    const Link link = LoadLink(links + "\\WrenTide.lnk");
+    test::Link link;
+    EXPECT_TRUE(test::LoadLink(links + "\\WrenTide.lnk", link));
     EXPECT_EQ(link.target, program + "\\WrenTide.exe");
     EXPECT_EQ(link.workingFolder, program);
 }

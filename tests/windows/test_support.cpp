@@ -1,8 +1,11 @@
 #include "test_support.h"
 
 #include <gtest/gtest.h>
+#include <objidl.h>
+#include <shlobj.h>
 
 #include <cstdio>
+#include <cwchar>
 
 #include "wrentide_setup/win32.h"
 
@@ -74,6 +77,33 @@ void DeleteSettingsKey() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettings); }
 void DeleteProductKeys() {
     DeleteSettingsKey();
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstall);
+}
+
+bool LoadLink(const std::string& file, Link& link) {
+    if (!PathExists(file)) return false;
+    ComPtr<IShellLinkW> shell;
+    ComPtr<IPersistFile> persist;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, shell.Receive())) ||
+        FAILED(shell->QueryInterface(IID_IPersistFile, persist.Receive())) ||
+        FAILED(persist->Load(Wide(file).data(), STGM_READ)))
+        return false;
+    wchar_t text[MAX_PATH * 2] = L"";
+    shell->GetPath(text, MAX_PATH * 2, nullptr, SLGP_RAWPATH);
+    link.path = Utf8(text);
+    ItemIdList items;
+    if (SUCCEEDED(shell->GetIDList(&items.list)) && SHGetPathFromIDListW(items.list, text)) link.target = Utf8(text);
+    text[0] = L'\0';
+    shell->GetWorkingDirectory(text, MAX_PATH * 2);
+    link.workingFolder = Utf8(text);
+    wcscpy(text, L"canary");
+    shell->GetArguments(text, MAX_PATH * 2);
+    link.arguments = Utf8(text);
+
+    const std::string bytes = ReadFileBytes(file);
+    // Header size 0x4C first, then the show command at 0x3C.
+    if (bytes.size() < 0x40 || bytes.compare(0, 4, std::string("\x4C\0\0\0", 4)) != 0) return false;
+    for (int i = 3; i >= 0; --i) link.showCommand = link.showCommand << 8 | static_cast<unsigned char>(bytes[0x3C + i]);
+    return true;
 }
 
 void RemoveTree(const std::string& path) {

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,17 @@ private:
 
 // True when the key exists under the local-machine root (this process's view).
 bool KeyExists(const char* path);
+
+// A shell link loaded back through the shell. Its target is also read through
+// the item identifiers, as the shell finds it (Wine reads the raw path back in
+// the code page); the show command comes from the file, since Wine's loader
+// drops it.
+struct Link {
+    std::string path, target, workingFolder, arguments;
+    uint32_t showCommand = 0;
+};
+// False when there is no such file or it does not load as a link.
+bool LoadLink(const std::string& file, Link& link);
 
 // The product's keys under the local-machine root, and their removal in this
 // process's view: the settings key alone, or with the uninstall entry.
