@@ -3,7 +3,6 @@
 #include "wrentide_setup/ui/form.h"
 
 #include "wrentide_setup/ui/application.h"
-#include "wrentide_setup/bench_marks.h"
 
 namespace wt {
 
