@@ -7,6 +7,13 @@ enable_language(RC)
 set(CMAKE_CROSSCOMPILING_EMULATOR "${WT_WINE_RUN}")
 
 add_compile_definitions(WINVER=0x0601 _WIN32_WINNT=0x0601 _WIN32_IE=0x0800 NOMINMAX STRICT)
+# System functions are declared without dllimport, so every call goes to the
+# function's stub in its import library rather than straight through its
+# __imp_ pointer. For shell32, shlwapi and ole32 that stub is the delay-load
+# entry, and ld's 32-bit PE link drops any import stub that nothing calls by
+# name, leaving the delay-import slot that points at it 0: the first call into
+# the DLL then jumped to address 0. (The 64-bit link keeps the stubs.)
+add_compile_definitions(DECLSPEC_IMPORT=)
 add_compile_options(-Wall -Wextra -ffunction-sections -fdata-sections)
 add_link_options(-static -Wl,--gc-sections)
 

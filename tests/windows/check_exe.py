@@ -13,15 +13,13 @@ import unittest
 import xml.etree.ElementTree as ElementTree
 import zlib
 
-EXE, FILES = sys.argv[1], sys.argv[2]
-del sys.argv[1:3]
-UNINSTALLER = os.path.join(FILES, "uninstall.exe")
 
 OBJDUMP = "i686-w64-mingw32-objdump"
 # What setup and its uninstaller import at load time: DLLs that the system
 # loads before any other and knows on every supported Windows, never looked
 # for beside the program (comctl32 comes through the manifest's dependency).
 # shell32, shlwapi, ole32 and ws2_32 load later, from the system folder.
+DELAY_LOADED_DLLS = ("shell32.dll", "shlwapi.dll", "ole32.dll")
 LOAD_TIME_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "msvcrt.dll", "comctl32.dll"}
 SUPPORTED_OS = {"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}": "Windows 7", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}": "Windows 8",
                 "{1f676c76-80e1-4239-95bb-83d0f6d0da78}": "Windows 8.1",
@@ -53,6 +51,43 @@ def pe_headers(path):
     machine, characteristics = struct.unpack_from("<H16xH", data, pe_at + 4)
     magic, subsystem, dll_characteristics = struct.unpack_from("<H66xHH", data, pe_at + 24)
     return PeHeaders(data[:2], data[pe_at:pe_at + 4], machine, characteristics, magic, subsystem, dll_characteristics)
+
+
+def delay_import_slots(path):
+    """Yields (DLL name, file offset, slot value, whether it points into code) for every
+    slot of the delay-import tables of shell32, shlwapi and ole32: before its
+    DLL loads, a slot holds the address of the stub that loads it. The GNU
+    link fills no delay-import directory, so the descriptors are found by the
+    DLL's name: version 1 (attribute 1), then the name's address."""
+    with open(path, "rb") as f:
+        data = f.read()
+    [pe_at] = struct.unpack_from("<I", data, 0x3C)
+    sections_count, optional_size = struct.unpack_from("<2xH12xH", data, pe_at + 4)
+    optional_at = pe_at + 24
+    [image_base] = struct.unpack_from("<I", data, optional_at + 28)
+    sections = [struct.unpack_from("<8xIIII12xI", data, optional_at + optional_size + 40 * i) for i in range(sections_count)]
+
+    def offset(rva):
+        for size, start, raw_size, raw_at, _ in sections:
+            if start <= rva < start + min(size, raw_size):
+                return raw_at + rva - start
+        raise ValueError("RVA %#x lies in no section's bytes" % rva)
+
+    def rva(at):
+        return next(start + at - raw_at for _, start, raw_size, raw_at, _ in sections if raw_at <= at < raw_at + raw_size)
+
+    def in_code(target):
+        return any(start <= target < start + size and flags & 0x20000000 for size, start, _, _, flags in sections)
+
+    for dll in DELAY_LOADED_DLLS:
+        for name in re.finditer(re.escape(dll.encode()) + b"\0", data, re.I):
+            for found in re.finditer(re.escape(struct.pack("<II", 1, rva(name.start()))), data):
+                _, _, _, iat, names = struct.unpack_from("<5I", data, found.start())
+                slot = 0
+                while struct.unpack_from("<I", data, offset(names + slot))[0]:
+                    [value] = struct.unpack_from("<I", data, offset(iat + slot))
+                    yield dll, offset(iat + slot), value, value != 0 and in_code(value - image_base)
+                    slot += 4
 
 
 def version_blocks(data, offset=0, end=None):
@@ -93,6 +128,16 @@ class SetupExe(unittest.TestCase):
                 dlls = {name.lower() for name in re.findall(r"DLL Name: (\S+)", private)}
                 self.assertTrue(dlls, "no import table found")
                 self.assertLessEqual(dlls, LOAD_TIME_DLLS)
+
+    def test_every_delay_import_slot_points_at_its_stub(self):
+        # A slot of 0 (a stub the link left out) sends the first call into
+        # that DLL to address 0.
+        for path in (EXE, UNINSTALLER):
+            with self.subTest(program=os.path.basename(path)):
+                slots = list(delay_import_slots(path))
+                self.assertTrue(slots, "no delay-import table found")
+                bad = ["%s slot %#x" % (dll, value) for dll, _, value, ok in slots if not ok]
+                self.assertEqual(bad, [], "delay-import slots that point at no code")
 
     def test_carries_no_benchmark_marks(self):
         # Only the benchmark's own build of setup times its steps.
@@ -195,4 +240,7 @@ class SetupExe(unittest.TestCase):
 
 
 if __name__ == "__main__":
+    EXE, FILES = sys.argv[1], sys.argv[2]
+    del sys.argv[1:3]
+    UNINSTALLER = os.path.join(FILES, "uninstall.exe")
     unittest.main(verbosity=2)

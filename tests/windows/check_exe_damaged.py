@@ -12,6 +12,8 @@ import tempfile
 
 EXE, FILES = sys.argv[1], sys.argv[2]
 CHECK = os.path.join(os.path.dirname(os.path.abspath(__file__)), "check_exe.py")
+sys.path.insert(0, os.path.dirname(CHECK))
+from check_exe import delay_import_slots  # noqa: E402
 
 
 def resource(type_, name):
@@ -43,6 +45,12 @@ def not_terminal_server_aware(exe):
     exe[pe_at + 24 + 71] &= ~0x80  # the high byte of DllCharacteristics
 
 
+def ole32_stub_dropped(exe):
+    # What the 32-bit link did to every stub that nothing called by name.
+    at = next(at for dll, at, _, _ in delay_import_slots(EXE) if dll == "ole32.dll")
+    exe[at:at + 4] = bytes(4)
+
+
 def windows_10_left_out_of_manifest(exe):
     at = exe.index(b"{8e0f7a12-")
     exe[at + 1] ^= 0x01
@@ -53,6 +61,7 @@ CASES = [("undamaged", None, None),
          ("version string changed", rename_product_in_version, "test_version_information"),
          ("ole32 imported at load time", import_ole32_at_load_time, "test_imports_only_dlls_loaded_before_any_other"),
          ("not terminal-server aware", not_terminal_server_aware, "test_what_windows_reads"),
+         ("an ole32 delay-import slot 0", ole32_stub_dropped, "test_every_delay_import_slot_points_at_its_stub"),
          ("Windows 10 left out of the manifest", windows_10_left_out_of_manifest, "test_what_windows_reads")]
 
 with open(EXE, "rb") as f:
