@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "wrentide_setup/path.h"
+
 namespace wt {
 
 std::string SystemMessage(DWORD code) {
@@ -86,9 +88,12 @@ UniqueHandle StandInAt(const std::string& path, DWORD& error) {
 }  // namespace
 
 bool IsOwnName(HANDLE handle, const std::string& path) {
+    // A root is no name in a folder: nothing can be planted in its place.
+    if (IsRootFolder(path)) return true;
+    const std::string folder = ParentFolder(path);
     const size_t slash = path.find_last_of('\\');
-    if (slash == std::string::npos) return false;
-    UniqueHandle parent(CreateFileW(Wide(path.substr(0, slash)).data(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+    if (folder.empty() || slash == std::string::npos) return false;
+    UniqueHandle parent(CreateFileW(Wide(folder).data(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!parent.Valid()) return false;
     std::string expected = FinalPath(parent.Get());

@@ -124,8 +124,7 @@ protected:
         test::RemoveTree(places_.vendor);
         test::RemoveTree(places_.menu);
         DeleteFileW(Wide(places_.desk + "\\WrenTide.lnk").data());
-        test::RemoveTree("C:\\wt-e2e");
-        test::RemoveTree(kTypedParent);
+        for (const char* made : {"C:\\wt-e2e", "C:\\WTProg", "C:\\WTData", kTypedParent}) test::RemoveTree(made);
         for (const char* name : kPlantedNames)
             for (const char* suffix : {"", ".loaded"}) DeleteFileW(Wide(TempFolder() + "\\" + name + suffix).data());
     }
@@ -556,6 +555,33 @@ TEST_F(Install, TheUninstallerWithoutARecordSaysSo) {
     EXPECT_TRUE(uninstaller.WaitExit(20000, &code));
     EXPECT_EQ(code, 1u);
     EXPECT_TRUE(test::PathExists(copy));
+}
+
+// A recorded installation in folders directly under the drive's root: the
+// parent of C:\WTData is C:\, not "C:", which names drive C's current folder
+// (setup's own, here one on drive C), for setup's check of the data folder
+// and for the uninstaller's.
+TEST_F(Install, AReInstallIntoFoldersUnderTheRootCompletesAndUninstalls) {
+    const std::string program = "C:\\WTProg", data = "C:\\WTData";
+    char here[MAX_PATH] = "";
+    GetCurrentDirectoryA(MAX_PATH, here);
+    CreateDirectoryA("C:\\wt-e2e", nullptr);
+    ASSERT_TRUE(SetCurrentDirectoryA("C:\\wt-e2e"));
+    struct Back {
+        const char* folder;
+        ~Back() { SetCurrentDirectoryA(folder); }
+    } back{here};
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(key, "ProgPth", 0, REG_SZ, reinterpret_cast<const BYTE*>(program.c_str()), program.size() + 1);
+    RegSetValueExA(key, "DBPth", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()), data.size() + 1);
+    RegCloseKey(key);
+    ASSERT_NO_FATAL_FAILURE(InstallAsUser(false));
+    ExpectInstalledFiles(program, data);
+    UninstallAll(data);
+    EXPECT_FALSE(test::PathExists(program));
+    EXPECT_FALSE(test::PathExists(data));
 }
 
 // Names outside the system's code page (1252 here): a user whose profile has

@@ -21,6 +21,7 @@
 #include "wrentide_setup/dll_search.h"
 #include "wrentide_setup/engine/payload.h"
 #include "wrentide_setup/error.h"
+#include "wrentide_setup/path.h"
 #include "wrentide_setup/system/registry.h"
 #include "wrentide_setup/win32.h"
 
@@ -65,11 +66,6 @@ bool ProgramRunning(const wt::InstallPaths& paths) {
     return false;
 }
 
-std::string ParentOf(const std::string& path) {
-    size_t slash = path.find_last_of('\\');
-    return slash == std::string::npos ? "" : path.substr(0, slash);
-}
-
 // Only the name goes, never what a link there points at. A file of its own in
 // use that cannot go now goes at the next start.
 void RemoveFile(const std::string& path) {
@@ -82,7 +78,7 @@ void RemoveFile(const std::string& path) {
 // The data folder and its vendor folder sit under Local AppData, which the
 // user can write: one that is a link elsewhere has nothing removed in it.
 bool PlainDataFolder(const std::string& data) {
-    return wt::IsPlainFolder(data) && wt::IsPlainFolder(ParentOf(data));
+    return wt::IsPlainFolder(data) && wt::IsPlainFolder(wt::ParentFolder(data));
 }
 
 // Only an empty folder goes: whatever the user put there stays.
@@ -126,7 +122,7 @@ int Finish(HANDLE original, const std::string& originalPath) {
     wt::EnforceRedirectionTrust();
     WaitForSingleObject(original, INFINITE);
     CloseHandle(original);
-    const std::string data = ParentOf(originalPath);
+    const std::string data = wt::ParentFolder(originalPath);
     if (PlainDataFolder(data)) {
         for (int attempt = 0; attempt < 50; ++attempt) {
             const DWORD error = wt::RemoveName(originalPath);
@@ -134,7 +130,7 @@ int Finish(HANDLE original, const std::string& originalPath) {
             Sleep(100);
         }
         RemoveEmptyFolder(data);
-        RemoveEmptyFolder(ParentOf(data));
+        RemoveEmptyFolder(wt::ParentFolder(data));
     }
     const std::string self = OwnPath();
     if (!self.empty()) MoveFileExW(Wide(self).data(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
