@@ -6,8 +6,10 @@ enable_testing()
 find_package(ZLIB REQUIRED)
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
-# The product is 32-bit. Where Wine cannot start a 32-bit program here, the
-# tests that run under Wine use a 64-bit build of the same sources instead.
+# The product is 32-bit, and the tests under Wine run it wherever Wine can
+# start a 32-bit program: natively, or through qemu-user where the kernel
+# refuses them (scripts/install-deps.sh sets that up). Only where it cannot
+# do they use a 64-bit build of the same sources, and CI then fails.
 # Asked again at every configure, so that installing wine32 takes effect; only
 # a WT_TEST_ARCH given on the command line overrides the answer.
 # Debian's 32-bit Wine loader, from wine32:i386.
@@ -19,32 +21,44 @@ if(arch_help MATCHES "^Machine of the cross build")
   unset(WT_TEST_ARCH CACHE)  # the answer an earlier configure cached
 endif()
 if(DEFINED CACHE{WT_TEST_ARCH})
-  set(arch_why "WT_TEST_ARCH=${WT_TEST_ARCH} was given on the command line")
+  set(arch_why "since WT_TEST_ARCH=${WT_TEST_ARCH} was given on the command line")
 elseif(NOT EXISTS "${WT_WINE32_LOADER}")
   set(WT_TEST_ARCH x86_64)
-  set(arch_why "wine32 is not installed (Debian package wine32:i386; scripts/install-deps.sh installs it)")
+  set(arch_why "since wine32 is not installed (Debian package wine32:i386; scripts/install-deps.sh installs it)")
 else()
   # Through bash, whose message names the kernel's refusal ("Exec format
   # error") where a direct start would fall back to reading it as a script.
   execute_process(COMMAND bash -c "exec \"$0\" --version" "${WT_WINE32_LOADER}" RESULT_VARIABLE wine32_result
                   OUTPUT_VARIABLE wine32_out ERROR_VARIABLE wine32_err)
-  if(wine32_result EQUAL 0)
+  # An enabled entry for i386 programs comes before the kernel's own loader:
+  # every 32-bit program then runs through qemu-user, as install-deps.sh sets
+  # it up where the kernel refuses them.
+  set(qemu_entry /proc/sys/fs/binfmt_misc/qemu-i386)
+  set(qemu_state "")
+  if(EXISTS "${qemu_entry}")
+    file(STRINGS "${qemu_entry}" qemu_state LIMIT_COUNT 1)
+  endif()
+  if(wine32_result EQUAL 0 AND qemu_state STREQUAL "enabled")
     set(WT_TEST_ARCH i686)
-    set(arch_why "wine32 is installed and this host starts 32-bit programs")
+    set(arch_why "through qemu-user (this kernel cannot start 32-bit programs)")
+  elseif(wine32_result EQUAL 0)
+    set(WT_TEST_ARCH i686)
+    set(arch_why "since wine32 is installed and this host starts 32-bit programs")
   else()
     string(STRIP "${wine32_err}${wine32_out}" wine32_err)
     string(REGEX MATCH "^[^\n]*" wine32_err "${wine32_err}")
     set(WT_TEST_ARCH x86_64)
-    set(arch_why "wine32 is installed, but this host cannot start a 32-bit process (exit ${wine32_result}): ${wine32_err}")
+    string(CONCAT arch_why "since wine32 is installed, but this host cannot start a 32-bit process "
+                  "(exit ${wine32_result}): ${wine32_err}; scripts/install-deps.sh runs them through qemu-user")
   endif()
 endif()
 if(WT_TEST_ARCH STREQUAL "x86_64")
-  message(WARNING "The tests under Wine run a 64-bit build of the same sources, and the 32-bit prefix's run "
-                  "is left out: ${arch_why}")
+  message(WARNING "The tests under Wine run a 64-bit build of the same sources, not the exe we ship, and the "
+                  "32-bit prefix's run is left out, ${arch_why}")
 endif()
 # One line for the scripts and CI to repeat: which build the tests under Wine
 # run, and why.
-set(arch_line "Tests under Wine: the ${WT_TEST_ARCH} build, since ${arch_why}")
+set(arch_line "Tests under Wine: the ${WT_TEST_ARCH} build, ${arch_why}")
 file(WRITE "${CMAKE_BINARY_DIR}/test-arch" "${arch_line}\n")
 message(STATUS "${arch_line}")
 if(WT_TEST_ARCH STREQUAL "i686")
@@ -174,5 +188,7 @@ set_tests_properties(e2e.signed.InstallsEveryFileAsBuilt PROPERTIES TIMEOUT 300)
 
 # The set-up script against a mirror out of step, with apt stood in for.
 add_test(NAME rig.install_deps COMMAND bash "${CMAKE_SOURCE_DIR}/tests/rig/install_deps_test.sh")
+# CI's proof that the tests ran the shipped exe, on made-up results.
+add_test(NAME rig.check_shipped_tested COMMAND bash "${CMAKE_SOURCE_DIR}/tests/rig/check_shipped_tested_test.sh")
 # The program's folders depend one way, down the flow of an install.
 add_test(NAME rig.layers COMMAND "${Python3_EXECUTABLE}" "${CMAKE_SOURCE_DIR}/tests/rig/check_layers.py")

@@ -119,6 +119,71 @@ if [ "${#missing[@]}" -gt 0 ]; then
   fi
 fi
 
+# Where the kernel refuses 32-bit programs (some virtual machines lack the
+# 32-bit mode), wine32 and with it the 32-bit exe we ship run through
+# qemu-user, registered with the kernel for i386 programs. Debian 12's own
+# qemu (7.2) ignores the address hints Wine's start-up relies on; the
+# release's backports suite has one that works.
+wine32_loader=${WT_WINE32_LOADER:-/usr/lib/wine/wine}
+binfmt=${WT_BINFMT_DIR:-/proc/sys/fs/binfmt_misc}
+qemu=/usr/bin/qemu-i386
+qemu_min=1:10.0
+# Through bash, whose message names the kernel's refusal ("Exec format error").
+starts_32bit() { bash -c 'exec "$0" --version' "$wine32_loader" >/dev/null 2>&1; }
+
+# The machine's sources, and the release's backports suite beside each entry
+# of the release itself.
+with_backports() {
+  local codename
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  if [ "$1" = sources ]; then
+    awk -v release="$codename" 'BEGIN { RS = ""; ORS = "\n\n" }
+         { print
+           n = split($0, line, "\n"); out = ""; has = 0
+           for (i = 1; i <= n; i++) {
+             if (line[i] ~ /^Suites:/) {
+               m = split(substr(line[i], 8), word, /[ \t]+/)
+               for (j = 1; j <= m; j++) if (word[j] == release) has = 1
+               line[i] = "Suites: " release "-backports"
+             }
+             out = out line[i] "\n"
+           }
+           if (has) printf "%s", out ORS }'
+  else
+    sed -n -e p -e "s/^\(deb\(-src\)\?[[:space:]]\+\(\[[^]]*\][[:space:]]\+\)\?[^[:space:]]\+[[:space:]]\+\)$codename\([[:space:]]\)/\1$codename-backports\4/p"
+  fi
+}
+
+qemu_good() {
+  local version
+  version=$(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null) || return 1
+  [ -n "$version" ] && dpkg --compare-versions "$version" ge "$qemu_min"
+}
+
+if [ -e "$wine32_loader" ] && ! starts_32bit; then
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  if ! qemu_good; then
+    private_apt .apt-backports with_backports
+    apt_update "${apt_opts[@]}"
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get "${apt_opts[@]}" install -y -q --no-install-recommends \
+      -t "$codename-backports" qemu-user ||
+      { say "cannot install qemu-user from $codename-backports: 32-bit programs will not start here"; exit 1; }
+  fi
+  [ -e "$binfmt/register" ] || $SUDO mount -t binfmt_misc binfmt_misc "$binfmt" ||
+    { say "cannot mount binfmt_misc at $binfmt: 32-bit programs will not start here"; exit 1; }
+  if [ -e "$binfmt/qemu-i386" ]; then
+    say "replacing the kernel's entry qemu-i386 ($(sed -n 's/^interpreter //p' "$binfmt/qemu-i386")), which does not start them"
+    echo -1 | $SUDO tee "$binfmt/qemu-i386" >/dev/null
+  fi
+  # i386 ELF programs (ET_EXEC or ET_DYN); F: the kernel opens qemu now, so
+  # it serves every later program, in any folder.
+  printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$qemu"':F' |
+    $SUDO tee "$binfmt/register" >/dev/null ||
+    { say "cannot register qemu-user with binfmt_misc: 32-bit programs will not start here"; exit 1; }
+  say "this kernel cannot start 32-bit programs: qemu-user $(dpkg-query -W -f='${Version}' qemu-user) now runs them (binfmt_misc entry qemu-i386; undo: echo -1 > $binfmt/qemu-i386)"
+  starts_32bit || say "32-bit programs still do not start: $(bash -c 'exec "$0" --version' "$wine32_loader" 2>&1 | head -n1)"
+fi
+
 # The libjpeg-turbo and zlib sources, unpacked once into third_party/ (not
 # committed): the exe builds both with sections of their own.
 src_root="$top/third_party"

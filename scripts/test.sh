@@ -11,4 +11,4 @@ start_virtual_display
 start_wineserver
 
 # Tests share the prefix's registry and folders: one at a time.
-ctest --test-dir "$build" --output-on-failure --timeout 600 "$@"
+ctest --test-dir "$build" --output-on-failure --timeout 600 --output-junit "$build/ctest-junit.xml" "$@"
