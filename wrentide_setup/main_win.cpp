@@ -3,10 +3,14 @@
 #include <commctrl.h>
 #include <objbase.h>
 
-#include "wrentide_setup/dll_search.h"
-#include "wrentide_setup/ui/application.h"
 #include "wrentide_setup/context/install_paths.h"
+#include "wrentide_setup/context/setup_command.h"
+#include "wrentide_setup/dll_search.h"
+#include "wrentide_setup/system/setup_log.h"
+#include "wrentide_setup/ui/application.h"
 #include "wrentide_setup/ui/form.h"
+#include "wrentide_setup/ui/unattended.h"
+#include "wrentide_setup/version.h"
 #include "wrentide_setup/win32.h"
 
 namespace {
@@ -35,6 +39,25 @@ void BringRunningSetupForward() {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     wt::LoadDllsFromSystemFolderOnly();
+    // Read once; with no switches at all everything below runs as it always has.
+    const std::string line = wt::Utf8(GetCommandLineW());
+    const wt::SetupCommand command = wt::ParseSetupCommand(line);
+    const bool unattended = command.Unattended();
+    if (unattended || command.log) {
+        wt::OpenSetupLog(command.logFile.empty() ? wt::DefaultSetupLogPath() : command.logFile);
+        wt::LogLine("WrenTide Setup " WRENTIDE_PRODUCT_VERSION ", command line: " + line);
+    }
+    if (!command.error.empty()) {
+        wt::LogLine(command.error);
+        if (!unattended)
+            MessageBoxW(nullptr, wt::Wide(command.error).data(), wt::Wide(wt::kFormCaption).data(), MB_OK | MB_ICONERROR);
+        return wt::EndWith(wt::kExitBadCommandLine, "bad command line; nothing was changed");
+    }
+    if (command.help) {
+        if (unattended) wt::LogLine(wt::kSetupHelpText);
+        else MessageBoxW(nullptr, wt::Wide(wt::kSetupHelpText).data(), wt::Wide(wt::kFormCaption).data(), MB_OK);
+        return wt::EndWith(wt::kExitInstalled, "help shown; nothing was changed");
+    }
     // The shell-link object of the shortcuts needs COM on this thread.
     CoInitialize(nullptr);
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
@@ -43,17 +66,33 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
 
     HANDLE setupLock = nullptr;  // held until the process ends
     if (AnotherSetupRuns(setupLock)) {
+        if (setupLock) CloseHandle(setupLock);
+        if (unattended) {
+            CoUninitialize();
+            return wt::EndWith(wt::kExitAnotherSetup, kAlreadyRunningText);
+        }
         wt::App().FailureMessage(kAlreadyRunningText);
         BringRunningSetupForward();
-        if (setupLock) CloseHandle(setupLock);
         CoUninitialize();
         return 0;
     }
 
     wt::EnforceRedirectionTrust();
+    if (unattended) {
+        const int code = wt::RunUnattended(instance, command);
+        CoUninitialize();
+        return code;
+    }
     static wt::InstallPaths installPaths;  // lives until the process ends
     wt::TForm1* form = wt::RegisterFormClasses(instance) ? wt::TForm1::Create(instance, installPaths) : nullptr;
     if (form) {
+        // What the command line chose is the wizard's first choice.
+        if (command.hasFolder) {
+            installPaths.ProgPth = command.folder;
+            form->SetText(wt::LabeledEdit1, command.folder);
+            form->SetHint(wt::LabeledEdit1, command.folder);
+        }
+        if (command.desktop) SendMessageW(form->Control(wt::CheckBox2), BM_SETCHECK, BST_CHECKED, 0);
         // A termination already requested (the application-active message)
         // still shows the window; the loop then ends at once.
         ShowWindow(form->Handle(), show == SW_HIDE ? SW_SHOWNORMAL : show);
@@ -68,5 +107,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
         }
     }
     CoUninitialize();
-    return 0;
+    return wt::EndWith(0, "the wizard was closed");
 }

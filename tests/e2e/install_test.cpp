@@ -99,6 +99,40 @@ bool RemovedAtNextStart(const std::string& path) {
     return false;
 }
 
+// A run of setup or the uninstaller with no one at the screen: its exit
+// code, and whether a window of it was ever seen on screen.
+struct Unattended {
+    DWORD code = 99;
+    bool windowSeen = false;
+};
+
+struct WindowOf {
+    DWORD process;
+    bool seen;
+};
+
+BOOL CALLBACK NoteVisibleWindow(HWND window, LPARAM data) {
+    WindowOf& of = *reinterpret_cast<WindowOf*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == of.process && IsWindowVisible(window)) of.seen = true;
+    return TRUE;
+}
+
+Unattended RunUnattended(const std::string& commandLine) {
+    Process process = Process::FromCommandLine(commandLine);
+    Unattended run;
+    const DWORD start = GetTickCount();
+    while (!process.WaitExit(5, &run.code) && GetTickCount() - start < 120000) {
+        WindowOf of{process.Id(), false};
+        EnumWindows(NoteVisibleWindow, reinterpret_cast<LPARAM>(&of));
+        run.windowSeen |= of.seen;
+    }
+    return run;
+}
+
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
 std::string UserName() {
     wchar_t user[256] = L"";
     DWORD size = 256;
@@ -127,6 +161,8 @@ protected:
         for (const char* made : {"C:\\wt-e2e", "C:\\WTProg", "C:\\WTData", kTypedParent}) test::RemoveTree(made);
         for (const char* name : kPlantedNames)
             for (const char* suffix : {"", ".loaded"}) DeleteFileW(Wide(TempFolder() + "\\" + name + suffix).data());
+        for (const std::string& log : NamesIn(TempFolder(), "WrenTide-Setup-*.log"))
+            DeleteFileW(Wide(TempFolder() + "\\" + log).data());
     }
     // A whole install through the wizard, as the user asks it.
     void InstallAsUser(bool desktop, const std::string& exe = LoopbackSetupExe()) {
@@ -206,6 +242,7 @@ protected:
         EXPECT_EQ(RegValue(kSettings, "WrkPth"), "C:\\users\\" + UserName() + "\\Documents\\WrenTide");
         EXPECT_EQ(RegValue(kSettings, "ModeIs"), modeIs);
         EXPECT_EQ(RegValue(kUninstall, "UninstallString"), places_.data + "\\uninstall.exe");
+        EXPECT_EQ(RegValue(kUninstall, "QuietUninstallString"), "\"" + places_.data + "\\uninstall.exe\" /S");
         EXPECT_EQ(RegValue(kUninstall, "DisplayName"), "WrenTide");
         EXPECT_EQ(RegValue(kUninstall, "FriendlyName"), "WrenTide");
         EXPECT_EQ(RegValue(kUninstall, "DisplayIcon"), program + "\\WrenTide.exe");
@@ -582,6 +619,128 @@ TEST_F(Install, AReInstallIntoFoldersUnderTheRootCompletesAndUninstalls) {
     UninstallAll(data);
     EXPECT_FALSE(test::PathExists(program));
     EXPECT_FALSE(test::PathExists(data));
+}
+
+// As a deployment tool runs it: no window, a typed folder, a log of every
+// step; then once more with the window's progress and a desktop link.
+TEST_F(Install, ASilentInstallShowsNothingLogsEachStepAndExitsZero) {
+    StatsServer server(WT_STATS_PORT);
+    ASSERT_TRUE(server.Listening());
+    const std::string folder = "C:\\wt-e2e\\Some Where\\WrenTide", log = "C:\\wt-e2e\\logs\\wt.log";
+    CreateDirectoryA("C:\\wt-e2e", nullptr);
+    CreateDirectoryA("C:\\wt-e2e\\Some Where", nullptr);
+    Unattended run = RunUnattended(Quoted(LoopbackSetupExe()) + " /S /DIR=" + Quoted(folder) + " /LOG=" + Quoted(log));
+    EXPECT_EQ(run.code, 0u);
+    EXPECT_FALSE(run.windowSeen);
+    ExpectInstalledFiles(folder, places_.data);
+    ExpectRegistration(folder, "On");
+    ExpectLinks(folder, false);
+    EXPECT_EQ(server.Requests().size(), 1u);
+    const std::string text = test::ReadFileBytes(log);
+    ASSERT_GT(text.size(), 24u);
+    EXPECT_EQ(text.substr(4, 1) + text.substr(7, 1) + text.substr(10, 1) + text.substr(13, 1), "-- :") << text;
+    for (const std::string& step : {std::string("/S /DIR="), "Program folder \"" + folder + "\" created",
+                                    "Installed \"" + folder + "\\WrenTide.exe\" (progress 20)",
+                                    "Installed \"" + places_.data + "\\uninstall.exe\" (progress 95)",
+                                    std::string("Recorded the installation in the registry"),
+                                    "Shortcut \"" + places_.menu + "\\Uninstall.lnk\" made",
+                                    "Statistics request: localhost:" + std::to_string(WT_STATS_PORT) + " answered 200"})
+        EXPECT_NE(text.find(step), std::string::npos) << step << " not in the log:\n" << text;
+    EXPECT_EQ(text.substr(text.rfind("Exit code")), "Exit code 0: WrenTide is installed\r\n");
+
+    run = RunUnattended(Quoted(LoopbackSetupExe()) + " -silent -desktop /DIR=" + Quoted(folder));
+    EXPECT_EQ(run.code, 0u);
+    EXPECT_TRUE(run.windowSeen) << "/SILENT shows the install";
+    ExpectLinks(folder, true);
+}
+
+// Nothing is touched, and the exit code and the log say why.
+TEST_F(Install, UnattendedRunsThatCannotInstallChangeNothing) {
+    CreateDirectoryA("C:\\wt-e2e", nullptr);
+    const std::string log = "C:\\wt-e2e\\refused.log";
+    struct Case {
+        const char* label;
+        std::string switches;
+        DWORD code;
+        const char* why;
+    } cases[] = {
+        {"unknown switch", "/S /LOG=" + Quoted(log) + " /BOGUS", 1639, "Unknown switch: /BOGUS"},
+        {"contradicting switches", "/SILENT /VERYSILENT /LOG=" + Quoted(log), 1639, "contradict each other"},
+        {"WrenTide active", "/S /LOG=" + Quoted(log), 1603, "WrenTide seems to be active."},
+        {"another setup", "/VERYSILENT /LOG=" + Quoted(log), 1618, "WrenTide setup is already running."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        std::unique_ptr<Process> first;
+        UniqueHandle held;
+        if (c.code == 1603) {
+            // Not recorded, but the program is there and in use.
+            CreateDirectoryA(places_.program.c_str(), nullptr);
+            test::WriteFileBytes(places_.program + "\\WrenTide.exe", "running");
+            held = UniqueHandle(CreateFileA((places_.program + "\\WrenTide.exe").c_str(), GENERIC_READ, 0, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+        }
+        if (c.code == 1618) {
+            first = std::make_unique<Process>(LoopbackSetupExe());
+            ASSERT_NE(WaitForWindow(first->Id(), "TForm1", "WrenTide Installer", 20000, true), nullptr);
+        }
+        const Unattended run = RunUnattended(Quoted(LoopbackSetupExe()) + " " + c.switches);
+        EXPECT_EQ(run.code, c.code);
+        EXPECT_FALSE(run.windowSeen);
+        EXPECT_FALSE(test::KeyExists(kSettings));
+        EXPECT_FALSE(test::PathExists(places_.data));
+        EXPECT_EQ(test::PathExists(places_.program), c.code == 1603);
+        const std::string text = test::ReadFileBytes(log);
+        EXPECT_NE(text.find(c.why), std::string::npos) << text;
+        EXPECT_NE(text.find("Exit code " + std::to_string(c.code) + ": "), std::string::npos) << text;
+        if (first) {
+            TerminateProcess(first->Handle(), 0);
+            first->WaitExit(20000);
+        }
+        held.Close();
+        Clean();
+    }
+    // Without /LOG the log goes to the temporary folder.
+    const std::vector<std::string> before = NamesIn(TempFolder(), "WrenTide-Setup-*.log");
+    EXPECT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S /DIR").code, 1639u);
+    const std::vector<std::string> after = NamesIn(TempFolder(), "WrenTide-Setup-*.log");
+    EXPECT_EQ(after.size(), before.size() + 1);
+}
+
+// The uninstaller as deployment tools run it: no question, no message; once
+// its exit code arrives everything is gone but its own file, which its copy
+// deletes after it.
+TEST_F(Install, ASilentUninstallIsDoneWhenItEnds) {
+    ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S /DESKTOP").code, 0u);
+    const std::string quiet = RegValue(kUninstall, "QuietUninstallString");
+    {
+        Process app(places_.program + "\\WrenTide.exe");
+        ASSERT_NE(FindStartedApplication(20000), nullptr);
+        const Unattended running = RunUnattended(quiet);
+        EXPECT_EQ(running.code, 1603u) << "WrenTide runs";
+        EXPECT_FALSE(running.windowSeen);
+        ExpectInstalledFiles(places_.program, places_.data);
+        CloseStartedApplication(FindStartedApplication(1000));
+        ASSERT_TRUE(app.WaitExit(20000));
+    }
+    const Unattended run = RunUnattended(quiet);
+    EXPECT_EQ(run.code, 0u);
+    EXPECT_FALSE(run.windowSeen);
+    for (const PayloadFile& f : kFiles)
+        if (std::string(f.name) != "uninstall.exe") {
+            EXPECT_FALSE(test::PathExists((f.inProgramFolder ? places_.program : places_.data) + "\\" + f.name))
+                << f.name;
+        }
+    for (const std::string& gone : {places_.program, places_.menu, places_.desk + "\\WrenTide.lnk"})
+        EXPECT_FALSE(test::PathExists(gone)) << gone;
+    EXPECT_FALSE(test::KeyExists(kSettings));
+    EXPECT_FALSE(test::KeyExists(kUninstall));
+    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.data); }, 20000)) << "the copy's part";
+
+    CreateDirectoryA("C:\\wt-e2e", nullptr);
+    const std::string copy = "C:\\wt-e2e\\uninstall.exe";
+    test::WriteFileBytes(copy, test::ReadFileBytes(test::BuiltPayloadFile("uninstall.exe")));
+    EXPECT_EQ(RunUnattended(Quoted(copy) + " /s").code, 1605u) << "nothing is installed";
 }
 
 // Names outside the system's code page (1252 here): a user whose profile has

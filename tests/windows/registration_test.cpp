@@ -64,6 +64,7 @@ std::vector<Value> Record(const InstallPaths& p, const std::string& modeIs = "On
         {kSettings, "WrkPth", p.WrkPth},
         {kSettings, "ModeIs", modeIs},
         {kUninstall, "UninstallString", p.DBPth + "\\uninstall.exe"},
+        {kUninstall, "QuietUninstallString", "\"" + p.DBPth + "\\uninstall.exe\" /S"},
         {kUninstall, "DisplayName", "WrenTide"},
         {kUninstall, "FriendlyName", "WrenTide"},
         {kUninstall, "DisplayIcon", p.ProgPth + "\\WrenTide.exe"},
@@ -192,7 +193,9 @@ TEST_F(Registration, ARefusedWriteStopsThereKeepsWhatWasWrittenAndFails) {
             if (writes++ == refused) throw Error(Format("Failed to set data for '%s'", name));
             RegPutString(root, key, name, text);
         };
-        EXPECT_FALSE(WriteRegistration(paths, Store(), registry));
+        std::string why;
+        EXPECT_FALSE(WriteRegistration(paths, Store(), registry, 0, &why));
+        EXPECT_EQ(why, std::string("Failed to set data for '") + record[refused].name + "'") << "the log's cause";
 
         EXPECT_EQ(writes, refused + 1) << "writing went on after the refusal";
         ExpectStored({record.begin(), record.begin() + refused});

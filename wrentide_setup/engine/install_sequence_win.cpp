@@ -11,6 +11,7 @@
 #include "wrentide_setup/engine/payload.h"
 #include "wrentide_setup/stats/stats_ping.h"
 #include "wrentide_setup/system/registration.h"
+#include "wrentide_setup/system/setup_log.h"
 #include "wrentide_setup/system/shortcuts.h"
 #include "wrentide_setup/win32.h"
 
@@ -24,20 +25,42 @@ const char kInstallFailed[] = "Install Failed!  Try installing as administrator.
 // One level only: a missing parent makes it fail. A name that is not a full
 // path would resolve against setup's own working folder (an emptied folder
 // box means the root of the drive): it counts as a folder it could not make.
-bool EnsureFolder(const std::string& path) {
-    return IsFullPath(path) && (DirectoryExists(path) || CreateDirectoryW(Wide(path).data(), nullptr));
+bool EnsureFolder(const std::string& path, const char* what) {
+    if (!IsFullPath(path)) {
+        LogLine(std::string(what) + " \"" + path + "\" is not a full path");
+        return false;
+    }
+    if (DirectoryExists(path)) {
+        LogLine(std::string(what) + " \"" + path + "\" exists");
+        return true;
+    }
+    const bool made = CreateDirectoryW(Wide(path).data(), nullptr);
+    LogLine(std::string(what) + " \"" + path + "\" " + (made ? "created" : "cannot be created: " +
+                                                             SystemMessage(GetLastError())));
+    return made;
 }
 
 // The data folders are made under Local AppData, which the user can write:
 // one that is a link elsewhere is not used at all, so that nothing is
 // written or deleted through it.
-bool EnsureDataFolder(const std::string& path) { return EnsureFolder(path) && IsPlainFolder(path); }
+bool EnsureDataFolder(const std::string& path) {
+    if (!EnsureFolder(path, "Data folder")) return false;
+    const bool plain = IsPlainFolder(path);
+    if (!plain) LogLine("Data folder \"" + path + "\" is a link to another place: nothing is written there");
+    return plain;
+}
+
+// The log's note of a shortcut the shell has, or has not, saved.
+void LogShortcut(const std::string& folder, const char* link) {
+    const std::string path = JoinPath(folder, link);
+    LogLine("Shortcut \"" + path + "\" " + (FileExists(path) ? "made" : "not made"));
+}
 
 }  // namespace
 
 void RunInstall(const InstallPaths& paths, const InstallOptions& options, InstallReport& report) {
     bool success = true;
-    if (!EnsureFolder(paths.ProgPth)) report.Message(kProgramFolderFailed);
+    if (!EnsureFolder(paths.ProgPth, "Program folder")) report.Message(kProgramFolderFailed);
     if (!EnsureDataFolder(paths.VendorPth) || !EnsureDataFolder(paths.DBPth)) {
         success = false;
         report.Message(kDataFolderFailed);
@@ -56,6 +79,7 @@ void RunInstall(const InstallPaths& paths, const InstallOptions& options, Instal
                     if (FileExists(destination)) RemoveOldFile(destination);
                     ExtractResource(file.resource, temp);
                     InflateFile(temp, destination);
+                    LogLine("Installed \"" + destination + "\" (progress " + std::to_string(file.milestone) + ")");
                 } catch (...) {
                     failure = std::current_exception();
                 }
@@ -65,21 +89,33 @@ void RunInstall(const InstallPaths& paths, const InstallOptions& options, Instal
                 if (failure) std::rethrow_exception(failure);
             }
             BenchMark("payload");
+            std::string why;
             const bool recorded = WriteRegistration(paths, [&report](const std::string& workFolder) {
                 report.StoreWorkFolder(workFolder);
                 return true;
-            }, SystemRegistry(), kPayloadKilobytes);
+            }, SystemRegistry(), kPayloadKilobytes, &why);
+            LogLine(recorded ? "Recorded the installation in the registry"
+                             : "Cannot record the installation in the registry: " + why);
             if (!recorded) report.Message(kRegistrationFailed);
             BenchMark("registration");
             CreateDirectoryW(Wide(paths.MenuPth).data(), nullptr);
             MakeProgramShortcut(paths.ProgPth, paths.MenuPth);
+            LogShortcut(paths.MenuPth, kProgramLink);
             MakeUninstallShortcut(paths.DBPth, paths.MenuPth);
+            LogShortcut(paths.MenuPth, kUninstallLink);
             report.Progress(99);
-            if (options.desktopShortcut) MakeProgramShortcut(paths.ProgPth, paths.DeskPth);
+            if (options.desktopShortcut) {
+                MakeProgramShortcut(paths.ProgPth, paths.DeskPth);
+                LogShortcut(paths.DeskPth, kProgramLink);
+            }
             report.Progress(100);
             BenchMark("shortcuts");
-            SendInstallPing();
+            LogLine("Statistics request: " + SendInstallPing());
             BenchMark("ping");
+        } catch (const std::exception& error) {
+            success = false;
+            LogLine(std::string("Install failed: ") + error.what());
+            report.Message(kInstallFailed);
         } catch (...) {
             success = false;
             report.Message(kInstallFailed);

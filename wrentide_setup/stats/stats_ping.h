@@ -34,7 +34,8 @@ std::string BuildPingRequest(const std::string& host);
 ReplySummary ExchangeInstallPing(const std::string& host, uint16_t port, const PingBounds& bounds);
 
 // The product's ping to WRENTIDE_STATS_HOST:WRENTIDE_STATS_PORT. Never
-// raises; returns once the connection is closed. Windows build only.
-void SendInstallPing() noexcept;
+// raises; returns once the connection is closed, with what happened, for the
+// log ("host:80 answered 200", or why it failed). Windows build only.
+std::string SendInstallPing() noexcept;
 
 }  // namespace wt

@@ -19,12 +19,17 @@ static_assert(WRENTIDE_STATS_PORT > 0 && WRENTIDE_STATS_PORT <= 65535, "WRENTIDE
 
 }  // namespace
 
-void SendInstallPing() noexcept {
+std::string SendInstallPing() noexcept {
+    // Whatever the network or the server did, the install's outcome is the
+    // same; what happened goes to the log.
+    const std::string to = std::string(WRENTIDE_STATS_HOST) + ":" + std::to_string(WRENTIDE_STATS_PORT);
     try {
-        ExchangeInstallPing(WRENTIDE_STATS_HOST, WRENTIDE_STATS_PORT, PingBounds());
+        const ReplySummary reply = ExchangeInstallPing(WRENTIDE_STATS_HOST, WRENTIDE_STATS_PORT, PingBounds());
+        return to + " answered " + std::to_string(reply.status);
+    } catch (const std::exception& error) {
+        return to + " failed: " + error.what();
     } catch (...) {
-        // Whatever the network or the server did, the install's outcome is
-        // the same.
+        return to + " failed";
     }
 }
 

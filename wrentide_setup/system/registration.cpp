@@ -1,5 +1,7 @@
 #include "wrentide_setup/system/registration.h"
 
+#include <exception>
+
 #include "wrentide_setup/version.h"
 
 namespace wt {
@@ -19,7 +21,7 @@ const char kModeOn[] = "On";
 }  // namespace
 
 bool WriteRegistration(const InstallPaths& paths, const WorkFolderStore& storeWorkFolder,
-                       const RegistryAccess& registry, unsigned long installedKilobytes) {
+                       const RegistryAccess& registry, unsigned long installedKilobytes, std::string* failure) {
     try {
         registry.put(kRoot, kSettingsKey, "ProgName", kProductName);
         registry.put(kRoot, kSettingsKey, "Ver", kVersion);
@@ -33,6 +35,9 @@ bool WriteRegistration(const InstallPaths& paths, const WorkFolderStore& storeWo
 
         // The system runs this line as it stands: no quotation marks, even around blanks.
         registry.put(kRoot, kUninstallKey, "UninstallString", JoinPath(paths.DBPth, kUninstallerFile));
+        // What deployment tools run to remove it with no one at the screen.
+        registry.put(kRoot, kUninstallKey, "QuietUninstallString",
+                     "\"" + JoinPath(paths.DBPth, kUninstallerFile) + "\" /S");
         registry.put(kRoot, kUninstallKey, "DisplayName", kProductName);
         registry.put(kRoot, kUninstallKey, "FriendlyName", kProductName);
         // The rest of what the list of installed programs shows: the program's
@@ -47,9 +52,12 @@ bool WriteRegistration(const InstallPaths& paths, const WorkFolderStore& storeWo
 
         storeWorkFolder(paths.WrkPth);
         return true;
-    } catch (...) {
+    } catch (const std::exception& error) {
         // In practice a write refused for want of rights. The install goes on
         // with the shortcuts; OK on the message ends the program afterwards.
+        if (failure) *failure = error.what();
+        return false;
+    } catch (...) {
         return false;
     }
 }

@@ -31,11 +31,12 @@ using WorkFolderStore = std::function<bool(const std::string& workFolder)>;
 
 // Writes both keys from paths, then hands the work folder to storeWorkFolder.
 // The first error ends it there, leaving what was written, and answers false:
-// the caller then shows the failure message. Nothing is raised.
-// installedKilobytes is the installed files' total size, shown in the list of
-// installed programs.
+// the caller then shows the failure message, and the error's own text goes to
+// *failure when given. Nothing is raised. installedKilobytes is the installed
+// files' total size, shown in the list of installed programs.
 bool WriteRegistration(const InstallPaths& paths, const WorkFolderStore& storeWorkFolder,
-                       const RegistryAccess& registry = SystemRegistry(), unsigned long installedKilobytes = 0);
+                       const RegistryAccess& registry = SystemRegistry(), unsigned long installedKilobytes = 0,
+                       std::string* failure = nullptr);
 
 // Fills paths from the recorded installation and the special folders, and
 // decides between fresh install, re-install and the application being active

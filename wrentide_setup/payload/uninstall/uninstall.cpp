@@ -50,7 +50,15 @@ std::string OwnPath() {
     return length && length < MAX_PATH ? Utf8(self) : "";
 }
 
-int Say(const char* text, UINT type) { return MessageBoxW(nullptr, Wide(text).data(), Wide(kTitle).data(), type); }
+// /S: no question and no message, for deployment tools, which read the exit code alone.
+bool silent = false;
+// Windows Installer's codes, which deployment tools understand.
+const int kRemoved = 0, kFailed = 1603, kNothingInstalled = 1605, kBadCommandLine = 1639;
+
+// The answer a silent run gives every question is the one that goes on.
+int Say(const char* text, UINT type, int silentAnswer = IDOK) {
+    return silent ? silentAnswer : MessageBoxW(nullptr, Wide(text).data(), Wide(kTitle).data(), type);
+}
 
 // True when a file is there and something holds it open: the running program,
 // or the library it loaded. A file refused for another reason is not running.
@@ -66,13 +74,17 @@ bool ProgramRunning(const wt::InstallPaths& paths) {
     return false;
 }
 
+// Something that stayed: a silent run then ends with kFailed.
+bool leftBehind = false;
+
 // Only the name goes, never what a link there points at. A file of its own in
 // use that cannot go now goes at the next start.
 void RemoveFile(const std::string& path) {
     const DWORD error = wt::RemoveName(path);
-    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND &&
-        wt::IsPlainFile(path))
-        MoveFileExW(Wide(path).data(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+        leftBehind = true;
+        if (wt::IsPlainFile(path)) MoveFileExW(Wide(path).data(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
 }
 
 // The data folder and its vendor folder sit under Local AppData, which the
@@ -144,14 +156,15 @@ int Uninstall() {
     paths.DBPth = ReadSetting("DBPth");
     if (paths.ProgPth.empty() || paths.DBPth.empty()) {
         Say("WrenTide is not installed on this computer.", MB_OK | MB_ICONINFORMATION);
-        return 1;
+        return silent ? kNothingInstalled : 1;
     }
-    if (Say("Remove WrenTide and all of its components?", MB_YESNO | MB_ICONQUESTION) != IDYES)
+    if (Say("Remove WrenTide and all of its components?", MB_YESNO | MB_ICONQUESTION, IDYES) != IDYES)
         return 0;
     // Nothing is removed while the program runs: no half-removed install.
     while (ProgramRunning(paths)) {
-        if (Say("WrenTide is running. Close it, then press Retry.", MB_RETRYCANCEL | MB_ICONEXCLAMATION) != IDRETRY)
-            return 2;
+        if (Say("WrenTide is running. Close it, then press Retry.", MB_RETRYCANCEL | MB_ICONEXCLAMATION,
+                IDCANCEL) != IDRETRY)
+            return silent ? kFailed : 2;
     }
 
     // The running uninstaller itself goes last, through its copy.
@@ -173,11 +186,14 @@ int Uninstall() {
 
     wt::RegRemoveKey(kRoot, wt::kUninstallKey);
     wt::RegRemoveKey(kRoot, wt::kSettingsKey);
+    if (!ReadSetting("ProgPth").empty()) leftBehind = true;
 
     Say("WrenTide was removed from your computer.", MB_OK | MB_ICONINFORMATION);
+    // Everything else is gone by now: a deployment tool that reads the exit
+    // code may rely on it. The copy then takes the original file and its folder.
     const std::string self = OwnPath();
     if (!self.empty() && !HandOverToCopy(self)) MoveFileExW(Wide(self).data(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    return 0;
+    return silent && leftBehind ? kFailed : kRemoved;
 }
 
 }  // namespace
@@ -193,6 +209,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         LocalFree(args);
         return Finish(reinterpret_cast<HANDLE>(handle), original);
     }
+    std::string unknown;
+    for (int i = 1; args && i < count; ++i) {
+        if (lstrcmpiW(args[i], L"/S") == 0 || lstrcmpiW(args[i], L"-S") == 0) silent = true;
+        else if (unknown.empty()) unknown = Utf8(args[i]);
+    }
     if (args) LocalFree(args);
+    if (!unknown.empty()) {
+        const std::string text = "Unknown switch: " + unknown + "\r\n\r\nuninstall.exe [/S]";
+        Say(text.c_str(), MB_OK | MB_ICONERROR);
+        return kBadCommandLine;
+    }
     return Uninstall();
 }

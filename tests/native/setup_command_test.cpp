@@ -1,0 +1,62 @@
+// Setup's command line as deployment tools write it.
+#include "wrentide_setup/context/setup_command.h"
+
+#include <gtest/gtest.h>
+
+namespace wt {
+namespace {
+
+TEST(ParseSetupCommand, ReadsEverySwitchAndRefusesBadLines) {
+    const RunMode I = RunMode::Interactive, S = RunMode::Silent, V = RunMode::VerySilent;
+    struct Case {
+        const char* line;
+        RunMode mode;
+        const char* folder;  // nullptr: none given
+        bool desktop, log;
+        const char* logFile;
+        bool help;
+        const char* error;  // the start of the refusal; "" for a good line
+    } cases[] = {
+        {"setup.exe", I, nullptr, false, false, "", false, ""},
+        {"\"C:\\Down Loads\\setup.exe\"", I, nullptr, false, false, "", false, ""},
+        {"\"C:\\Down Loads\\setup.exe\" /S", V, nullptr, false, false, "", false, ""},
+        {"setup.exe -verysilent /suppressmsgboxes /NoRestart", V, nullptr, false, false, "", false, ""},
+        {"setup.exe /SILENT /DESKTOP", S, nullptr, true, false, "", false, ""},
+        {"setup.exe /S /DIR=\"C:\\Some Where\\WrenTide\" /LOG=\"C:\\logs\\wt.log\"", V, "C:\\Some Where\\WrenTide",
+         false, true, "C:\\logs\\wt.log", false, ""},
+        {"setup.exe \"/dir=C:\\Some Where\" /log", I, "C:\\Some Where", false, true, "", false, ""},
+        {"setup.exe /S /D=C:\\Program Files\\Wren Tide  ", V, "C:\\Program Files\\Wren Tide", false, false, "",
+         false, ""},
+        {"setup.exe /D=C:\\A /S", I, "C:\\A /S", false, false, "", false, ""},  // /D= takes the rest
+        {"setup.exe /?", I, nullptr, false, false, "", true, ""},
+        {"setup.exe -HELP /S", V, nullptr, false, false, "", true, ""},
+        {"setup.exe /S /BOGUS", V, nullptr, false, false, "", false, "Unknown switch: /BOGUS"},
+        {"setup.exe /S C:\\WrenTide", V, nullptr, false, false, "", false, "Unknown switch: C:\\WrenTide"},
+        {"setup.exe /S /DIR", V, "", false, false, "", false, "The switch /DIR needs a folder"},
+        {"setup.exe /S /DIR=", V, "", false, false, "", false, "The switch /DIR= needs a folder"},
+        {"setup.exe /S /LOG=\"\"", V, nullptr, false, true, "", false, "The switch /LOG=\"\" needs a file"},
+        {"setup.exe /S=1", I, nullptr, false, false, "", false, "The switch /S=1 takes no value"},
+        {"setup.exe /SILENT /VERYSILENT", V, nullptr, false, false, "", false, "The switches /SILENT and /S"},
+        {"setup.exe /S /DIR=C:\\A /DIR=C:\\B", V, "C:\\B", false, false, "", false, "The switch /DIR is given twice"},
+        {"setup.exe /DIR=C:\\A /D=C:\\B", I, "C:\\B", false, false, "", false, "The switches /DIR and /D"},
+        {"setup.exe /S /D=", V, "", false, false, "", false, "The switch /D= needs a folder"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const SetupCommand got = ParseSetupCommand(c.line);
+        EXPECT_EQ(got.mode, c.mode);
+        EXPECT_EQ(got.hasFolder, c.folder != nullptr);
+        if (c.folder) {
+            EXPECT_EQ(got.folder, c.folder);
+        }
+        EXPECT_EQ(got.desktop, c.desktop);
+        EXPECT_EQ(got.log, c.log);
+        EXPECT_EQ(got.logFile, c.logFile);
+        EXPECT_EQ(got.help, c.help);
+        EXPECT_EQ(got.error.substr(0, std::string(c.error).size()), c.error);
+        EXPECT_EQ(got.error.empty(), *c.error == '\0');
+    }
+}
+
+}  // namespace
+}  // namespace wt

@@ -1,0 +1,22 @@
+// The log of an unattended run, or of a run with /LOG: one UTF-8 line per
+// step, each with the local time, so that a deployment tool's operator can see
+// what happened and why. Until a log is opened every line goes nowhere.
+#pragma once
+
+#include <string>
+
+namespace wt {
+
+// %TEMP%\WrenTide-Setup-<yyyymmdd-hhmmss>.log: never inside a folder that
+// setup or the uninstaller removes.
+std::string DefaultSetupLogPath();
+
+// Starts the process's log at path, making its missing folders. Whatever
+// stood at the name goes as a name, never what a link there points at. False
+// when it cannot be written; the run goes on without it.
+bool OpenSetupLog(const std::string& path);
+
+// One line, written through at once; never raises.
+void LogLine(const std::string& text);
+
+}  // namespace wt

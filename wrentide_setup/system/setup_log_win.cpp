@@ -1,0 +1,67 @@
+#include "wrentide_setup/system/setup_log.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "wrentide_setup/path.h"
+#include "wrentide_setup/win32.h"
+
+namespace wt {
+namespace {
+
+UniqueHandle& LogFile() {
+    static UniqueHandle file;
+    return file;
+}
+
+// Each missing folder above path, from the top down; an existing one is left as it is.
+void MakeFoldersAbove(const std::string& path) {
+    std::vector<std::string> missing;
+    for (std::string folder = ParentFolder(path); !folder.empty() && !IsRootFolder(folder) &&
+                                                  !DirectoryExists(folder);
+         folder = ParentFolder(folder))
+        missing.push_back(folder);
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) CreateDirectoryW(Wide(*it).data(), nullptr);
+}
+
+}  // namespace
+
+std::string DefaultSetupLogPath() {
+    wchar_t temp[MAX_PATH + 1] = L"";
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char name[64];
+    wsprintfA(name, "WrenTide-Setup-%04u%02u%02u-%02u%02u%02u.log", now.wYear, now.wMonth, now.wDay, now.wHour,
+              now.wMinute, now.wSecond);
+    return (length && length <= MAX_PATH ? Utf8(temp) : std::string("C:\\")) + name;
+}
+
+bool OpenSetupLog(const std::string& path) {
+    MakeFoldersAbove(path);
+    RemoveName(path);
+    // A new file of our own: a name something took again in between fails.
+    LogFile() = UniqueHandle(CreateFileW(Wide(path).data(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    return LogFile().Valid();
+}
+
+void LogLine(const std::string& text) {
+    if (!LogFile().Valid()) return;
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char stamp[32];
+    const int length = wsprintfA(stamp, "%04u-%02u-%02u %02u:%02u:%02u.%03u ", now.wYear, now.wMonth, now.wDay,
+                                 now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+    std::string line = std::string(stamp, length) + text;
+    // One line per step: a line break inside a system text would split it.
+    for (char& c : line)
+        if (c == '\r' || c == '\n') c = ' ';
+    line += "\r\n";
+    DWORD written = 0;
+    // A log that cannot be written never fails the install.
+    WriteFile(LogFile().Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+}  // namespace wt

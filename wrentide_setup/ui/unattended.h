@@ -1,0 +1,19 @@
+// Setup with no one at the screen, as deployment tools run it: the same
+// install sequence, reported to the log instead of to a person.
+#pragma once
+
+#include <windows.h>
+
+#include "wrentide_setup/context/setup_command.h"
+
+namespace wt {
+
+// Installs as command asks (/S, /VERYSILENT or /SILENT) and returns the exit
+// code, which is also the log's last line. Every failure message goes to the
+// log, none to the screen.
+int RunUnattended(HINSTANCE instance, const SetupCommand& command);
+
+// The log's last line: the exit code and why; returns code.
+int EndWith(int code, const std::string& why);
+
+}  // namespace wt

@@ -1,0 +1,115 @@
+#include "wrentide_setup/ui/unattended.h"
+
+#include <exception>
+
+#include "wrentide_setup/engine/install_sequence.h"
+#include "wrentide_setup/system/preferences.h"
+#include "wrentide_setup/system/registration.h"
+#include "wrentide_setup/system/setup_log.h"
+#include "wrentide_setup/ui/application.h"
+#include "wrentide_setup/ui/form.h"
+#include "wrentide_setup/win32.h"
+
+namespace wt {
+namespace {
+
+const int kCommonDesktopFolder = 25;  // CSIDL_COMMON_DESKTOPDIRECTORY
+
+// The install with no window at all.
+class QuietReport final : public InstallReport {
+public:
+    explicit QuietReport(const InstallPaths& paths) : paths_(paths) {}
+    bool Succeeded() const { return succeeded_; }
+
+private:
+    void Progress(int) override {}
+    void Message(const std::string& text) override { App().FailureMessage(text); }
+    void StoreWorkFolder(const std::string& workFolder) override {
+        UpdatePrefsFile(prefs_, JoinPath(paths_.DBPth, kPrefsFile), workFolder);
+    }
+    void Finished(bool success) override { succeeded_ = success; }
+
+    const InstallPaths& paths_;
+    PrefsFile prefs_;
+    bool succeeded_ = false;
+};
+
+// The SYSTEM account has no desktop of its own that anyone sees.
+bool RunningAsLocalSystem() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    BYTE buffer[256];
+    DWORD size = 0;
+    const bool system = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) &&
+                        IsWellKnownSid(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, WinLocalSystemSid);
+    CloseHandle(token);
+    return system;
+}
+
+// The wizard walked to its last page as a user would, then the install: the
+// window shows the Installing state and its progress and takes no input.
+bool InstallInTheWindow(HINSTANCE instance, InstallPaths& paths, const SetupCommand& command) {
+    const InstallPaths chosen = paths;
+    TForm1* form = RegisterFormClasses(instance) ? TForm1::Create(instance, paths) : nullptr;
+    if (!form) {
+        LogLine("The setup window cannot be made: " + SystemMessage(GetLastError()));
+        return false;
+    }
+    // Creating the window found the places once more: the command's own go back.
+    paths.ProgPth = chosen.ProgPth;
+    paths.DeskPth = chosen.DeskPth;
+    form->Button4Click();
+    SendMessageW(form->Control(CheckBox1), BM_SETCHECK, BST_CHECKED, 0);
+    form->CheckBox1Click();
+    form->SetText(LabeledEdit1, paths.ProgPth);
+    SendMessageW(form->Control(CheckBox2), BM_SETCHECK, command.desktop ? BST_CHECKED : BST_UNCHECKED, 0);
+    ShowWindow(form->Handle(), SW_SHOWNORMAL);
+    UpdateWindow(form->Handle());
+    form->Button1Click();
+    const bool complete = form->Text(StaticText2) == "Installation Complete";
+    DestroyWindow(form->Handle());
+    return complete;
+}
+
+}  // namespace
+
+int EndWith(int code, const std::string& why) {
+    LogLine("Exit code " + std::to_string(code) + ": " + why);
+    return code;
+}
+
+int RunUnattended(HINSTANCE instance, const SetupCommand& command) {
+    // Every failure message of the install, and any other, goes to the log.
+    bool failed = false;
+    App().SetMessageHandler([&failed](const std::string& text) {
+        LogLine("Message: " + text);
+        failed = true;
+        return IDCANCEL;
+    });
+    InstallPaths paths;
+    try {
+        if (DiscoverInstallPaths(paths) == InstallKind::ApplicationActive) {
+            ShowAppActive();
+            return EndWith(kExitFailed, "WrenTide is running; nothing was changed");
+        }
+        if (command.hasFolder) paths.ProgPth = command.folder;
+        if (RunningAsLocalSystem()) paths.DeskPth = SpecialFolderPath(kCommonDesktopFolder);
+    } catch (const std::exception& error) {
+        LogLine(std::string("Cannot find where to install: ") + error.what());
+        return EndWith(kExitFailed, "nothing was changed");
+    }
+    LogLine("Program folder \"" + paths.ProgPth + "\", data folder \"" + paths.DBPth + "\", Start-menu folder \"" +
+            paths.MenuPth + "\"" + (command.desktop ? ", desktop \"" + paths.DeskPth + "\"" : ""));
+    bool complete = false;
+    if (command.mode == RunMode::Silent) {
+        complete = InstallInTheWindow(instance, paths, command);
+    } else {
+        QuietReport report(paths);
+        RunInstall(paths, InstallOptions{command.desktop}, report);
+        complete = report.Succeeded();
+    }
+    if (!complete || failed) return EndWith(kExitFailed, "the install failed");
+    return EndWith(kExitInstalled, "WrenTide is installed");
+}
+
+}  // namespace wt
