@@ -6,6 +6,8 @@
 #include "wrentide_setup/context/install_paths.h"
 #include "wrentide_setup/context/setup_command.h"
 #include "wrentide_setup/dll_search.h"
+#include "wrentide_setup/engine/install_transaction.h"
+#include "wrentide_setup/system/registration.h"
 #include "wrentide_setup/system/setup_log.h"
 #include "wrentide_setup/ui/application.h"
 #include "wrentide_setup/ui/form.h"
@@ -26,6 +28,19 @@ bool AnotherSetupRuns(HANDLE& lock) {
     const DWORD error = GetLastError();
     // A lock made by another user's setup may not even be opened by this one.
     return (lock && error == ERROR_ALREADY_EXISTS) || (!lock && error == ERROR_ACCESS_DENIED);
+}
+
+// An install that was killed is taken back first: the installation it was
+// replacing is then the one the wizard, or the unattended run, finds.
+void FinishInterruptedInstall() {
+    try {
+        wt::InstallPaths found;
+        wt::DiscoverInstallPaths(found);
+        const std::string done = wt::FinishInterruptedInstall(found);
+        if (!done.empty()) wt::LogLine(done);
+    } catch (const std::exception&) {
+        // A shell folder that cannot be found: nothing to undo there.
+    }
 }
 
 void BringRunningSetupForward() {
@@ -78,6 +93,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     }
 
     wt::EnforceRedirectionTrust();
+    FinishInterruptedInstall();
     if (unattended) {
         const int code = wt::RunUnattended(instance, command);
         CoUninitialize();

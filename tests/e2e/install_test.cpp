@@ -12,6 +12,7 @@
 #include <cwchar>
 #include <memory>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -373,8 +374,9 @@ TEST_F(Install, ALockedProgramFailsTheInstallAtItsStep) {
     EXPECT_FALSE(test::KeyExists(kSettings));
     EXPECT_FALSE(test::KeyExists(kUninstall));
     EXPECT_FALSE(test::PathExists(places_.menu + "\\WrenTide.lnk"));
-    EXPECT_FALSE(test::PathExists(places_.data + "\\temp.pak"));
-    EXPECT_TRUE(test::PathExists(places_.data + "\\wtdb.res"));
+    // A failed first install takes back what it wrote; the running program stays.
+    EXPECT_FALSE(test::PathExists(places_.vendor));
+    EXPECT_EQ(test::ReadFileBytes(exe), "running");
     CloseHandle(running);
 
     Click(run.Control("Button", "Close"));
@@ -396,7 +398,7 @@ TEST_F(Install, AProgramFolderWhoseParentIsMissingIsReportedTwice) {
     ASSERT_EQ(run.messages.size(), 2u);
     EXPECT_EQ(run.messages[0], "Install Failed! Unable to create Install Folder.");
     EXPECT_EQ(run.messages[1], "Install Failed!  Try installing as administrator.");
-    EXPECT_EQ(test::ReadFileBytes(places_.data + "\\wtdb.res"), test::ReadFileBytes(test::BuiltPayloadFile("wtdb.res")));
+    EXPECT_FALSE(test::PathExists(places_.vendor)) << "taken back with the failed install";
     EXPECT_FALSE(test::PathExists(typed));
     EXPECT_EQ(run.Status(), "Installation Failed");
     EXPECT_EQ(run.Position(), 20);
@@ -741,6 +743,151 @@ TEST_F(Install, ASilentUninstallIsDoneWhenItEnds) {
     const std::string copy = "C:\\wt-e2e\\uninstall.exe";
     test::WriteFileBytes(copy, test::ReadFileBytes(test::BuiltPayloadFile("uninstall.exe")));
     EXPECT_EQ(RunUnattended(Quoted(copy) + " /s").code, 1605u) << "nothing is installed";
+}
+
+// The loopback setup with faults on call: WT_FAIL_AFTER or WT_KILL_AFTER
+// names the step (a payload file's name, "registration", "shortcuts").
+std::string FaultsSetupExe() { return test::FromHost(WT_FAULTS_SETUP_EXE); }
+
+class Environment {
+public:
+    Environment(const char* name, const std::string& value) : name_(name) { SetEnvironmentVariableA(name, value.c_str()); }
+    ~Environment() { SetEnvironmentVariableA(name_, nullptr); }
+
+private:
+    const char* name_;
+};
+
+// Every file, link and registry value of an installation, byte for byte.
+std::map<std::string, std::string> Snapshot(const Places& places) {
+    std::map<std::string, std::string> all;
+    for (const PayloadFile& f : kFiles) {
+        const std::string path = (f.inProgramFolder ? places.program : places.data) + "\\" + f.name;
+        all[path] = test::ReadFileBytes(path);
+    }
+    for (const std::string& path : {places.menu + "\\WrenTide.lnk", places.menu + "\\Uninstall.lnk",
+                                    places.desk + "\\WrenTide.lnk", places.data + "\\WrenTide.tub"})
+        all[path] = test::PathExists(path) ? test::ReadFileBytes(path) : "<none>";
+    for (const char* key : {kSettings, kUninstall}) {
+        HKEY open;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &open) != ERROR_SUCCESS) continue;
+        char name[256];
+        BYTE data[4096];
+        for (DWORD i = 0;; ++i) {
+            DWORD nameSize = sizeof name, size = sizeof data, type = 0;
+            if (RegEnumValueA(open, i, name, &nameSize, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+            all[std::string(key) + "|" + name] = std::to_string(type) + ":" + std::string(data, data + size);
+        }
+        RegCloseKey(open);
+    }
+    return all;
+}
+
+// What a run leaves that is not the installation: a set-aside copy or a journal.
+std::vector<std::string> Leftovers(const Places& places) {
+    std::vector<std::string> found;
+    for (const std::string& folder : {places.program, places.data, places.menu, places.desk})
+        for (const char* pattern : {"*.wt-old", "setup.journal"})
+            for (const std::string& name : NamesIn(folder, pattern)) found.push_back(folder + "\\" + name);
+    return found;
+}
+
+class Rollback : public Install {
+protected:
+    // An installation with a desktop link, ModeIs off and a preferences
+    // file, whose seven files and three links all differ from what the
+    // payload and a new run would make.
+    void MakeOldInstallation() {
+        ASSERT_NO_FATAL_FAILURE(InstallAsUser(true));
+        for (const PayloadFile& f : kFiles)
+            test::WriteFileBytes((f.inProgramFolder ? places_.program : places_.data) + "\\" + f.name,
+                                 std::string("old ") + f.name);
+        for (const std::string& link : {places_.menu + "\\WrenTide.lnk", places_.menu + "\\Uninstall.lnk",
+                                        places_.desk + "\\WrenTide.lnk"})
+            test::WriteFileBytes(link, "old link");
+        test::WriteFileBytes(places_.data + "\\WrenTide.tub", std::string(272, 'p'));
+        HKEY key;
+        ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+        RegSetValueExA(key, "ModeIs", 0, REG_SZ, reinterpret_cast<const BYTE*>("Off"), 4);
+        RegSetValueExA(key, "WrkPth", 0, REG_SZ, reinterpret_cast<const BYTE*>("C:\\old work"), 12);
+        RegCloseKey(key);
+        old_ = Snapshot(places_);
+    }
+    void ExpectOldInstallation() {
+        const std::map<std::string, std::string> now = Snapshot(places_);
+        for (const auto& [name, bytes] : old_) {
+            auto found = now.find(name);
+            EXPECT_TRUE(found != now.end() && found->second == bytes) << name << " is not as it was";
+        }
+        EXPECT_EQ(now.size(), old_.size()) << "values or files were added";
+        EXPECT_EQ(Leftovers(places_), std::vector<std::string>{});
+    }
+    std::map<std::string, std::string> old_;
+};
+
+// A re-install that fails after any step that can fail takes it all back.
+TEST_F(Rollback, AFailedReInstallLeavesThePreviousInstallationAsItWas) {
+    ASSERT_NO_FATAL_FAILURE(MakeOldInstallation());
+    for (const char* step : {"\\wtdb.res", "\\WrenTide.exe", "\\LPng.dll", "\\wscb.rez", "\\wrnhlp.tub",
+                             "\\ReadMe.txt", "\\uninstall.exe", "registration", "shortcuts"}) {
+        SCOPED_TRACE(std::string("a failure after ") + step);
+        Environment fault("WT_FAIL_AFTER", step);
+        SetupRun run(FaultsSetupExe());
+        ASSERT_TRUE(run.ToOptions(true, false));
+        ASSERT_TRUE(run.Install("&Re-Install", {IDCANCEL}));
+        EXPECT_EQ(run.messages, std::vector<std::string>{"Install Failed!  Try installing as administrator."});
+        EXPECT_EQ(run.Status(), "Installation Failed");
+        ExpectOldInstallation();
+        Click(run.Control("Button", "Close"));
+        EXPECT_TRUE(run.process().WaitExit(20000));
+    }
+}
+
+TEST_F(Rollback, AFailedFirstInstallLeavesNothing) {
+    Environment fault("WT_FAIL_AFTER", "\\WrenTide.exe");
+    SetupRun run(FaultsSetupExe());
+    ASSERT_TRUE(run.ToOptions(true, false));
+    ASSERT_TRUE(run.Install("&Install", {IDCANCEL}));
+    EXPECT_EQ(run.Position(), 20);
+    for (const std::string& gone : {places_.program, places_.vendor, places_.menu, places_.desk + "\\WrenTide.lnk"})
+        EXPECT_FALSE(test::PathExists(gone)) << gone;
+    EXPECT_FALSE(test::KeyExists(kSettings));
+    Click(run.Control("Button", "Close"));
+    EXPECT_TRUE(run.process().WaitExit(20000));
+}
+
+// A re-install killed half way: the next start of setup, or of the
+// uninstaller, puts the previous installation back before it shows anything.
+TEST_F(Rollback, AKilledReInstallIsUndoneAtTheNextStart) {
+    ASSERT_NO_FATAL_FAILURE(MakeOldInstallation());
+    for (const char* step : {"\\wscb.rez", "registration"}) {
+        SCOPED_TRACE(std::string("killed after ") + step);
+        {
+            Environment kill("WT_KILL_AFTER", step);
+            SetupRun run(FaultsSetupExe());
+            ASSERT_TRUE(run.ToOptions(true, false));
+            Click(run.Control("Button", "&Re-Install"));
+            DWORD code = 0;
+            ASSERT_TRUE(run.process().WaitExit(60000, &code));
+            EXPECT_EQ(code, 9u);
+        }
+        ASSERT_TRUE(test::PathExists(places_.data + "\\setup.journal")) << "the kill left no journal";
+        if (step == std::string("registration")) {
+            // The new uninstaller, which the kill left in place, finds the journal.
+            std::unique_ptr<Process> uninstaller;
+            HWND box = StartUninstaller(uninstaller, "Remove WrenTide and all of its components?");
+            ASSERT_NE(box, nullptr);
+            ExpectOldInstallation();
+            ASSERT_TRUE(Answer(box, "&No"));
+            EXPECT_TRUE(uninstaller->WaitExit(20000));
+        } else {
+            SetupRun next;
+            ASSERT_NE(next.Form(), nullptr);
+            ExpectOldInstallation();
+            Click(next.Control("Button", "&Cancel"));
+            EXPECT_TRUE(next.process().WaitExit(20000));
+        }
+    }
 }
 
 // Names outside the system's code page (1252 here): a user whose profile has

@@ -129,6 +129,10 @@ TEST_F(InstallSequence, AFailingPayloadStepStillReachesItsMilestoneAndStopsThere
     ExpectFinalState(false);
     EXPECT_EQ(test::ReadFileBytes(held), "in use");
     EXPECT_FALSE(test::PathExists(paths_.MenuPth + "\\WrenTide.lnk"));
+    // What this run wrote is taken back; what it found stays.
+    EXPECT_FALSE(test::PathExists(paths_.DBPth + "\\wtdb.res"));
+    EXPECT_FALSE(test::PathExists(paths_.ProgPth)) << "the program folder it made";
+    EXPECT_FALSE(test::PathExists(paths_.DBPth + "\\setup.journal"));
 }
 
 TEST_F(InstallSequence, AProgramFolderThatCannotBeMadeIsReportedAndTheInstallGoesOn) {
@@ -137,7 +141,7 @@ TEST_F(InstallSequence, AProgramFolderThatCannotBeMadeIsReportedAndTheInstallGoe
     EXPECT_EQ(recorder_.Texts(), (std::vector<std::string>{"Install Failed! Unable to create Install Folder.",
                                                            "Install Failed!  Try installing as administrator."}));
     EXPECT_EQ(seen_.positions, (std::vector<int>{10, 20}));
-    EXPECT_TRUE(test::PathExists(paths_.DBPth + "\\wtdb.res")) << "step 1 goes to the data folder";
+    EXPECT_FALSE(test::PathExists(paths_.VendorPth)) << "a failed install takes back the data folders it made";
     ExpectFinalState(false);
 }
 
@@ -207,7 +211,7 @@ TEST_P(NotAFullPath, AProgramFolderFailsItsFirstStepAndWritesNothingElsewhere) {
                                                            "Install Failed!  Try installing as administrator."}));
     EXPECT_EQ(seen_.positions, (std::vector<int>{10, 20}));
     ExpectFinalState(false);
-    EXPECT_TRUE(test::PathExists(paths_.DBPth + "\\wtdb.res"));
+    EXPECT_FALSE(test::PathExists(paths_.DBPth + "\\wtdb.res")) << "taken back with the failed install";
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((here + "\\*").c_str(), &found);
     int entries = 0;

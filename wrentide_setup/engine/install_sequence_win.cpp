@@ -8,8 +8,10 @@
 
 #include "wrentide_setup/bench_marks.h"
 #include "wrentide_setup/error.h"
+#include "wrentide_setup/engine/install_transaction.h"
 #include "wrentide_setup/engine/payload.h"
 #include "wrentide_setup/stats/stats_ping.h"
+#include "wrentide_setup/system/preferences.h"
 #include "wrentide_setup/system/registration.h"
 #include "wrentide_setup/system/setup_log.h"
 #include "wrentide_setup/system/shortcuts.h"
@@ -25,7 +27,7 @@ const char kInstallFailed[] = "Install Failed!  Try installing as administrator.
 // One level only: a missing parent makes it fail. A name that is not a full
 // path would resolve against setup's own working folder (an emptied folder
 // box means the root of the drive): it counts as a folder it could not make.
-bool EnsureFolder(const std::string& path, const char* what) {
+bool EnsureFolder(const std::string& path, const char* what, InstallTransaction& change) {
     if (!IsFullPath(path)) {
         LogLine(std::string(what) + " \"" + path + "\" is not a full path");
         return false;
@@ -35,6 +37,7 @@ bool EnsureFolder(const std::string& path, const char* what) {
         return true;
     }
     const bool made = CreateDirectoryW(Wide(path).data(), nullptr);
+    if (made) change.MadeFolder(path);
     LogLine(std::string(what) + " \"" + path + "\" " + (made ? "created" : "cannot be created: " +
                                                              SystemMessage(GetLastError())));
     return made;
@@ -43,25 +46,48 @@ bool EnsureFolder(const std::string& path, const char* what) {
 // The data folders are made under Local AppData, which the user can write:
 // one that is a link elsewhere is not used at all, so that nothing is
 // written or deleted through it.
-bool EnsureDataFolder(const std::string& path) {
-    if (!EnsureFolder(path, "Data folder")) return false;
+bool EnsureDataFolder(const std::string& path, InstallTransaction& change) {
+    if (!EnsureFolder(path, "Data folder", change)) return false;
     const bool plain = IsPlainFolder(path);
     if (!plain) LogLine("Data folder \"" + path + "\" is a link to another place: nothing is written there");
     return plain;
 }
 
-// The log's note of a shortcut the shell has, or has not, saved.
-void LogShortcut(const std::string& folder, const char* link) {
+// A shortcut in folder, any old one set aside first; the log says whether
+// the shell saved it.
+void MakeShortcut(void (*make)(const std::string&, const std::string&), const std::string& target,
+                  const std::string& folder, const char* link, InstallTransaction& change) {
     const std::string path = JoinPath(folder, link);
+    change.Replacing(path);
+    make(target, folder);
     LogLine("Shortcut \"" + path + "\" " + (FileExists(path) ? "made" : "not made"));
+}
+
+// Every registry write goes through the transaction first, which keeps the
+// value it replaces.
+RegistryAccess Journalled(InstallTransaction& change) {
+    RegistryAccess registry = SystemRegistry();
+    registry.put = [&change, put = registry.put](const std::string& root, const std::string& key,
+                                                  const std::string& name, const std::string& text) {
+        change.SettingValue(root, key, name);
+        put(root, key, name, text);
+    };
+    registry.putNumber = [&change, put = registry.putNumber](const std::string& root, const std::string& key,
+                                                             const std::string& name, unsigned long number) {
+        change.SettingValue(root, key, name);
+        put(root, key, name, number);
+    };
+    return registry;
 }
 
 }  // namespace
 
 void RunInstall(const InstallPaths& paths, const InstallOptions& options, InstallReport& report) {
+    // Told of every change; a run that does not complete takes them all back.
+    InstallTransaction change(paths);
     bool success = true;
-    if (!EnsureFolder(paths.ProgPth, "Program folder")) report.Message(kProgramFolderFailed);
-    if (!EnsureDataFolder(paths.VendorPth) || !EnsureDataFolder(paths.DBPth)) {
+    if (!EnsureFolder(paths.ProgPth, "Program folder", change)) report.Message(kProgramFolderFailed);
+    if (!EnsureDataFolder(paths.VendorPth, change) || !EnsureDataFolder(paths.DBPth, change)) {
         success = false;
         report.Message(kDataFolderFailed);
     }
@@ -76,7 +102,7 @@ void RunInstall(const InstallPaths& paths, const InstallOptions& options, Instal
                     // Nothing is written, or removed, in a folder that is not a full path.
                     if (!IsFullPath(paths.*file.folder))
                         throw Error("Cannot create file \"" + destination + "\". The folder is not a full path.");
-                    if (FileExists(destination)) RemoveOldFile(destination);
+                    change.Replacing(destination);
                     ExtractResource(file.resource, temp);
                     InflateFile(temp, destination);
                     LogLine("Installed \"" + destination + "\" (progress " + std::to_string(file.milestone) + ")");
@@ -87,29 +113,30 @@ void RunInstall(const InstallPaths& paths, const InstallOptions& options, Instal
                 if (FileExists(temp)) RemoveOldFile(temp);
                 report.Progress(file.milestone);
                 if (failure) std::rethrow_exception(failure);
+                BenchMark(file.fileName);
             }
             BenchMark("payload");
             std::string why;
-            const bool recorded = WriteRegistration(paths, [&report](const std::string& workFolder) {
+            const std::string prefs = JoinPath(paths.DBPth, kPrefsFile);
+            const bool recorded = WriteRegistration(paths, [&](const std::string& workFolder) {
+                change.Changing(prefs);
                 report.StoreWorkFolder(workFolder);
                 return true;
-            }, SystemRegistry(), kPayloadKilobytes, &why);
+            }, Journalled(change), kPayloadKilobytes, &why);
             LogLine(recorded ? "Recorded the installation in the registry"
                              : "Cannot record the installation in the registry: " + why);
             if (!recorded) report.Message(kRegistrationFailed);
             BenchMark("registration");
-            CreateDirectoryW(Wide(paths.MenuPth).data(), nullptr);
-            MakeProgramShortcut(paths.ProgPth, paths.MenuPth);
-            LogShortcut(paths.MenuPth, kProgramLink);
-            MakeUninstallShortcut(paths.DBPth, paths.MenuPth);
-            LogShortcut(paths.MenuPth, kUninstallLink);
+            if (CreateDirectoryW(Wide(paths.MenuPth).data(), nullptr)) change.MadeFolder(paths.MenuPth);
+            MakeShortcut(MakeProgramShortcut, paths.ProgPth, paths.MenuPth, kProgramLink, change);
+            MakeShortcut(MakeUninstallShortcut, paths.DBPth, paths.MenuPth, kUninstallLink, change);
             report.Progress(99);
-            if (options.desktopShortcut) {
-                MakeProgramShortcut(paths.ProgPth, paths.DeskPth);
-                LogShortcut(paths.DeskPth, kProgramLink);
-            }
+            if (options.desktopShortcut)
+                MakeShortcut(MakeProgramShortcut, paths.ProgPth, paths.DeskPth, kProgramLink, change);
             report.Progress(100);
             BenchMark("shortcuts");
+            // The last step that can fail is done: only now do the old copies go.
+            change.Commit();
             LogLine("Statistics request: " + SendInstallPing());
             BenchMark("ping");
         } catch (const std::exception& error) {
@@ -120,6 +147,11 @@ void RunInstall(const InstallPaths& paths, const InstallOptions& options, Instal
             success = false;
             report.Message(kInstallFailed);
         }
+    }
+    // Before the end state shows: what this run did is taken back.
+    if (!success) {
+        change.Undo();
+        LogLine("Every change of this run was taken back");
     }
     report.Finished(success);
     BenchMark("complete");

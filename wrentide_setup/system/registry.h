@@ -23,4 +23,17 @@ std::string RegGetString(const std::string& root, const std::string& keyPath, co
 // Deletes a key that has no subkeys, with its values; a missing key is no error.
 void RegRemoveKey(const std::string& root, const std::string& keyPath);
 
+// A value exactly as it is stored, to be put back later: its type and bytes,
+// or that there was none.
+struct SavedValue {
+    bool present = false;
+    unsigned long type = 0;
+    std::string bytes;
+};
+SavedValue RegSaveValue(const std::string& root, const std::string& keyPath, const std::string& name);
+// Puts a saved value back as it was; one that was not there is deleted.
+void RegRestoreValue(const std::string& root, const std::string& keyPath, const std::string& name,
+                     const SavedValue& saved);
+bool RegKeyExists(const std::string& root, const std::string& keyPath);
+
 }  // namespace wt

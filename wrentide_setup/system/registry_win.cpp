@@ -81,4 +81,46 @@ void RegRemoveKey(const std::string& root, const std::string& keyPath) {
     RegDeleteKeyW(RootKey(root), RelativePath(keyPath).data());
 }
 
+SavedValue RegSaveValue(const std::string& root, const std::string& keyPath, const std::string& name) {
+    SavedValue saved;
+    RegKey key;
+    if (RegOpenKeyExW(RootKey(root), RelativePath(keyPath).data(), 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS)
+        return saved;
+    const std::vector<wchar_t> valueName = Wide(name);
+    DWORD type = REG_NONE, size = 0;
+    LONG rc = RegQueryValueExW(key.Get(), valueName.data(), nullptr, &type, nullptr, &size);
+    while (rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA) {
+        saved.bytes.assign(size, '\0');
+        DWORD got = size;
+        rc = RegQueryValueExW(key.Get(), valueName.data(), nullptr, &type,
+                              reinterpret_cast<BYTE*>(saved.bytes.data()), &got);
+        if (rc == ERROR_SUCCESS) {
+            saved.bytes.resize(got);
+            saved.present = true;
+            saved.type = type;
+            break;
+        }
+        size = got;
+    }
+    return saved;
+}
+
+void RegRestoreValue(const std::string& root, const std::string& keyPath, const std::string& name,
+                     const SavedValue& saved) {
+    RegKey key;
+    if (RegOpenKeyExW(RootKey(root), RelativePath(keyPath).data(), 0, KEY_SET_VALUE, key.Receive()) != ERROR_SUCCESS)
+        return;
+    if (saved.present)
+        RegSetValueExW(key.Get(), Wide(name).data(), 0, saved.type, reinterpret_cast<const BYTE*>(saved.bytes.data()),
+                       static_cast<DWORD>(saved.bytes.size()));
+    else
+        RegDeleteValueW(key.Get(), Wide(name).data());
+}
+
+bool RegKeyExists(const std::string& root, const std::string& keyPath) {
+    RegKey key;
+    return RegOpenKeyExW(RootKey(root), RelativePath(keyPath).data(), 0, KEY_QUERY_VALUE, key.Receive()) ==
+           ERROR_SUCCESS;
+}
+
 }  // namespace wt

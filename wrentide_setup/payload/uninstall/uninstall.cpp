@@ -19,9 +19,11 @@
 // helpers, linked from setup's code, so that the two cannot drift apart.
 #include "wrentide_setup/context/install_paths.h"
 #include "wrentide_setup/dll_search.h"
+#include "wrentide_setup/engine/install_transaction.h"
 #include "wrentide_setup/engine/payload.h"
 #include "wrentide_setup/error.h"
 #include "wrentide_setup/path.h"
+#include "wrentide_setup/system/registration.h"
 #include "wrentide_setup/system/registry.h"
 #include "wrentide_setup/win32.h"
 
@@ -149,8 +151,24 @@ int Finish(HANDLE original, const std::string& originalPath) {
     return 0;
 }
 
+// A setup that was killed is taken back before anything is asked, unless a
+// setup runs now (it holds the lock that every setup takes), whose journal it
+// is. The lock is then held while the uninstaller works.
+void FinishInterruptedInstall() {
+    HANDLE lock = CreateMutexA(nullptr, FALSE, "Global\\WrenTideSetup");
+    if (!lock || GetLastError() == ERROR_ALREADY_EXISTS) return;
+    try {
+        wt::InstallPaths found;
+        wt::DiscoverInstallPaths(found);
+        wt::FinishInterruptedInstall(found);
+    } catch (const std::exception&) {
+        // A shell folder that cannot be found: nothing to undo there.
+    }
+}
+
 int Uninstall() {
     wt::EnforceRedirectionTrust();
+    FinishInterruptedInstall();
     wt::InstallPaths paths;
     paths.ProgPth = ReadSetting("ProgPth");
     paths.DBPth = ReadSetting("DBPth");

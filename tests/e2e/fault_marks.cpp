@@ -1,0 +1,21 @@
+// The faults build's marks: at the step that WT_FAIL_AFTER names the install
+// fails as if that step had; at the one that WT_KILL_AFTER names the process
+// ends at once, as a power loss or a deployment tool's time-out ends it.
+#include <windows.h>
+
+#include <cstring>
+
+#include "wrentide_setup/bench_marks.h"
+#include "wrentide_setup/error.h"
+
+namespace wt {
+
+void BenchMark(const char* step) {
+    char named[64] = "";
+    if (GetEnvironmentVariableA("WT_KILL_AFTER", named, sizeof named) && std::strcmp(named, step) == 0)
+        TerminateProcess(GetCurrentProcess(), 9);
+    if (GetEnvironmentVariableA("WT_FAIL_AFTER", named, sizeof named) && std::strcmp(named, step) == 0)
+        throw Error(std::string("A fault made by the tests after ") + step);
+}
+
+}  // namespace wt
