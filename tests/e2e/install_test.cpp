@@ -107,28 +107,12 @@ struct Unattended {
     bool windowSeen = false;
 };
 
-struct WindowOf {
-    DWORD process;
-    bool seen;
-};
-
-BOOL CALLBACK NoteVisibleWindow(HWND window, LPARAM data) {
-    WindowOf& of = *reinterpret_cast<WindowOf*>(data);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == of.process && IsWindowVisible(window)) of.seen = true;
-    return TRUE;
-}
-
 Unattended RunUnattended(const std::string& commandLine) {
     Process process = Process::FromCommandLine(commandLine);
     Unattended run;
     const DWORD start = GetTickCount();
-    while (!process.WaitExit(5, &run.code) && GetTickCount() - start < 120000) {
-        WindowOf of{process.Id(), false};
-        EnumWindows(NoteVisibleWindow, reinterpret_cast<LPARAM>(&of));
-        run.windowSeen |= of.seen;
-    }
+    while (!process.WaitExit(5, &run.code) && GetTickCount() - start < 120000)
+        run.windowSeen |= WaitForWindow(process.Id(), nullptr, nullptr, 0, true) != nullptr;
     return run;
 }
 
@@ -158,7 +142,8 @@ protected:
         test::RemoveTree(places_.program);
         test::RemoveTree(places_.vendor);
         test::RemoveTree(places_.menu);
-        DeleteFileW(Wide(places_.desk + "\\WrenTide.lnk").data());
+        for (const char* link : {"\\WrenTide.lnk", "\\WrenTide.lnk.wt-old"})
+            DeleteFileW(Wide(places_.desk + link).data());
         for (const char* made : {"C:\\wt-e2e", "C:\\WTProg", "C:\\WTData", kTypedParent}) test::RemoveTree(made);
         for (const char* name : kPlantedNames)
             for (const char* suffix : {"", ".loaded"}) DeleteFileW(Wide(TempFolder() + "\\" + name + suffix).data());

@@ -160,6 +160,13 @@ void InstallTransaction::MadeFolder(const std::string& folder) { Note("folder\t"
 void InstallTransaction::Replacing(const std::string& file) {
     if (FileExists(file)) {
         if (FileInUse(file)) return;
+        // A link planted at the name is no part of the installation: it goes
+        // as a name, as before. A rename under Wine would move its target.
+        if (!IsPlainFile(file)) {
+            RemoveName(file);
+            Note("wrote\t" + file);
+            return;
+        }
         const std::string aside = file + kAsideSuffix;
         RemoveName(aside);
         Note("aside\t" + file);
