@@ -1,5 +1,5 @@
 // The installer's failure mechanism: operations raise Error with a text meant
-// for the user; SilentAbort ends a handler without any message.
+// for the user.
 #pragma once
 
 #include <exception>
@@ -17,12 +17,6 @@ public:
 
 private:
     std::string message_;
-};
-
-// Raised to leave a handler quietly; the dispatcher shows nothing for it.
-class SilentAbort : public std::exception {
-public:
-    const char* what() const noexcept override { return "SilentAbort"; }
 };
 
 // printf-style formatting of a message text ("Failed to set data for '%s'").

@@ -78,6 +78,76 @@ private:
     T* ptr_ = nullptr;
 };
 
+// A GDI object the program made (a font), deleted when its owner goes.
+template <typename T>
+class GdiObject {
+public:
+    GdiObject() = default;
+    explicit GdiObject(T object) : object_(object) {}
+    GdiObject(const GdiObject&) = delete;
+    GdiObject& operator=(const GdiObject&) = delete;
+    GdiObject& operator=(GdiObject&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            object_ = std::exchange(other.object_, nullptr);
+        }
+        return *this;
+    }
+    ~GdiObject() { Reset(); }
+    T Get() const { return object_; }
+    void Reset() {
+        if (object_) DeleteObject(object_);
+        object_ = nullptr;
+    }
+
+private:
+    T object_ = nullptr;
+};
+
+// An icon loaded from a resource (not shared), destroyed when its owner goes.
+class IconOwner {
+public:
+    IconOwner() = default;
+    explicit IconOwner(HICON icon) : icon_(icon) {}
+    IconOwner(const IconOwner&) = delete;
+    IconOwner& operator=(const IconOwner&) = delete;
+    IconOwner& operator=(IconOwner&& other) noexcept {
+        if (this != &other) {
+            if (icon_) DestroyIcon(icon_);
+            icon_ = std::exchange(other.icon_, nullptr);
+        }
+        return *this;
+    }
+    ~IconOwner() {
+        if (icon_) DestroyIcon(icon_);
+    }
+    HICON Get() const { return icon_; }
+
+private:
+    HICON icon_ = nullptr;
+};
+
+// A window's device context with a font selected into it; the old object
+// goes back and the context is released when its owner goes.
+class WindowDC {
+public:
+    WindowDC(HWND window, HGDIOBJ font) : window_(window), dc_(GetDC(window)) {
+        if (dc_ && font) old_ = SelectObject(dc_, font);
+    }
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+    ~WindowDC() {
+        if (old_) SelectObject(dc_, old_);
+        if (dc_) ReleaseDC(window_, dc_);
+    }
+    HDC Get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+    HGDIOBJ old_ = nullptr;
+};
+
 // A shell item identifier list, freed when its owner goes.
 struct ItemIdList {
     ItemIdList() = default;

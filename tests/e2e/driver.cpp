@@ -50,7 +50,7 @@ BOOL CALLBACK MatchTopLevel(HWND window, LPARAM lParam) {
     Search& s = *reinterpret_cast<Search*>(lParam);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner != s.processId || ClassOf(window) != s.className) return TRUE;
+    if (owner != s.processId || (s.className && ClassOf(window) != s.className)) return TRUE;
     if (s.caption && TextOf(window) != s.caption) return TRUE;
     if (s.mustBeVisible && !IsWindowVisible(window)) return TRUE;
     s.found = window;

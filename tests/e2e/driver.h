@@ -31,7 +31,7 @@ private:
     PROCESS_INFORMATION info_ = {};
 };
 
-// A top-level window of the process with this class (and caption, unless null).
+// A top-level window of the process with this class and caption (either null: any).
 HWND WaitForWindow(DWORD processId, const char* className, const char* caption, DWORD milliseconds,
                    bool mustBeVisible);
 

@@ -138,10 +138,8 @@ protected:
         paths_.DBPth = scratch_.Path();
     }
     void TearDown() override {
-        if (form_) {
-            DestroyWindow(form_->Handle());
-            delete form_;
-        }
+        // The window deletes its object with it.
+        if (form_) DestroyWindow(form_->Handle());
     }
     std::string Path() const { return scratch_.Path() + "\\WrenTide.tub"; }
 

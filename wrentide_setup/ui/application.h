@@ -27,7 +27,7 @@ public:
     int FailureMessage(const std::string& text);
 
     // Shows an exception that escaped a handler: error icon, the title, the
-    // text ending in a full stop. A SilentAbort shows nothing.
+    // text ending in a full stop.
     void ShowException(const std::exception& error);
 
     void SetMessageHandler(MessageHandler handler) { messageHandler_ = std::move(handler); }

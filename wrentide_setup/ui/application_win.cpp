@@ -69,12 +69,11 @@ void LayOut(HWND dialog, const wchar_t* text) {
     HWND icon = GetDlgItem(dialog, kIconId);
     HWND ok = GetDlgItem(dialog, IDOK);
 
-    HDC dc = GetDC(label);
-    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)));
     RECT textRect = {0, 0, 420, 0};
-    DrawTextW(dc, text, -1, &textRect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
-    SelectObject(dc, oldFont);
-    ReleaseDC(label, dc);
+    {
+        const WindowDC dc(label, reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)));
+        DrawTextW(dc.Get(), text, -1, &textRect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+    }
 
     const int margin = 12, iconSize = 32, buttonWidth = 75, buttonHeight = 23;
     int textWidth = textRect.right - textRect.left;
@@ -157,7 +156,6 @@ int Application::FailureMessage(const std::string& text) {
 }
 
 void Application::ShowException(const std::exception& error) {
-    if (dynamic_cast<const SilentAbort*>(&error)) return;
     const std::string text = WithFullStop(error.what());
     MessageBoxW(GetActiveWindow(), Wide(text).data(), Wide(title_).data(), MB_OK | MB_ICONERROR);
 }

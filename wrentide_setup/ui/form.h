@@ -10,6 +10,7 @@
 #include "wrentide_setup/engine/install_sequence.h"
 #include "wrentide_setup/system/preferences.h"
 #include "wrentide_setup/ui/banner.h"
+#include "wrentide_setup/win32.h"
 
 namespace wt {
 
@@ -97,9 +98,9 @@ private:
     HWND controls_[kControlCount] = {};
     HWND tooltip_ = nullptr;
     HWND focus_ = nullptr;
-    HFONT font_ = nullptr;
-    HFONT labelFont_ = nullptr;
-    HICON bigIcon_ = nullptr;
+    GdiObject<HFONT> font_;
+    GdiObject<HFONT> labelFont_;
+    IconOwner bigIcon_;
     bool label1Visible_ = true;
     DecodedImage banner_;
     std::string licence_;

@@ -4,6 +4,7 @@
 
 #include <cwchar>
 #include <exception>
+#include <memory>
 #include <vector>
 
 #include "wrentide_setup/ui/application.h"
@@ -176,12 +177,9 @@ LRESULT CALLBACK MemoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
 
 // The extent of a line of text in the font, as the control would draw it.
 SIZE TextSize(HWND control, HFONT font, const wchar_t* text) {
-    HDC dc = GetDC(control);
-    HGDIOBJ old = SelectObject(dc, font);
+    const WindowDC dc(control, font);
     SIZE size = {};
-    GetTextExtentPoint32W(dc, text, static_cast<int>(wcslen(text)), &size);
-    SelectObject(dc, old);
-    ReleaseDC(control, dc);
+    GetTextExtentPoint32W(dc.Get(), text, static_cast<int>(wcslen(text)), &size);
     return size;
 }
 
@@ -204,14 +202,23 @@ bool RegisterFormClasses(HINSTANCE instance) {
     form.lpfnWndProc = TForm1::WindowProc;
     form.hInstance = instance;
     form.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    form.hIcon = static_cast<HICON>(LoadImageA(instance, "WINDOWICON", IMAGE_ICON, 32, 32, 0));
+    // Shared: the system keeps the class's icon for as long as the process.
+    form.hIcon = static_cast<HICON>(LoadImageA(instance, "WINDOWICON", IMAGE_ICON, 32, 32, LR_SHARED));
     form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     form.lpszClassName = kFormClass;
     return RegisterClassA(&form) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
+// What the window gets at its creation: the object, which it owns from its
+// first message on and deletes at its last.
+struct FormBirth {
+    TForm1* form;
+    bool adopted;
+};
+
 TForm1* TForm1::Create(HINSTANCE instance, InstallPaths& paths) {
-    TForm1* form = new TForm1(instance, paths);
+    std::unique_ptr<TForm1> owner(new TForm1(instance, paths));
+    FormBirth birth = {owner.get(), false};
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
     const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
     RECT frame = {0, 0, kClientWidth, kClientHeight};
@@ -222,11 +229,11 @@ TForm1* TForm1::Create(HINSTANCE instance, InstallPaths& paths) {
     const int left = screen.left + (screen.right - screen.left - width) / 2;
     const int top = screen.top + (screen.bottom - screen.top - height) / 2;
 
-    if (!CreateWindowExA(exStyle, kFormClass, kFormCaption, style, left, top, width, height, nullptr, nullptr,
-                         instance, form)) {
-        delete form;
-        return nullptr;
-    }
+    const HWND window = CreateWindowExA(exStyle, kFormClass, kFormCaption, style, left, top, width, height, nullptr,
+                                        nullptr, instance, &birth);
+    if (birth.adopted) owner.release();  // deleted with the window, even one whose creation failed
+    if (!window) return nullptr;
+    TForm1* form = birth.form;
     // An error here skips the rest of FormCreate; the window still opens.
     try {
         form->FormCreate();
@@ -239,11 +246,19 @@ TForm1* TForm1::Create(HINSTANCE instance, InstallPaths& paths) {
 LRESULT CALLBACK TForm1::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     TForm1* form = reinterpret_cast<TForm1*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (message == WM_NCCREATE) {
-        form = static_cast<TForm1*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        FormBirth& birth = *static_cast<FormBirth*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        birth.adopted = true;
+        form = birth.form;
         form->handle_ = hwnd;
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
     }
     if (!form) return DefWindowProcA(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        // The window's last message: its object, fonts and icon go with it.
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        delete form;
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
     // No exception may cross back into the system.
     try {
         return form->Dispatch(message, wParam, lParam);
@@ -338,11 +353,13 @@ void TForm1::Command(ControlId id, WORD notification) {
 }
 
 void TForm1::CreateControls() {
-    font_ = CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Tahoma");
-    labelFont_ = CreateFontA(-16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Tahoma");
-    SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    font_ = GdiObject<HFONT>(CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                         DEFAULT_PITCH | FF_DONTCARE, "Tahoma"));
+    labelFont_ = GdiObject<HFONT>(CreateFontA(-16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                              DEFAULT_PITCH | FF_DONTCARE, "Tahoma"));
+    SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
 
     for (const ControlSpec& row : kControls) {
         ClassAndStyle cls = Win32Class(row.kind);
@@ -357,7 +374,7 @@ void TForm1::CreateControls() {
                                        row.width, row.height, parent,
                                        reinterpret_cast<HMENU>(INT_PTR(kControlIdBase + row.id)), instance_, nullptr);
         if (!control) throw Error("Cannot create the setup window");
-        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
         controls_[row.id] = control;
     }
 
@@ -376,7 +393,7 @@ void TForm1::CreateControls() {
 
     // The folder box's label as wide as its text, never wider than the box.
     const std::vector<wchar_t> label = Wide(kControls[LabeledEdit1Label].text);
-    const SIZE labelSize = TextSize(controls_[LabeledEdit1Label], font_, label.data());
+    const SIZE labelSize = TextSize(controls_[LabeledEdit1Label], font_.Get(), label.data());
     SetWindowPos(controls_[LabeledEdit1Label], nullptr, 0, 0,
                  labelSize.cx < kControls[LabeledEdit1].width ? labelSize.cx : kControls[LabeledEdit1].width,
                  kControls[LabeledEdit1Label].height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -401,8 +418,8 @@ void TForm1::CreateControls() {
 }
 
 void TForm1::LoadArtwork() {
-    bigIcon_ = static_cast<HICON>(LoadImageA(instance_, "WINDOWICON", IMAGE_ICON, 32, 32, 0));
-    if (bigIcon_) SendMessageA(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
+    bigIcon_ = IconOwner(static_cast<HICON>(LoadImageA(instance_, "WINDOWICON", IMAGE_ICON, 32, 32, 0)));
+    if (bigIcon_.Get()) SendMessageA(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.Get()));
     const std::string jpeg = ResourceText(instance_, "BANNER");
     // A damaged picture leaves the banner empty; setup goes on without it.
     if (!DecodeJpeg(reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size(), banner_)) banner_ = {};
@@ -427,7 +444,7 @@ void TForm1::Paint(HDC dc) {
     }
     if (label1Visible_) {
         RECT area = Label1Area();
-        HGDIOBJ old = SelectObject(dc, labelFont_);
+        HGDIOBJ old = SelectObject(dc, labelFont_.Get());
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
         DrawTextA(dc, kControls[Label1].text, -1, &area, DT_CENTER | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
@@ -458,7 +475,7 @@ void TForm1::SetText(ControlId id, const std::string& text) {
     SetWindowTextW(control, wide.data());
     if (id == StaticText2) {
         // The status text sizes itself to its text.
-        const SIZE size = TextSize(control, font_, wide.data());
+        const SIZE size = TextSize(control, font_.Get(), wide.data());
         SetWindowPos(control, nullptr, 0, 0, size.cx, size.cy > 0 ? size.cy + 4 : 17,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }

@@ -12,6 +12,7 @@
 #include <shellapi.h>
 
 #include <cwchar>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -107,35 +108,34 @@ bool HandOverToCopy(const std::string& self) {
     const std::vector<wchar_t> copyName = Wide(copy);
     // A name already taken (planted, perhaps as a link) is never written through.
     if (!CopyFileW(Wide(self).data(), copyName.data(), TRUE)) return false;
-    HANDLE me = nullptr;
-    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &me, SYNCHRONIZE, TRUE, 0)) {
+    HANDLE duplicate = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &duplicate, SYNCHRONIZE,
+                         TRUE, 0)) {
         DeleteFileW(copyName.data());
         return false;
     }
+    const wt::UniqueHandle me(duplicate);  // the copy inherits its own
     std::string command = "\"" + copy + "\" " + kFinishSwitch + " " +
-                          std::to_string(reinterpret_cast<UINT_PTR>(me)) + " \"" + self + "\"";
+                          std::to_string(reinterpret_cast<UINT_PTR>(me.Get())) + " \"" + self + "\"";
     std::vector<wchar_t> line = Wide(command);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};
     // The copy is started from its own folder, so no folder of WrenTide's is held open.
-    BOOL ok = CreateProcessW(copyName.data(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, temp, &startup, &started);
-    CloseHandle(me);
-    if (!ok) {
+    if (!CreateProcessW(copyName.data(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, temp, &startup, &started)) {
         DeleteFileW(copyName.data());
         return false;
     }
-    CloseHandle(started.hThread);
-    CloseHandle(started.hProcess);
+    const wt::UniqueHandle thread(started.hThread), process(started.hProcess);
     return true;
 }
 
 // The copy's part: once the original has ended, delete it and the data
 // folder if nothing else is left there, then schedule the copy itself.
-int Finish(HANDLE original, const std::string& originalPath) {
+int Finish(wt::UniqueHandle original, const std::string& originalPath) {
     wt::EnforceRedirectionTrust();
-    WaitForSingleObject(original, INFINITE);
-    CloseHandle(original);
+    WaitForSingleObject(original.Get(), INFINITE);
+    original.Close();
     const std::string data = wt::ParentFolder(originalPath);
     if (PlainDataFolder(data)) {
         for (int attempt = 0; attempt < 50; ++attempt) {
@@ -155,8 +155,9 @@ int Finish(HANDLE original, const std::string& originalPath) {
 // setup runs now (it holds the lock that every setup takes), whose journal it
 // is. The lock is then held while the uninstaller works.
 void FinishInterruptedInstall() {
-    HANDLE lock = CreateMutexA(nullptr, FALSE, "Global\\WrenTideSetup");
-    if (!lock || GetLastError() == ERROR_ALREADY_EXISTS) return;
+    static wt::UniqueHandle lock;  // held until the process ends
+    lock = wt::UniqueHandle(CreateMutexA(nullptr, FALSE, "Global\\WrenTideSetup"));
+    if (!lock.Valid() || GetLastError() == ERROR_ALREADY_EXISTS) return;
     try {
         wt::InstallPaths found;
         wt::DiscoverInstallPaths(found);
@@ -220,19 +221,18 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     wt::LoadDllsFromSystemFolderOnly();
     // The original's path may hold any letter: the command line is read wide.
     int count = 0;
-    wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
+    const std::unique_ptr<wchar_t*, decltype(&LocalFree)> owned(CommandLineToArgvW(GetCommandLineW(), &count),
+                                                                LocalFree);
+    wchar_t** args = owned.get();
     if (args && count == 4 && Utf8(args[1]) == kFinishSwitch) {
         UINT_PTR handle = static_cast<UINT_PTR>(std::wcstoull(args[2], nullptr, 10));
-        const std::string original = Utf8(args[3]);
-        LocalFree(args);
-        return Finish(reinterpret_cast<HANDLE>(handle), original);
+        return Finish(wt::UniqueHandle(reinterpret_cast<HANDLE>(handle)), Utf8(args[3]));
     }
     std::string unknown;
     for (int i = 1; args && i < count; ++i) {
         if (lstrcmpiW(args[i], L"/S") == 0 || lstrcmpiW(args[i], L"-S") == 0) silent = true;
         else if (unknown.empty()) unknown = Utf8(args[i]);
     }
-    if (args) LocalFree(args);
     if (!unknown.empty()) {
         const std::string text = "Unknown switch: " + unknown + "\r\n\r\nuninstall.exe [/S]";
         Say(text.c_str(), MB_OK | MB_ICONERROR);
