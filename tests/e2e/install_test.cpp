@@ -813,8 +813,10 @@ protected:
 // A re-install that fails after any step that can fail takes it all back.
 TEST_F(Rollback, AFailedReInstallLeavesThePreviousInstallationAsItWas) {
     ASSERT_NO_FATAL_FAILURE(MakeOldInstallation());
-    for (const char* step : {"\\wtdb.res", "\\WrenTide.exe", "\\LPng.dll", "\\wscb.rez", "\\wrnhlp.tub",
-                             "\\ReadMe.txt", "\\uninstall.exe", "registration", "shortcuts"}) {
+    std::vector<std::string> steps;
+    for (const wt::PayloadFile& row : PayloadTable) steps.push_back(row.fileName);
+    steps.insert(steps.end(), {"registration", "shortcuts"});
+    for (const std::string& step : steps) {
         SCOPED_TRACE(std::string("a failure after ") + step);
         Environment fault("WT_FAIL_AFTER", step);
         SetupRun run(FaultsSetupExe());

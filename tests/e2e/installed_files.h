@@ -7,6 +7,9 @@
 #include <shlobj.h>
 
 #include <string>
+#include <vector>
+
+#include "wrentide_setup/engine/payload.h"
 
 #include "setup_run.h"
 #include "test_support.h"
@@ -27,9 +30,13 @@ struct PayloadFile {
     const char* name;
     bool inProgramFolder;
 };
-inline const PayloadFile kFiles[] = {{"wtdb.res", false},  {"WrenTide.exe", true}, {"LPng.dll", true},
-                                     {"wscb.rez", false},  {"wrnhlp.tub", true},   {"ReadMe.txt", true},
-                                     {"uninstall.exe", false}};
+// The product's own table, the one list of what an install puts where.
+inline std::vector<PayloadFile> InstalledFiles() {
+    std::vector<PayloadFile> files;
+    for (const wt::PayloadFile& row : PayloadTable) files.push_back({row.fileName + 1, row.folder == &InstallPaths::ProgPth});
+    return files;
+}
+inline const std::vector<PayloadFile> kFiles = InstalledFiles();
 
 // Each of the seven files byte for byte as built, and no temporary file left.
 inline void ExpectInstalledFiles(const std::string& program, const std::string& data) {

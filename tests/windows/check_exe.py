@@ -24,8 +24,14 @@ LOAD_TIME_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "ms
 SUPPORTED_OS = {"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}": "Windows 7", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}": "Windows 8",
                 "{1f676c76-80e1-4239-95bb-83d0f6d0da78}": "Windows 8.1",
                 "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}": "Windows 10 and 11"}
-PAYLOAD = {"A": "wtdb.res", "B": "WrenTide.exe", "C": "wscb.rez", "D": "wrnhlp.tub",
-           "E": "ReadMe.txt", "F": "uninstall.exe", "G": "LPng.dll"}
+
+
+def payload(files):
+    """Resource letter -> installed file, as the build read them from the
+    product's own table (payload-files.txt beside the folder of the files)."""
+    with open(os.path.join(os.path.dirname(os.path.abspath(files)), "payload-files.txt")) as f:
+        return {letter: name for letter, _, name in (line.split(" ", 2) for line in f.read().splitlines() if line)}
+
 # The wizard's own banner picture and licence text; not installed.
 OTHER_RCDATA = ["BANNER", "LICENCE"]
 
@@ -243,4 +249,5 @@ if __name__ == "__main__":
     EXE, FILES = sys.argv[1], sys.argv[2]
     del sys.argv[1:3]
     UNINSTALLER = os.path.join(FILES, "uninstall.exe")
+    PAYLOAD = payload(FILES)
     unittest.main(verbosity=2)

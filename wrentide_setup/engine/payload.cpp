@@ -2,7 +2,7 @@
 
 namespace wt {
 
-const std::array<PayloadFile, 7> PayloadTable = {{
+const PayloadFile kPayloadRows[] = {
     {"a", &InstallPaths::DBPth, "\\wtdb.res", 10},
     {"b", &InstallPaths::ProgPth, kProgramFile, 20},
     {"g", &InstallPaths::ProgPth, "\\LPng.dll", 30},
@@ -10,7 +10,8 @@ const std::array<PayloadFile, 7> PayloadTable = {{
     {"d", &InstallPaths::ProgPth, "\\wrnhlp.tub", 60},
     {"e", &InstallPaths::ProgPth, "\\ReadMe.txt", 80},
     {"f", &InstallPaths::DBPth, kUninstallerFile, 95},
-}};
+};
+const std::size_t kPayloadRowCount = sizeof kPayloadRows / sizeof kPayloadRows[0];
 
 const char kTempPak[] = "\\temp.pak";
 

@@ -2,7 +2,7 @@
 // resource is copied raw into a temporary file, then inflated into place.
 #pragma once
 
-#include <array>
+#include <cstddef>
 #include <string>
 
 #include "wrentide_setup/context/install_paths.h"
@@ -16,8 +16,16 @@ struct PayloadFile {
     int milestone;                      // progress once the file is in place
 };
 
-// In install order: the library (resource "g") comes third.
-extern const std::array<PayloadFile, 7> PayloadTable;
+// In install order: the library (resource "g") comes third. The rows stand
+// in payload.cpp alone, and the build reads the packed resources and the
+// exe checks' list from there too: a file is added to the payload in one row.
+extern const PayloadFile kPayloadRows[];
+extern const std::size_t kPayloadRowCount;
+struct PayloadRows {
+    const PayloadFile* begin() const { return kPayloadRows; }
+    const PayloadFile* end() const { return kPayloadRows + kPayloadRowCount; }
+};
+inline constexpr PayloadRows PayloadTable{};
 
 // The seven files' total size in KB, rounded up: counted by the build.
 extern const unsigned long kPayloadKilobytes;
