@@ -72,6 +72,9 @@ public:
     void Button1Click();  // runs the install sequence
     void Button2Click();
 
+    // True once the install has ended "Installation Complete".
+    bool InstallComplete() const;
+
     // Shows "Applying preferences...." and stores the work folder into the
     // existing preferences file of the data folder. Always true.
     bool setdest(const std::string& workFolder);

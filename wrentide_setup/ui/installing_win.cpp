@@ -26,6 +26,8 @@ void TForm1::Button1Click() {
     RunInstall(paths_, InstallOptions{Checked(CheckBox2)}, *this);
 }
 
+bool TForm1::InstallComplete() const { return Text(StaticText2) == kComplete; }
+
 void TForm1::Progress(int position) { SetProgress(position); }
 
 void TForm1::Message(const std::string& text) { App().FailureMessage(text); }

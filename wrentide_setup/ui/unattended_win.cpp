@@ -66,7 +66,7 @@ bool InstallInTheWindow(HINSTANCE instance, InstallPaths& paths, const SetupComm
     ShowWindow(form->Handle(), SW_SHOWNORMAL);
     UpdateWindow(form->Handle());
     form->Button1Click();
-    const bool complete = form->Text(StaticText2) == "Installation Complete";
+    const bool complete = form->InstallComplete();
     DestroyWindow(form->Handle());
     return complete;
 }
