@@ -4,7 +4,7 @@
 // process, and a whole install through the window of setup's benchmark build,
 // which marks the time at each step. Prints medians and minimums, and the
 // ratios of each; asserts nothing.
-#include "stats_server.h"  // winsock2.h must come before windows.h
+#include "loopback_server.h"  // winsock2.h must come before windows.h
 
 #include <windows.h>
 #include <psapi.h>
@@ -96,9 +96,9 @@ double OwnExtractAndInflate() {
 
 void CleanDefaultInstall() {
     wt::test::DeleteProductKeys();
-    wt::test::RemoveTree(wt::e2e::SpecialFolder(CSIDL_PROGRAM_FILES) + "\\WrenTide");
-    wt::test::RemoveTree(wt::e2e::SpecialFolder(CSIDL_LOCAL_APPDATA) + "\\tessel-soft");
-    wt::test::RemoveTree(wt::e2e::SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\WrenTide");
+    wt::test::RemoveTree(wt::test::ShellFolder(CSIDL_PROGRAM_FILES) + "\\WrenTide");
+    wt::test::RemoveTree(wt::test::ShellFolder(CSIDL_LOCAL_APPDATA) + "\\tessel-soft");
+    wt::test::RemoveTree(wt::test::ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\WrenTide");
 }
 
 using Figures = std::map<std::string, std::vector<double>>;
@@ -164,7 +164,7 @@ bool WholeInstall(const std::string& marksFile, Figures& figures) {
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(5, std::atoi(argv[1])) : 5;
     CoInitialize(nullptr);
-    wt::e2e::StatsServer server(WT_STATS_PORT);
+    wt::test::LoopbackServer server(wt::test::kOkReply, WT_STATS_PORT);
     wt::test::ScratchFolder scratch;
     const std::string marksFile = scratch.Path() + "\\marks.txt";
     SetEnvironmentVariableA("WT_BENCH_MARKS_FILE", marksFile.c_str());

@@ -1,6 +1,6 @@
 // Whole installs of the real setup exe under Wine, driven like a user: through
 // the wizard, the install, its messages, and the finish.
-#include "stats_server.h"  // winsock2.h must come before windows.h
+#include "loopback_server.h"  // winsock2.h must come before windows.h
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -219,27 +219,13 @@ protected:
                                                     "ws2_32.dll", "uxtheme.dll", "version.dll", "propsys.dll"};
     const std::string kPlantSetupFolder = "C:\\wt-e2e\\setup";
     void ExpectRegistration(const std::string& program, const std::string& modeIs) {
-        EXPECT_EQ(RegValue(kSettings, "ProgName"), "WrenTide");
-        EXPECT_EQ(RegValue(kSettings, "Ver"), "2.2");
-        EXPECT_EQ(RegValue(kSettings, "BuildDate"), "180511");
-        EXPECT_EQ(RegValue(kSettings, "ProgPth"), program);
-        EXPECT_EQ(RegValue(kSettings, "DBPth"), places_.data);
-        // Spelled out: Wine's documents folder ends in a backslash of its own.
-        EXPECT_EQ(RegValue(kSettings, "WrkPth"), "C:\\users\\" + UserName() + "\\Documents\\WrenTide");
-        EXPECT_EQ(RegValue(kSettings, "ModeIs"), modeIs);
-        EXPECT_EQ(RegValue(kUninstall, "UninstallString"), places_.data + "\\uninstall.exe");
-        EXPECT_EQ(RegValue(kUninstall, "QuietUninstallString"), "\"" + places_.data + "\\uninstall.exe\" /S");
-        EXPECT_EQ(RegValue(kUninstall, "DisplayName"), "WrenTide");
-        EXPECT_EQ(RegValue(kUninstall, "FriendlyName"), "WrenTide");
-        EXPECT_EQ(RegValue(kUninstall, "DisplayIcon"), program + "\\WrenTide.exe");
-        EXPECT_EQ(RegValue(kUninstall, "DisplayVersion"), "2.3");
-        EXPECT_EQ(RegValue(kUninstall, "Publisher"), "tessel-soft");
-        EXPECT_EQ(RegValue(kUninstall, "InstallLocation"), program);
         size_t bytes = 0;
         for (const PayloadFile& f : kFiles) bytes += test::ReadFileBytes(test::BuiltPayloadFile(f.name)).size();
-        EXPECT_EQ(RegValue(kUninstall, "EstimatedSize"), "dword " + std::to_string((bytes + 1023) / 1024));
-        EXPECT_EQ(RegValue(kUninstall, "NoModify"), "dword 1");
-        EXPECT_EQ(RegValue(kUninstall, "NoRepair"), "dword 1");
+        // Spelled out: Wine's documents folder ends in a backslash of its own.
+        const std::string work = "C:\\users\\" + UserName() + "\\Documents\\WrenTide";
+        for (const test::RecordValue& v : test::ExpectedRecord(program, places_.data, work, modeIs,
+                                                               static_cast<unsigned long>((bytes + 1023) / 1024)))
+            EXPECT_EQ(RegValue(v.key, v.name), v.text) << v.name;
         BOOL wow64 = FALSE;
         IsWow64Process(GetCurrentProcess(), &wow64);
         if (wow64) {
@@ -277,7 +263,7 @@ protected:
 };
 
 TEST_F(Install, TheTypicalRunFromStartToFinish) {
-    StatsServer server(WT_STATS_PORT);
+    test::LoopbackServer server(test::kOkReply, WT_STATS_PORT);
     ASSERT_TRUE(server.Listening());
     SetupRun run;
     ASSERT_NE(run.Form(), nullptr);
@@ -320,10 +306,7 @@ TEST_F(Install, AReInstallReplacesEveryFileAndKeepsModeOff) {
     }
     for (const PayloadFile& f : kFiles)
         test::WriteFileBytes((f.inProgramFolder ? places_.program : places_.data) + "\\" + f.name, "stale");
-    HKEY key;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
-    RegSetValueExA(key, "ModeIs", 0, REG_SZ, reinterpret_cast<const BYTE*>("Off"), 4);
-    RegCloseKey(key);
+    test::SetText(kSettings, "ModeIs", "Off");
 
     SetupRun again;
     ASSERT_NE(again.Control("Button", "&Re-Install"), nullptr);
@@ -595,12 +578,8 @@ TEST_F(Install, AReInstallIntoFoldersUnderTheRootCompletesAndUninstalls) {
         const char* folder;
         ~Back() { SetCurrentDirectoryA(folder); }
     } back{here};
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExA(key, "ProgPth", 0, REG_SZ, reinterpret_cast<const BYTE*>(program.c_str()), program.size() + 1);
-    RegSetValueExA(key, "DBPth", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()), data.size() + 1);
-    RegCloseKey(key);
+    test::SetText(kSettings, "ProgPth", program);
+    test::SetText(kSettings, "DBPth", data);
     ASSERT_NO_FATAL_FAILURE(InstallAsUser(false));
     ExpectInstalledFiles(program, data);
     UninstallAll(data);
@@ -611,7 +590,7 @@ TEST_F(Install, AReInstallIntoFoldersUnderTheRootCompletesAndUninstalls) {
 // As a deployment tool runs it: no window, a typed folder, a log of every
 // step; then once more with the window's progress and a desktop link.
 TEST_F(Install, ASilentInstallShowsNothingLogsEachStepAndExitsZero) {
-    StatsServer server(WT_STATS_PORT);
+    test::LoopbackServer server(test::kOkReply, WT_STATS_PORT);
     ASSERT_TRUE(server.Listening());
     const std::string folder = "C:\\wt-e2e\\Some Where\\WrenTide", log = "C:\\wt-e2e\\logs\\wt.log";
     CreateDirectoryA("C:\\wt-e2e", nullptr);
@@ -791,11 +770,8 @@ protected:
                                         places_.desk + "\\WrenTide.lnk"})
             test::WriteFileBytes(link, "old link");
         test::WriteFileBytes(places_.data + "\\WrenTide.tub", std::string(272, 'p'));
-        HKEY key;
-        ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
-        RegSetValueExA(key, "ModeIs", 0, REG_SZ, reinterpret_cast<const BYTE*>("Off"), 4);
-        RegSetValueExA(key, "WrkPth", 0, REG_SZ, reinterpret_cast<const BYTE*>("C:\\old work"), 12);
-        RegCloseKey(key);
+        test::SetText(kSettings, "ModeIs", "Off");
+        test::SetText(kSettings, "WrkPth", "C:\\old work");
         old_ = Snapshot(places_);
     }
     void ExpectOldInstallation() {
@@ -900,7 +876,7 @@ TEST_P(OutsideTheCodePage, InstallsRecordsLinksAndUninstalls) {
     // Setup makes one level only: the typed folder's parent is there.
     if (*c.typedFolder) CreateDirectoryW(Wide(kTypedParent).data(), nullptr);
     {
-        StatsServer server(WT_STATS_PORT);
+        test::LoopbackServer server(test::kOkReply, WT_STATS_PORT);
         ASSERT_TRUE(server.Listening());
         SetupRun run;
         ASSERT_TRUE(run.ToOptions(true, false));

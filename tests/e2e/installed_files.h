@@ -18,12 +18,12 @@ namespace wt::e2e {
 
 // Worked out as setup does, from the shell's folders as they are now.
 struct Places {
-    std::string program = SpecialFolder(CSIDL_PROGRAM_FILES) + "\\WrenTide";
-    std::string vendor = SpecialFolder(CSIDL_LOCAL_APPDATA) + "\\tessel-soft";
+    std::string program = ShellFolder(CSIDL_PROGRAM_FILES) + "\\WrenTide";
+    std::string vendor = ShellFolder(CSIDL_LOCAL_APPDATA) + "\\tessel-soft";
     std::string data = vendor + "\\WrenTide";
-    std::string work = SpecialFolder(CSIDL_PERSONAL) + "\\WrenTide";
-    std::string menu = SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\WrenTide";
-    std::string desk = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
+    std::string work = ShellFolder(CSIDL_PERSONAL) + "\\WrenTide";
+    std::string menu = ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\WrenTide";
+    std::string desk = ShellFolder(CSIDL_DESKTOPDIRECTORY);
 };
 
 struct PayloadFile {

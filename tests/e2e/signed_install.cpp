@@ -2,7 +2,7 @@
 // to the file must leave the payload in its resources intact and readable.
 // tests/windows/signed_install.py signs a copy of the exe and names it (a host
 // path) in WT_E2E_SETUP_EXE.
-#include "stats_server.h"  // winsock2.h must come before windows.h
+#include "loopback_server.h"  // winsock2.h must come before windows.h
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -32,7 +32,7 @@ protected:
 TEST_F(SignedSetup, InstallsEveryFileAsBuilt) {
     const char* exe = std::getenv("WT_E2E_SETUP_EXE");
     ASSERT_TRUE(exe && *exe) << "WT_E2E_SETUP_EXE names no signed setup exe";
-    StatsServer server(WT_STATS_PORT);
+    test::LoopbackServer server(test::kOkReply, WT_STATS_PORT);
     ASSERT_TRUE(server.Listening());
     SetupRun run(test::FromHost(exe));
     ASSERT_TRUE(run.process().Started()) << exe;

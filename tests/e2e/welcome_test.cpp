@@ -23,7 +23,7 @@ protected:
         test::DeleteSettingsKey();
         test::RemoveTree(ProgramFolder());
     }
-    static std::string ProgramFolder() { return SpecialFolder(CSIDL_PROGRAM_FILES) + "\\WrenTide"; }
+    static std::string ProgramFolder() { return ShellFolder(CSIDL_PROGRAM_FILES) + "\\WrenTide"; }
     static HWND Dialog(const Process& setup, const char* caption) {
         return WaitForWindow(setup.Id(), "#32770", caption, 20000, true);
     }
@@ -267,13 +267,8 @@ TEST_F(Startup, AnErrorInCreationIsShownAndTheWindowStillOpens) {
         if (shellFolder) {
             broken = std::make_unique<ShellFolderSetting>("Local AppData", "Q:\\wt-e2e-nowhere");
         } else {
-            HKEY key;
-            ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\WrenTide", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                      &key, nullptr),
-                      ERROR_SUCCESS);
-            DWORD number = 3;
-            RegSetValueExA(key, "ProgPth", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
-            RegCloseKey(key);
+            const DWORD number = 3;
+            test::SetRaw(test::kSettings, "ProgPth", REG_DWORD, &number, sizeof number);
         }
 
         Process setup(SetupExePath());

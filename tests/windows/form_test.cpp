@@ -57,14 +57,8 @@ TEST_F(Form, CreationFillsTheFolderBoxItsHintAndTheInstallCaption) {
 }
 
 TEST_F(Form, ARecordedInstallationIsOfferedAsReInstall) {
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\WrenTide", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
-    const char prog[] = "D:\\Wren Tide", data[] = "D:\\Data";
-    RegSetValueExA(key, "ProgPth", 0, REG_SZ, reinterpret_cast<const BYTE*>(prog), sizeof prog);
-    RegSetValueExA(key, "DBPth", 0, REG_SZ, reinterpret_cast<const BYTE*>(data), sizeof data);
-    RegCloseKey(key);
+    test::SetText(test::kSettings, "ProgPth", "D:\\Wren Tide");
+    test::SetText(test::kSettings, "DBPth", "D:\\Data");
     TForm1& form = Make();
     EXPECT_EQ(form.Text(Button1), "&Re-Install");
     EXPECT_EQ(form.Text(LabeledEdit1), "D:\\Wren Tide");

@@ -16,17 +16,11 @@
 namespace wt {
 namespace {
 
-std::string ShellFolder(int csidl) {
-    char path[MAX_PATH] = "";
-    EXPECT_EQ(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path), S_OK) << csidl;
-    return path;
-}
-
 // Each test starts with no record and no program in the default folder.
 class Discovery : public ::testing::Test {
 protected:
     void SetUp() override {
-        programFolder_ = ShellFolder(CSIDL_PROGRAM_FILES) + "\\WrenTide";
+        programFolder_ = test::ShellFolder(CSIDL_PROGRAM_FILES) + "\\WrenTide";
         Clean();
     }
     void TearDown() override { Clean(); }
@@ -41,15 +35,15 @@ protected:
         return exe;
     }
     void ExpectDefaults(const InstallPaths& p) {
-        const std::string vendor = ShellFolder(CSIDL_LOCAL_APPDATA) + "\\tessel-soft";
+        const std::string vendor = test::ShellFolder(CSIDL_LOCAL_APPDATA) + "\\tessel-soft";
         EXPECT_EQ(p.ProgPth, programFolder_);
         EXPECT_EQ(p.VendorPth, vendor);
         EXPECT_EQ(p.DBPth, vendor + "\\WrenTide");
-        EXPECT_EQ(p.MenuPth, ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\WrenTide");
-        EXPECT_EQ(p.DeskPth, ShellFolder(CSIDL_DESKTOPDIRECTORY));
+        EXPECT_EQ(p.MenuPth, test::ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\WrenTide");
+        EXPECT_EQ(p.DeskPth, test::ShellFolder(CSIDL_DESKTOPDIRECTORY));
         // One separator, although Wine's documents folder ends in one of its own
         // (SHGetFolderPathA gives it without).
-        EXPECT_EQ(p.WrkPth, ShellFolder(CSIDL_PERSONAL) + "\\WrenTide");
+        EXPECT_EQ(p.WrkPth, test::ShellFolder(CSIDL_PERSONAL) + "\\WrenTide");
     }
     std::string programFolder_;
 };
@@ -78,7 +72,7 @@ TEST_F(Discovery, ARecordedInstallationIsTakenAsItStands) {
     EXPECT_EQ(p.ProgPth, "D:\\Apps\\Wren Tide");
     EXPECT_EQ(p.DBPth, "D:\\Data");
     EXPECT_EQ(p.WrkPth, "D:\\Work");
-    EXPECT_EQ(p.VendorPth, ShellFolder(CSIDL_LOCAL_APPDATA) + "\\tessel-soft");
+    EXPECT_EQ(p.VendorPth, test::ShellFolder(CSIDL_LOCAL_APPDATA) + "\\tessel-soft");
     EXPECT_TRUE(recorder.Texts().empty());
 }
 
@@ -126,13 +120,8 @@ TEST_F(Discovery, AProgramHeldOpenIsTheActiveApplication) {
 }
 
 TEST_F(Discovery, ANonStringRecordEndsDiscoveryWithTheReadError) {
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\WrenTide", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
-    DWORD number = 1;
-    RegSetValueExA(key, "ProgPth", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
-    RegCloseKey(key);
+    const DWORD number = 1;
+    test::SetRaw(test::kSettings, "ProgPth", REG_DWORD, &number, sizeof number);
     InstallPaths p;
     try {
         DiscoverInstallPaths(p);
@@ -144,10 +133,10 @@ TEST_F(Discovery, ANonStringRecordEndsDiscoveryWithTheReadError) {
 }
 
 TEST(SpecialFolders, ResolveToTheShellsPathsOrRaise) {
-    EXPECT_EQ(SpecialFolderPath(kProgramFilesFolder), ShellFolder(CSIDL_PROGRAM_FILES));
-    EXPECT_EQ(SpecialFolderPath(kLocalAppDataFolder), ShellFolder(CSIDL_LOCAL_APPDATA));
-    EXPECT_EQ(SpecialFolderPath(kCommonProgramsFolder), ShellFolder(CSIDL_COMMON_PROGRAMS));
-    EXPECT_EQ(SpecialFolderPath(kDesktopFolder), ShellFolder(CSIDL_DESKTOPDIRECTORY));
+    EXPECT_EQ(SpecialFolderPath(kProgramFilesFolder), test::ShellFolder(CSIDL_PROGRAM_FILES));
+    EXPECT_EQ(SpecialFolderPath(kLocalAppDataFolder), test::ShellFolder(CSIDL_LOCAL_APPDATA));
+    EXPECT_EQ(SpecialFolderPath(kCommonProgramsFolder), test::ShellFolder(CSIDL_COMMON_PROGRAMS));
+    EXPECT_EQ(SpecialFolderPath(kDesktopFolder), test::ShellFolder(CSIDL_DESKTOPDIRECTORY));
     EXPECT_THROW(SpecialFolderPath(0x7E), Error);
     // The control panel has no file-system path.
     EXPECT_EQ(SpecialFolderPath(CSIDL_CONTROLS), "");

@@ -146,13 +146,8 @@ TEST_F(InstallSequence, AProgramFolderThatCannotBeMadeIsReportedAndTheInstallGoe
 }
 
 TEST_F(InstallSequence, ARefusedRegistrationIsReportedAndTheShortcutsStillCome) {
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\WrenTide", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
     const DWORD number = 0;  // a ModeIs of another type ends the record
-    RegSetValueExA(key, "ModeIs", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
-    RegCloseKey(key);
+    test::SetRaw(test::kSettings, "ModeIs", REG_DWORD, &number, sizeof number);
     form_->Button1Click();
     EXPECT_EQ(recorder_.Texts(), (std::vector<std::string>{"Install Failed. Be certain to run install with Admin rights."}));
     EXPECT_EQ(seen_.positions, kAllMilestones);

@@ -16,7 +16,7 @@
 namespace wt {
 namespace {
 
-using test::kSettings, test::kUninstall;
+using test::kSettings, test::kUninstall, test::SetRaw, test::SetText;
 const char kMissing[] = "<missing>";
 
 struct Stored {
@@ -35,43 +35,14 @@ Stored ReadBack(const char* key, const char* name) {
     return stored;
 }
 
-void SetRaw(const char* path, const char* name, DWORD type, const void* data, DWORD size) {
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
-    RegCloseKey(key);
-}
+using Value = test::RecordValue;
 
-void SetText(const char* path, const char* name, const std::string& text) {
-    SetRaw(path, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
-}
-
-struct Value {
-    const char* key;
-    const char* name;
-    std::string text;
-};
-
-// What a run with these paths records, in the order it must be written.
+// What a run with these paths records through its string writes, in order.
 std::vector<Value> Record(const InstallPaths& p, const std::string& modeIs = "On") {
-    return {
-        {kSettings, "ProgName", "WrenTide"},
-        {kSettings, "Ver", "2.2"},
-        {kSettings, "BuildDate", "180511"},
-        {kSettings, "ProgPth", p.ProgPth},
-        {kSettings, "DBPth", p.DBPth},
-        {kSettings, "WrkPth", p.WrkPth},
-        {kSettings, "ModeIs", modeIs},
-        {kUninstall, "UninstallString", p.DBPth + "\\uninstall.exe"},
-        {kUninstall, "QuietUninstallString", "\"" + p.DBPth + "\\uninstall.exe\" /S"},
-        {kUninstall, "DisplayName", "WrenTide"},
-        {kUninstall, "FriendlyName", "WrenTide"},
-        {kUninstall, "DisplayIcon", p.ProgPth + "\\WrenTide.exe"},
-        {kUninstall, "DisplayVersion", "2.3"},
-        {kUninstall, "Publisher", "tessel-soft"},
-        {kUninstall, "InstallLocation", p.ProgPth},
-    };
+    std::vector<Value> strings;
+    for (const Value& v : test::ExpectedRecord(p.ProgPth, p.DBPth, p.WrkPth, modeIs, 0))
+        if (!v.number) strings.push_back(v);
+    return strings;
 }
 
 void ExpectStored(const std::vector<Value>& values) {

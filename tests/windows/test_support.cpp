@@ -62,11 +62,54 @@ ScratchFolder::ScratchFolder() {
 
 ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
 
+std::vector<RecordValue> ExpectedRecord(const std::string& program, const std::string& data,
+                                        const std::string& work, const std::string& modeIs,
+                                        unsigned long kilobytes) {
+    return {
+        {kSettings, "ProgName", "WrenTide", false},
+        {kSettings, "Ver", "2.2", false},
+        {kSettings, "BuildDate", "180511", false},
+        {kSettings, "ProgPth", program, false},
+        {kSettings, "DBPth", data, false},
+        {kSettings, "WrkPth", work, false},
+        {kSettings, "ModeIs", modeIs, false},
+        {kUninstall, "UninstallString", data + "\\uninstall.exe", false},
+        {kUninstall, "QuietUninstallString", "\"" + data + "\\uninstall.exe\" /S", false},
+        {kUninstall, "DisplayName", "WrenTide", false},
+        {kUninstall, "FriendlyName", "WrenTide", false},
+        {kUninstall, "DisplayIcon", program + "\\WrenTide.exe", false},
+        {kUninstall, "DisplayVersion", "2.3", false},
+        {kUninstall, "Publisher", "tessel-soft", false},
+        {kUninstall, "InstallLocation", program, false},
+        {kUninstall, "EstimatedSize", "dword " + std::to_string(kilobytes), true},
+        {kUninstall, "NoModify", "dword 1", true},
+        {kUninstall, "NoRepair", "dword 1", true},
+    };
+}
+
+std::string ShellFolder(int csidl) {
+    wchar_t path[MAX_PATH] = L"";
+    EXPECT_EQ(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path), S_OK) << csidl;
+    return Utf8(path);
+}
+
 bool KeyExists(const char* path) {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
     return true;
+}
+
+void SetRaw(const char* path, const char* name, DWORD type, const void* data, DWORD size) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+void SetText(const char* path, const char* name, const std::string& text) {
+    SetRaw(path, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
 }
 
 const char kSettings[] = "Software\\WrenTide";

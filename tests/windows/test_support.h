@@ -36,8 +36,29 @@ private:
     std::string path_;
 };
 
+// The installation's record as setup writes it, in its order: each string
+// value, then the numbers (their text "dword N"), of the two keys.
+struct RecordValue {
+    const char* key;
+    const char* name;
+    std::string text;
+    bool number;
+};
+std::vector<RecordValue> ExpectedRecord(const std::string& program, const std::string& data,
+                                        const std::string& work, const std::string& modeIs,
+                                        unsigned long kilobytes);
+
+// A shell special folder (CSIDL_*) as the shell reports it, asked through
+// another call than the product's own; a failure fails the test.
+std::string ShellFolder(int csidl);
+
 // True when the key exists under the local-machine root (this process's view).
 bool KeyExists(const char* path);
+
+// A value written as it is to be stored, under the local-machine root in this
+// process's view, its key made when missing; a failure fails the test.
+void SetRaw(const char* path, const char* name, DWORD type, const void* data, DWORD size);
+void SetText(const char* path, const char* name, const std::string& text);
 
 // A shell link loaded back through the shell. Its target is also read through
 // the item identifiers, as the shell finds it (Wine reads the raw path back in
