@@ -23,11 +23,11 @@ const char kSetupMutex[] = "Global\\WrenTideSetup";
 const char kAlreadyRunningText[] = "WrenTide setup is already running.";
 
 // True when another setup holds the lock; the lock is then not ours.
-bool AnotherSetupRuns(HANDLE& lock) {
-    lock = CreateMutexA(nullptr, FALSE, kSetupMutex);
+bool AnotherSetupRuns(wt::UniqueHandle& lock) {
+    lock = wt::UniqueHandle(CreateMutexA(nullptr, FALSE, kSetupMutex));
     const DWORD error = GetLastError();
     // A lock made by another user's setup may not even be opened by this one.
-    return (lock && error == ERROR_ALREADY_EXISTS) || (!lock && error == ERROR_ACCESS_DENIED);
+    return (lock.Valid() && error == ERROR_ALREADY_EXISTS) || (!lock.Valid() && error == ERROR_ACCESS_DENIED);
 }
 
 // An install that was killed is taken back first: the installation it was
@@ -79,9 +79,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     InitCommonControlsEx(&controls);
     wt::App().SetTitle(wt::kFormCaption);
 
-    HANDLE setupLock = nullptr;  // held until the process ends
+    wt::UniqueHandle setupLock;  // held until WinMain returns
     if (AnotherSetupRuns(setupLock)) {
-        if (setupLock) CloseHandle(setupLock);
+        setupLock.Close();
         if (unattended) {
             CoUninitialize();
             return wt::EndWith(wt::kExitAnotherSetup, kAlreadyRunningText);

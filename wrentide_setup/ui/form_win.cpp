@@ -140,10 +140,8 @@ LRESULT CALLBACK GroupProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
         case WM_ERASEBKGND:
             return 1;
         case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(hwnd, &ps);
-            PaintGroup(hwnd, dc);
-            EndPaint(hwnd, &ps);
+            const PaintDC paint(hwnd);
+            PaintGroup(hwnd, paint.Get());
             return 0;
         }
         case WM_PRINTCLIENT:
@@ -277,10 +275,8 @@ LRESULT TForm1::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         LoadArtwork();
         return 0;
     case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(handle_, &ps);
-        Paint(dc);
-        EndPaint(handle_, &ps);
+        const PaintDC paint(handle_);
+        Paint(paint.Get());
         return 0;
     }
     case WM_PRINTCLIENT: {
@@ -444,11 +440,10 @@ void TForm1::Paint(HDC dc) {
     }
     if (label1Visible_) {
         RECT area = Label1Area();
-        HGDIOBJ old = SelectObject(dc, labelFont_.Get());
+        const Selection font(dc, labelFont_.Get());
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
         DrawTextA(dc, kControls[Label1].text, -1, &area, DT_CENTER | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
-        SelectObject(dc, old);
     }
 }
 

@@ -36,14 +36,13 @@ private:
 
 // The SYSTEM account has no desktop of its own that anyone sees.
 bool RunningAsLocalSystem() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    HANDLE opened = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened)) return false;
+    const UniqueHandle token(opened);
     BYTE buffer[256];
     DWORD size = 0;
-    const bool system = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) &&
-                        IsWellKnownSid(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, WinLocalSystemSid);
-    CloseHandle(token);
-    return system;
+    return GetTokenInformation(token.Get(), TokenUser, buffer, sizeof buffer, &size) &&
+           IsWellKnownSid(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, WinLocalSystemSid);
 }
 
 // The wizard walked to its last page as a user would, then the install: the
