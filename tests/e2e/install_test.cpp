@@ -36,17 +36,7 @@ using test::kSettings, test::kUninstall;
 const char kTypedParent[] = "C:\\\u0141\u00F3d\u017A \u03A9";
 
 std::string RegValue(const char* key, const char* name, REGSAM view = 0) {
-    HKEY k;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Wide(key).data(), 0, KEY_READ | view, &k) != ERROR_SUCCESS) return "<no key>";
-    wchar_t data[1024] = L"";
-    DWORD size = sizeof data - sizeof *data, type = 0;
-    LONG rc = RegQueryValueExW(k, Wide(name).data(), nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(k);
-    if (rc != ERROR_SUCCESS) return "<missing>";
-    DWORD number = 0;
-    std::memcpy(&number, data, sizeof number);
-    if (type == REG_DWORD) return "dword " + std::to_string(number);
-    return type == REG_SZ ? Utf8(data) : "<not a string>";
+    return test::ReadBack(key, name, HKEY_LOCAL_MACHINE, view).text;
 }
 
 // The names in folder that match pattern, "." and ".." left out.
@@ -232,7 +222,7 @@ protected:
             // A 32-bit setup on a 64-bit system writes the 32-bit view, where
             // the 32-bit application and uninstaller read it.
             EXPECT_EQ(RegValue("Software\\Wow6432Node\\WrenTide", "ProgPth", KEY_WOW64_64KEY), program);
-            EXPECT_EQ(RegValue("Software\\WrenTide", "ProgPth", KEY_WOW64_64KEY), "<no key>");
+            EXPECT_EQ(RegValue("Software\\WrenTide", "ProgPth", KEY_WOW64_64KEY), "<missing>");
             EXPECT_NE(places_.program.find("Program Files (x86)"), std::string::npos);
         }
     }

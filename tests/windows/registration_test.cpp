@@ -16,24 +16,8 @@
 namespace wt {
 namespace {
 
-using test::kSettings, test::kUninstall, test::SetRaw, test::SetText;
+using test::kSettings, test::kUninstall, test::ReadBack, test::SetRaw, test::SetText, test::Stored;
 const char kMissing[] = "<missing>";
-
-struct Stored {
-    std::string text = kMissing;
-    DWORD type = REG_NONE;
-};
-
-Stored ReadBack(const char* key, const char* name) {
-    Stored stored;
-    char data[2048];
-    DWORD size = sizeof data - 1, type = REG_NONE;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, key, name, RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size) != ERROR_SUCCESS)
-        return stored;
-    stored.type = type;
-    stored.text = type == REG_SZ ? std::string(data) : "<type " + std::to_string(type) + ">";
-    return stored;
-}
 
 using Value = test::RecordValue;
 

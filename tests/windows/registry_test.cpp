@@ -7,12 +7,23 @@
 
 #include <string>
 
+#include "test_support.h"
 #include "wrentide_setup/error.h"
 
 namespace wt {
 namespace {
 
 const char kScratch[] = "Software\\WrenTideTests";
+
+// The fixture's read-back and write, for a path held as a string.
+std::string Raw(const std::string& path, const char* name, HKEY root, DWORD* type = nullptr) {
+    const test::Stored stored = test::ReadBack(path.c_str(), name, root);
+    if (type) *type = stored.type;
+    return stored.text;
+}
+void SetRawIn(HKEY root, const std::string& path, const char* name, DWORD type, const void* data, DWORD size) {
+    test::SetRaw(path.c_str(), name, type, data, size, root);
+}
 
 class Registry : public ::testing::Test {
 protected:
@@ -22,60 +33,39 @@ protected:
         RegDeleteTreeA(HKEY_CURRENT_USER, kScratch);
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, kScratch);
     }
-    static bool KeyExists(HKEY root, const std::string& path) {
-        HKEY key;
-        if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-        RegCloseKey(key);
-        return true;
-    }
-    static std::string RawString(HKEY root, const std::string& path, const char* name, DWORD* type = nullptr) {
-        char data[512] = "";
-        DWORD size = sizeof data, t = 0;
-        if (RegGetValueA(root, path.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, &t, data, &size) != ERROR_SUCCESS)
-            return "<missing>";
-        if (type) *type = t;
-        return data;
-    }
-    static void SetRaw(HKEY root, const std::string& path, const char* name, DWORD type, const void* data, DWORD size) {
-        HKEY key;
-        ASSERT_EQ(RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
-        RegCloseKey(key);
-    }
 };
 
 TEST_F(Registry, WritesStringValuesCreatingTheWholeKeyPath) {
     const std::string path = std::string(kScratch) + "\\Deep\\Er\\Key";
     RegPutString("user", "\\" + path, "ProgPth", "C:\\Program Files\\WrenTide");
     DWORD type = 0;
-    EXPECT_EQ(RawString(HKEY_CURRENT_USER, path, "ProgPth", &type), "C:\\Program Files\\WrenTide");
+    EXPECT_EQ(Raw(path, "ProgPth", HKEY_CURRENT_USER, &type), "C:\\Program Files\\WrenTide");
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     // A path without the leading backslash names the same key; a rewrite replaces.
     RegPutString("user", path, "ProgPth", "");
     EXPECT_EQ(RegGetString("user", "\\" + path, "ProgPth"), "");
-    EXPECT_EQ(RawString(HKEY_CURRENT_USER, path, "ProgPth", &type), "");
+    EXPECT_EQ(Raw(path, "ProgPth", HKEY_CURRENT_USER, &type), "");
 }
 
 TEST_F(Registry, RootNamesAreExactAndCaseSensitive) {
     const std::string path = std::string(kScratch) + "\\Roots";
     RegPutString("localmachine", path, "v", "machine");
-    EXPECT_EQ(RawString(HKEY_LOCAL_MACHINE, path, "v"), "machine");
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, path));
+    EXPECT_EQ(Raw(path, "v", HKEY_LOCAL_MACHINE), "machine");
+    EXPECT_FALSE(test::KeyExists(path.c_str(), HKEY_CURRENT_USER));
     for (const char* root : {"LocalMachine", "LOCALMACHINE", "localmachine ", "", "machine", "user"}) {
         SCOPED_TRACE(root);
         RegPutString(root, path, "v", root);
-        EXPECT_EQ(RawString(HKEY_CURRENT_USER, path, "v"), root);
+        EXPECT_EQ(Raw(path, "v", HKEY_CURRENT_USER), root);
         EXPECT_EQ(RegGetString(root, path, "v"), root);
     }
-    EXPECT_EQ(RawString(HKEY_LOCAL_MACHINE, path, "v"), "machine");
+    EXPECT_EQ(Raw(path, "v", HKEY_LOCAL_MACHINE), "machine");
     EXPECT_EQ(RegGetString("localmachine", path, "v"), "machine");
 }
 
 TEST_F(Registry, MissingKeysAndValuesReadAsEmptyAndCreateNothing) {
     const std::string path = std::string(kScratch) + "\\Absent";
     EXPECT_EQ(RegGetString("user", path, "DBPth"), "");
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, path));
+    EXPECT_FALSE(test::KeyExists(path.c_str(), HKEY_CURRENT_USER));
     RegPutString("user", path, "Other", "x");
     EXPECT_EQ(RegGetString("user", path, "DBPth"), "");
 }
@@ -83,12 +73,12 @@ TEST_F(Registry, MissingKeysAndValuesReadAsEmptyAndCreateNothing) {
 TEST_F(Registry, OnlyStringTypesAreRead) {
     const std::string path = std::string(kScratch) + "\\Types";
     DWORD number = 7;
-    SetRaw(HKEY_CURRENT_USER, path, "Number", REG_DWORD, &number, sizeof number);
-    SetRaw(HKEY_CURRENT_USER, path, "EmptyBinary", REG_BINARY, "", 0);
+    SetRawIn(HKEY_CURRENT_USER, path, "Number", REG_DWORD, &number, sizeof number);
+    SetRawIn(HKEY_CURRENT_USER, path, "EmptyBinary", REG_BINARY, "", 0);
     const char expandable[] = "%TEMP%\\WrenTide";
-    SetRaw(HKEY_CURRENT_USER, path, "Expand", REG_EXPAND_SZ, expandable, sizeof expandable);
+    SetRawIn(HKEY_CURRENT_USER, path, "Expand", REG_EXPAND_SZ, expandable, sizeof expandable);
     const char unterminated[] = {'a', 'b', 'c'};
-    SetRaw(HKEY_CURRENT_USER, path, "NoNul", REG_SZ, unterminated, sizeof unterminated);
+    SetRawIn(HKEY_CURRENT_USER, path, "NoNul", REG_SZ, unterminated, sizeof unterminated);
 
     try {
         RegGetString("user", path, "Number");
@@ -119,7 +109,7 @@ TEST_F(Registry, AKeyThatCannotBeOpenedIsSkippedSilently) {
     RegCloseKey(volatileKey);
     const std::string child = parent + "\\Child";
     EXPECT_NO_THROW(RegPutString("user", child, "v", "text"));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, child));
+    EXPECT_FALSE(test::KeyExists(child.c_str(), HKEY_CURRENT_USER));
 
     // A key name over the registry's limit cannot be opened for reading either.
     const std::string tooLong = std::string(kScratch) + "\\" + std::string(300, 'k');
@@ -135,7 +125,7 @@ TEST_F(Registry, ARefusedWriteRaisesWithTheValueName) {
     } catch (const Error& e) {
         EXPECT_EQ(std::string(e.what()), "Failed to set data for '" + name + "'");
     }
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kScratch));
+    EXPECT_TRUE(test::KeyExists(kScratch, HKEY_CURRENT_USER));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 
 #include "wrentide_setup/win32.h"
@@ -93,16 +94,34 @@ std::string ShellFolder(int csidl) {
     return Utf8(path);
 }
 
-bool KeyExists(const char* path) {
+bool KeyExists(const char* path, HKEY root) {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
     return true;
 }
 
-void SetRaw(const char* path, const char* name, DWORD type, const void* data, DWORD size) {
+Stored ReadBack(const char* path, const char* name, HKEY root, REGSAM view) {
+    Stored stored;
     HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+    if (RegOpenKeyExW(root, Wide(path).data(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return stored;
+    wchar_t data[2048] = L"";
+    DWORD size = sizeof data - sizeof *data, type = REG_NONE;
+    const LONG rc = RegGetValueW(key, nullptr, Wide(name).data(), RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS) return stored;
+    stored.type = type;
+    DWORD number = 0;
+    std::memcpy(&number, data, sizeof number);
+    if (type == REG_SZ || type == REG_EXPAND_SZ) stored.text = Utf8(data);
+    else if (type == REG_DWORD) stored.text = "dword " + std::to_string(number);
+    else stored.text = "<type " + std::to_string(type) + ">";
+    return stored;
+}
+
+void SetRaw(const char* path, const char* name, DWORD type, const void* data, DWORD size, HKEY root) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
     RegCloseKey(key);

@@ -52,13 +52,22 @@ std::vector<RecordValue> ExpectedRecord(const std::string& program, const std::s
 // another call than the product's own; a failure fails the test.
 std::string ShellFolder(int csidl);
 
-// True when the key exists under the local-machine root (this process's view).
-bool KeyExists(const char* path);
-
-// A value written as it is to be stored, under the local-machine root in this
-// process's view, its key made when missing; a failure fails the test.
-void SetRaw(const char* path, const char* name, DWORD type, const void* data, DWORD size);
+// The registry fixture. Paths are under root (the local machine unless
+// given) in this process's view, or in the one that view asks for.
+// True when the key exists.
+bool KeyExists(const char* path, HKEY root = HKEY_LOCAL_MACHINE);
+// A value written as it is to be stored, its key made when missing; a
+// failure fails the test.
+void SetRaw(const char* path, const char* name, DWORD type, const void* data, DWORD size,
+            HKEY root = HKEY_LOCAL_MACHINE);
 void SetText(const char* path, const char* name, const std::string& text);
+// A value read back raw: its type, and as text a string as it is, a number
+// as "dword N", anything else "<type N>", no value (or no key) "<missing>".
+struct Stored {
+    std::string text = "<missing>";
+    DWORD type = REG_NONE;
+};
+Stored ReadBack(const char* path, const char* name, HKEY root = HKEY_LOCAL_MACHINE, REGSAM view = 0);
 
 // A shell link loaded back through the shell. Its target is also read through
 // the item identifiers, as the shell finds it (Wine reads the raw path back in
