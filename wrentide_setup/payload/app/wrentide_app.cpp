@@ -6,6 +6,7 @@
 #include <string>
 
 #include "wrentide_setup/payload/lpng/lpng.h"
+#include "wrentide_setup/win32.h"
 
 namespace {
 
@@ -15,14 +16,12 @@ std::string g_text;
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd, &ps);
+        const wt::PaintDC paint(hwnd);
         RECT rc;
         GetClientRect(hwnd, &rc);
         InflateRect(&rc, -12, -12);
-        SetBkMode(dc, TRANSPARENT);
-        DrawTextA(dc, g_text.c_str(), -1, &rc, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
-        EndPaint(hwnd, &ps);
+        SetBkMode(paint.Get(), TRANSPARENT);
+        DrawTextA(paint.Get(), g_text.c_str(), -1, &rc, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
         return 0;
     }
     case WM_DESTROY:
