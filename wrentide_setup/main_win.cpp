@@ -7,7 +7,6 @@
 #include "wrentide_setup/context/setup_command.h"
 #include "wrentide_setup/dll_search.h"
 #include "wrentide_setup/engine/install_transaction.h"
-#include "wrentide_setup/system/registration.h"
 #include "wrentide_setup/system/setup_log.h"
 #include "wrentide_setup/ui/application.h"
 #include "wrentide_setup/ui/form.h"
@@ -17,30 +16,14 @@
 
 namespace {
 
-// One setup of WrenTide at a time on the machine, across sessions: two would
-// share temp.pak and each remove the other's files as old copies.
-const char kSetupMutex[] = "Global\\WrenTideSetup";
 const char kAlreadyRunningText[] = "WrenTide setup is already running.";
 
 // True when another setup holds the lock; the lock is then not ours.
 bool AnotherSetupRuns(wt::UniqueHandle& lock) {
-    lock = wt::UniqueHandle(CreateMutexA(nullptr, FALSE, kSetupMutex));
+    lock = wt::UniqueHandle(CreateMutexA(nullptr, FALSE, wt::kSetupMutex));
     const DWORD error = GetLastError();
     // A lock made by another user's setup may not even be opened by this one.
     return (lock.Valid() && error == ERROR_ALREADY_EXISTS) || (!lock.Valid() && error == ERROR_ACCESS_DENIED);
-}
-
-// An install that was killed is taken back first: the installation it was
-// replacing is then the one the wizard, or the unattended run, finds.
-void FinishInterruptedInstall() {
-    try {
-        wt::InstallPaths found;
-        wt::DiscoverInstallPaths(found);
-        const std::string done = wt::FinishInterruptedInstall(found);
-        if (!done.empty()) wt::LogLine(done);
-    } catch (const std::exception&) {
-        // A shell folder that cannot be found: nothing to undo there.
-    }
 }
 
 void BringRunningSetupForward() {
@@ -93,7 +76,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     }
 
     wt::EnforceRedirectionTrust();
-    FinishInterruptedInstall();
+    // An install that was killed is taken back first: the installation it was
+    // replacing is then the one the wizard, or the unattended run, finds.
+    const std::string undone = wt::FinishInterruptedInstall();
+    if (!undone.empty()) wt::LogLine(undone);
     if (unattended) {
         const int code = wt::RunUnattended(instance, command);
         CoUninitialize();

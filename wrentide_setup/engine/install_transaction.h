@@ -53,5 +53,7 @@ private:
 // outside the program, data and Start-menu folders of paths is left alone and
 // reported.
 std::string FinishInterruptedInstall(const InstallPaths& paths);
+// The same for the places the recorded installation (or the default) names.
+std::string FinishInterruptedInstall();
 
 }  // namespace wt

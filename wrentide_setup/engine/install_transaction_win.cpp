@@ -7,6 +7,7 @@
 
 #include "wrentide_setup/engine/payload.h"
 #include "wrentide_setup/error.h"
+#include "wrentide_setup/system/registration.h"
 #include "wrentide_setup/system/registry.h"
 
 namespace wt {
@@ -61,13 +62,12 @@ void RemoveOrSchedule(const std::string& path) {
         MoveFileExW(Wide(gone).data(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
-// Undoes the changes, last first.
+// Undoes the changes to files and values, last first. The folders go once
+// the journal, which lies in the data folder, has gone (RemoveMadeFolders).
 void UndoEntries(const std::vector<std::string>& entries) {
     for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
         const std::vector<std::string> f = Fields(*it);
-        if (f[0] == "folder") {
-            RemoveDirectoryW(Wide(f[1]).data());  // only an empty one goes
-        } else if (f[0] == "wrote") {
+        if (f[0] == "wrote") {
             RemoveOrSchedule(f[1]);
         } else if (f[0] == "aside") {
             const std::string aside = f[1] + kAsideSuffix;
@@ -87,7 +87,7 @@ void UndoEntries(const std::vector<std::string>& entries) {
     }
 }
 
-// Folders this run made, once what it put in them is gone.
+// Folders this run made, once what it put in them is gone; only an empty one goes.
 void RemoveMadeFolders(const std::vector<std::string>& entries) {
     for (auto it = entries.rbegin(); it != entries.rend(); ++it)
         if (it->compare(0, 7, "folder\t") == 0) RemoveDirectoryW(Wide(it->substr(7)).data());
@@ -215,6 +215,16 @@ void InstallTransaction::Undo() {
     UndoEntries(entries_);
     Close();
     RemoveMadeFolders(entries_);  // the data folder held the journal
+}
+
+std::string FinishInterruptedInstall() {
+    try {
+        InstallPaths found;
+        DiscoverInstallPaths(found);
+        return FinishInterruptedInstall(found);
+    } catch (const std::exception&) {
+        return "";  // a shell folder that cannot be found: nothing to undo there
+    }
 }
 
 std::string FinishInterruptedInstall(const InstallPaths& paths) {

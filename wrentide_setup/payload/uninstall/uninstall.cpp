@@ -24,7 +24,6 @@
 #include "wrentide_setup/engine/payload.h"
 #include "wrentide_setup/error.h"
 #include "wrentide_setup/path.h"
-#include "wrentide_setup/system/registration.h"
 #include "wrentide_setup/system/registry.h"
 #include "wrentide_setup/win32.h"
 
@@ -156,15 +155,9 @@ int Finish(wt::UniqueHandle original, const std::string& originalPath) {
 // is. The lock is then held while the uninstaller works.
 void FinishInterruptedInstall() {
     static wt::UniqueHandle lock;  // held until the process ends
-    lock = wt::UniqueHandle(CreateMutexA(nullptr, FALSE, "Global\\WrenTideSetup"));
+    lock = wt::UniqueHandle(CreateMutexA(nullptr, FALSE, wt::kSetupMutex));
     if (!lock.Valid() || GetLastError() == ERROR_ALREADY_EXISTS) return;
-    try {
-        wt::InstallPaths found;
-        wt::DiscoverInstallPaths(found);
-        wt::FinishInterruptedInstall(found);
-    } catch (const std::exception&) {
-        // A shell folder that cannot be found: nothing to undo there.
-    }
+    wt::FinishInterruptedInstall();
 }
 
 int Uninstall() {
