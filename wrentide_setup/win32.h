@@ -78,66 +78,51 @@ private:
     T* ptr_ = nullptr;
 };
 
-// A GDI object the program made (a font), deleted when its owner goes.
-template <typename T>
-class GdiObject {
+// A handle freed by Release when its owner goes: GDI objects and icons.
+template <typename T, typename Release>
+class Owned {
 public:
-    GdiObject() = default;
-    explicit GdiObject(T object) : object_(object) {}
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
-    GdiObject& operator=(GdiObject&& other) noexcept {
+    Owned() = default;
+    explicit Owned(T handle) : handle_(handle) {}
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
+    Owned& operator=(Owned&& other) noexcept {
         if (this != &other) {
             Reset();
-            object_ = std::exchange(other.object_, nullptr);
+            handle_ = std::exchange(other.handle_, nullptr);
         }
         return *this;
     }
-    ~GdiObject() { Reset(); }
-    T Get() const { return object_; }
+    ~Owned() { Reset(); }
+    T Get() const { return handle_; }
     void Reset() {
-        if (object_) DeleteObject(object_);
-        object_ = nullptr;
+        if (handle_) Release()(handle_);
+        handle_ = nullptr;
     }
 
 private:
-    T object_ = nullptr;
+    T handle_ = nullptr;
 };
 
-// An icon loaded from a resource (not shared), destroyed when its owner goes.
-class IconOwner {
-public:
-    IconOwner() = default;
-    explicit IconOwner(HICON icon) : icon_(icon) {}
-    IconOwner(const IconOwner&) = delete;
-    IconOwner& operator=(const IconOwner&) = delete;
-    IconOwner& operator=(IconOwner&& other) noexcept {
-        if (this != &other) {
-            if (icon_) DestroyIcon(icon_);
-            icon_ = std::exchange(other.icon_, nullptr);
-        }
-        return *this;
-    }
-    ~IconOwner() {
-        if (icon_) DestroyIcon(icon_);
-    }
-    HICON Get() const { return icon_; }
-
-private:
-    HICON icon_ = nullptr;
+struct DeleteGdiObject {
+    void operator()(HGDIOBJ object) const { DeleteObject(object); }
 };
+struct DestroyIconHandle {
+    void operator()(HICON icon) const { DestroyIcon(icon); }
+};
+// A GDI object the program made (a font).
+template <typename T>
+using GdiObject = Owned<T, DeleteGdiObject>;
+// An icon loaded from a resource (not shared).
+using IconOwner = Owned<HICON, DestroyIconHandle>;
 
-// A window's device context with a font selected into it; the old object
-// goes back and the context is released when its owner goes.
+// A window's device context, released when its owner goes.
 class WindowDC {
 public:
-    WindowDC(HWND window, HGDIOBJ font) : window_(window), dc_(GetDC(window)) {
-        if (dc_ && font) old_ = SelectObject(dc_, font);
-    }
+    explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
     WindowDC(const WindowDC&) = delete;
     WindowDC& operator=(const WindowDC&) = delete;
     ~WindowDC() {
-        if (old_) SelectObject(dc_, old_);
         if (dc_) ReleaseDC(window_, dc_);
     }
     HDC Get() const { return dc_; }
@@ -145,7 +130,6 @@ public:
 private:
     HWND window_;
     HDC dc_;
-    HGDIOBJ old_ = nullptr;
 };
 
 // A window's painting, begun and ended with its owner.

@@ -71,7 +71,8 @@ void LayOut(HWND dialog, const wchar_t* text) {
 
     RECT textRect = {0, 0, 420, 0};
     {
-        const WindowDC dc(label, reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)));
+        const WindowDC dc(label);
+        const Selection font(dc.Get(), reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)));
         DrawTextW(dc.Get(), text, -1, &textRect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
     }
 

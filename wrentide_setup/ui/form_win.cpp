@@ -175,7 +175,8 @@ LRESULT CALLBACK MemoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
 
 // The extent of a line of text in the font, as the control would draw it.
 SIZE TextSize(HWND control, HFONT font, const wchar_t* text) {
-    const WindowDC dc(control, font);
+    const WindowDC dc(control);
+    const Selection selected(dc.Get(), font);
     SIZE size = {};
     GetTextExtentPoint32W(dc.Get(), text, static_cast<int>(wcslen(text)), &size);
     return size;
