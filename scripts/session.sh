@@ -34,11 +34,12 @@ stop_started() {
 }
 trap stop_started EXIT
 
-# Xvfb picks a free display itself: displays are shared on this machine.
+# Xvfb picks a free display itself: displays are shared on this machine. The
+# screen is one of a laptop at 200 %, where the window at that scale fits.
 start_virtual_display() {
   local display_file
   display_file=$(mktemp)
-  Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$display_file" 2>/dev/null &
+  Xvfb -displayfd 3 -nolisten tcp -screen 0 1920x1200x24 3>"$display_file" 2>/dev/null &
   started+=($!)
   for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
   if [ ! -s "$display_file" ]; then

@@ -64,7 +64,7 @@ payload = artwork = 0
 for kind, name, size in resources():
     if kind == 10 and re.fullmatch("[A-G]", name):
         payload += size
-    elif (kind == 10 and name == "BANNER") or kind in (3, 14):
+    elif (kind == 10 and name in ("BANNER", "BANNER2X")) or kind in (3, 14):
         artwork += size
 code = code_by_owner()
 weight = total - payload

@@ -1,5 +1,5 @@
-// Draws the installer's artwork: the window banner (baseline JPEG, 591 x 89), the exe's icon group
-// (48/32/24/16 at 32 bpp with alpha) and the window icon (32 x 32 at 24 bpp). Everything is drawn from
+// Draws the installer's artwork: the window banner (baseline JPEG, 591 x 89, and 1182 x 178), the exe's icon group
+// (48/32/24/16 at 32 bpp with alpha) and the window icon (32/48/64 at 24 bpp). Everything is drawn from
 // signed distance shapes, so the same wren and wave scale from the banner down to a 16 pixel icon.
 // Host tool, run by tools/make_artwork.sh; links the host's libjpeg.
 #include <algorithm>
@@ -68,12 +68,16 @@ double Triangle(double px, double py, const double (&v)[6]) {
 
 double Coverage(double distance) { return std::clamp(0.5 - distance, 0.0, 1.0); }
 
-// A picture being drawn: straight (not premultiplied) colour with coverage.
+// A picture being drawn: straight (not premultiplied) colour with coverage. Shapes are given in
+// the picture's units; a canvas of scale 2 draws them at twice as many pixels.
 struct Canvas {
     int width, height;
+    double scale;
     std::vector<Rgb> colour;
     std::vector<double> alpha;
-    Canvas(int w, int h) : width(w), height(h), colour(w * h, Rgb{0, 0, 0}), alpha(w * h, 0.0) {}
+    Canvas(int w, int h, double s = 1)
+        : width(static_cast<int>(w * s)), height(static_cast<int>(h * s)), scale(s),
+          colour(static_cast<size_t>(width) * height, Rgb{0, 0, 0}), alpha(static_cast<size_t>(width) * height, 0.0) {}
 
     void Blend(int x, int y, Rgb c, double a) {
         if (a <= 0) return;
@@ -91,8 +95,8 @@ struct Canvas {
     void Fill(Distance distance, Paint paint, double opacity = 1.0) {
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
-                double px = x + 0.5, py = y + 0.5;
-                double a = Coverage(distance(px, py)) * opacity;
+                double px = (x + 0.5) / scale, py = (y + 0.5) / scale;
+                double a = Coverage(distance(px, py) * scale) * opacity;
                 if (a > 0) Blend(x, y, paint(px, py), a);
             }
     }
@@ -225,9 +229,10 @@ double TextDistance(const std::vector<double>& seg, double px, double py, double
 
 constexpr int kBannerWidth = 591;
 constexpr int kBannerHeight = 89;
+constexpr int kLargeBannerQuality = 80;
 
-Canvas DrawBanner() {
-    Canvas c(kBannerWidth, kBannerHeight);
+Canvas DrawBanner(double scale) {
+    Canvas c(kBannerWidth, kBannerHeight, scale);
     auto sky = [](double px, double py) {
         double t = px / kBannerWidth;
         Rgb base = t < 0.62 ? Mix(kNavy, kTide, t / 0.62) : Mix(kTide, kTeal, (t - 0.62) / 0.38);
@@ -257,7 +262,7 @@ Canvas DrawBanner() {
     return c;
 }
 
-bool WriteJpeg(const Canvas& c, const std::string& path) {
+bool WriteJpeg(const Canvas& c, int quality, const std::string& path) {
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
     jpeg_compress_struct cinfo;
@@ -270,11 +275,11 @@ bool WriteJpeg(const Canvas& c, const std::string& path) {
     cinfo.input_components = 3;
     cinfo.in_color_space = JCS_RGB;
     jpeg_set_defaults(&cinfo);  // YCbCr, 4:2:0, baseline Huffman
-    jpeg_set_quality(&cinfo, 90, TRUE);
+    jpeg_set_quality(&cinfo, quality, TRUE);
     cinfo.optimize_coding = TRUE;  // still baseline: only the Huffman tables are tuned
     cinfo.dct_method = JDCT_ISLOW;  // exact in every build, so the file is reproducible
     cinfo.density_unit = 1;
-    cinfo.X_density = cinfo.Y_density = 96;
+    cinfo.X_density = cinfo.Y_density = static_cast<UINT16>(96 * c.scale);
     jpeg_start_compress(&cinfo, TRUE);
     std::vector<JSAMPLE> row(c.width * 3);
     while (cinfo.next_scanline < cinfo.image_height) {
@@ -398,8 +403,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::string dir = argv[1];
-    bool ok = WriteJpeg(DrawBanner(), dir + "/banner.jpg") && WriteIco({48, 32, 24, 16}, 32, dir + "/setup.ico") &&
-              WriteIco({32}, 24, dir + "/window.ico");
+    // The large banner is seen only scaled down to 150 % or drawn at 200 %, where a lower quality
+    // does not show and keeps the exe light.
+    bool ok = WriteJpeg(DrawBanner(1), 90, dir + "/banner.jpg") &&
+              WriteJpeg(DrawBanner(2), kLargeBannerQuality, dir + "/banner@2x.jpg") &&
+              WriteIco({48, 32, 24, 16}, 32, dir + "/setup.ico") && WriteIco({32, 48, 64}, 24, dir + "/window.ico");
     if (!ok) {
         std::fprintf(stderr, "make_artwork: cannot write into %s\n", dir.c_str());
         return 1;

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Remakes banner.jpg, setup.ico and window.ico in wrentide_setup/payload/artwork from
+# Remakes banner.jpg, banner@2x.jpg, setup.ico and window.ico in wrentide_setup/payload/artwork from
 # tools/make_artwork.cpp. Needs g++ and the host's libjpeg-dev. The output is reproducible:
 # running it again on the same libjpeg gives the same bytes.
 set -euo pipefail
@@ -18,4 +18,4 @@ if [ "$lines" -ne 228 ] || [ "$crlf" -ne 228 ]; then
   echo "licence.txt: $lines lines, $crlf with CR LF (want 228 and 228)" >&2
   exit 1
 fi
-ls -l "$out"/banner.jpg "$out"/setup.ico "$out"/window.ico
+ls -l "$out"/banner.jpg "$out"/banner@2x.jpg "$out"/setup.ico "$out"/window.ico

@@ -84,6 +84,7 @@ class Owned {
 public:
     Owned() = default;
     explicit Owned(T handle) : handle_(handle) {}
+    Owned(Owned&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
     Owned(const Owned&) = delete;
     Owned& operator=(const Owned&) = delete;
     Owned& operator=(Owned&& other) noexcept {

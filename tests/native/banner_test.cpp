@@ -89,44 +89,49 @@ void ExpectEmpty(const DecodedImage& image) {
 // What an earlier decode left behind, to show that a failure really empties the result.
 DecodedImage Stale() { return DecodedImage{1, 1, 4, Bytes(4, 0xAB)}; }
 
-TEST(BannerArtwork, BannerIsABaselineJpegThatDecodesToWhatWasDrawn) {
-    Bytes jpeg = ReadArtwork("banner.jpg");
-    ASSERT_FALSE(jpeg.empty());
-    EXPECT_LT(jpeg.size(), 25u * 1024);
+// The banner, and the same drawing at twice the size for displays above 100 %.
+TEST(BannerArtwork, BothBannersAreBaselineJpegsThatDecodeToWhatWasDrawn) {
+    for (int scale : {1, 2}) {
+        SCOPED_TRACE(scale == 1 ? "banner.jpg" : "banner@2x.jpg");
+        Bytes jpeg = ReadArtwork(scale == 1 ? "banner.jpg" : "banner@2x.jpg");
+        ASSERT_FALSE(jpeg.empty());
+        EXPECT_LT(jpeg.size(), 25u * 1024);
 
-    jpeg_decompress_struct cinfo;
-    jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, jpeg.data(), jpeg.size());
-    ASSERT_EQ(jpeg_read_header(&cinfo, TRUE), JPEG_HEADER_OK);
-    EXPECT_EQ(cinfo.num_components, 3);
-    EXPECT_EQ(cinfo.jpeg_color_space, JCS_YCbCr);
-    EXPECT_FALSE(cinfo.progressive_mode);
-    EXPECT_FALSE(cinfo.arith_code);
-    jpeg_destroy_decompress(&cinfo);
+        jpeg_decompress_struct cinfo;
+        jpeg_error_mgr jerr;
+        cinfo.err = jpeg_std_error(&jerr);
+        jpeg_create_decompress(&cinfo);
+        jpeg_mem_src(&cinfo, jpeg.data(), jpeg.size());
+        ASSERT_EQ(jpeg_read_header(&cinfo, TRUE), JPEG_HEADER_OK);
+        EXPECT_EQ(cinfo.num_components, 3);
+        EXPECT_EQ(cinfo.jpeg_color_space, JCS_YCbCr);
+        EXPECT_FALSE(cinfo.progressive_mode);
+        EXPECT_FALSE(cinfo.arith_code);
+        jpeg_destroy_decompress(&cinfo);
 
-    DecodedImage image;
-    ASSERT_TRUE(DecodeJpeg(jpeg.data(), jpeg.size(), image));
-    EXPECT_EQ(image.width, 591);
-    EXPECT_EQ(image.height, 89);
-    EXPECT_EQ(image.stride, 1776);
-    ASSERT_EQ(image.pixels.size(), 1776u * 89);
-    // Places where tools/make_artwork.cpp paints one thing only, with the colour it uses there.
-    struct Probe {
-        const char* what;
-        int x, y;
-        Rgb colour;
-    } probes[] = {
-        {"navy sky at the left", 5, 5, {11, 37, 74}},
-        {"teal sky at the right", 582, 6, {45, 155, 179}},
-        {"white stem of the T", 229, 37, {255, 255, 255}},
-        {"sand body of the wren", 60, 56, {235, 199, 115}},
-        {"tide-blue sea at the bottom", 320, 87, {21, 107, 156}},
-    };
-    for (const Probe& probe : probes) {
-        SCOPED_TRACE(probe.what);
-        ExpectNear(PixelAt(image, probe.x, probe.y), probe.colour, 16);
+        DecodedImage image;
+        ASSERT_TRUE(DecodeJpeg(jpeg.data(), jpeg.size(), image));
+        EXPECT_EQ(image.width, 591 * scale);
+        EXPECT_EQ(image.height, 89 * scale);
+        const int stride = (591 * scale * 3 + 3) & ~3;
+        EXPECT_EQ(image.stride, stride);
+        ASSERT_EQ(image.pixels.size(), static_cast<size_t>(stride) * 89 * scale);
+        // Places where tools/make_artwork.cpp paints one thing only, with the colour it uses there.
+        struct Probe {
+            const char* what;
+            int x, y;
+            Rgb colour;
+        } probes[] = {
+            {"navy sky at the left", 5, 5, {11, 37, 74}},
+            {"teal sky at the right", 582, 6, {45, 155, 179}},
+            {"white stem of the T", 229, 37, {255, 255, 255}},
+            {"sand body of the wren", 60, 56, {235, 199, 115}},
+            {"tide-blue sea at the bottom", 320, 87, {21, 107, 156}},
+        };
+        for (const Probe& probe : probes) {
+            SCOPED_TRACE(probe.what);
+            ExpectNear(PixelAt(image, probe.x * scale, probe.y * scale), probe.colour, 16);
+        }
     }
 }
 
@@ -170,7 +175,7 @@ void ExpectIcons(const std::string& name, const std::vector<unsigned>& sizes, un
 
 TEST(BannerArtwork, IconsCarryTheSizesAndDepthsTheExeNeeds) {
     ExpectIcons("setup.ico", {48, 32, 24, 16}, 32);
-    ExpectIcons("window.ico", {32}, 24);
+    ExpectIcons("window.ico", {32, 48, 64}, 24);
 }
 
 TEST(BannerArtwork, LicenceIs228PlainAsciiLinesEndingInCrLf) {

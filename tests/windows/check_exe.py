@@ -33,7 +33,7 @@ def payload(files):
         return {letter: name for letter, _, name in (line.split(" ", 2) for line in f.read().splitlines() if line)}
 
 # The wizard's own banner picture and licence text; not installed.
-OTHER_RCDATA = ["BANNER", "LICENCE"]
+OTHER_RCDATA = ["BANNER", "BANNER2X", "LICENCE"]
 
 I386, PE32, GUI = 0x14C, 0x10B, 2
 EXECUTABLE_IMAGE, DLL = 0x0002, 0x2000
@@ -192,7 +192,8 @@ class SetupExe(unittest.TestCase):
 
     def assert_what_windows_reads(self, path):
         """One manifest, ours: elevated, common controls 6, the supported
-        Windows versions; and the header's terminal-server awareness."""
+        Windows versions, per-monitor DPI awareness (v2, then v1; the old
+        element for Windows 7 and 8); and the header's terminal-server awareness."""
         listing = run("wrestool", "-l", path).decode()
         manifests = re.findall(r"--type=24 ", listing)
         self.assertEqual(len(manifests), 1, listing)
@@ -204,6 +205,12 @@ class SetupExe(unittest.TestCase):
         compatibility = "{urn:schemas-microsoft-com:compatibility.v1}"
         found = ElementTree.fromstring(text).iterfind(".//%scompatibility/%sapplication/%ssupportedOS" % ((compatibility,) * 3))
         self.assertEqual(sorted(SUPPORTED_OS.get(e.get("Id"), e.get("Id")) for e in found), sorted(SUPPORTED_OS.values()))
+        settings = "{urn:schemas-microsoft-com:asm.v3}"
+        settings = ElementTree.fromstring(text).find("%sapplication/%swindowsSettings" % (settings, settings))
+        self.assertIsNotNone(settings, "no windowsSettings")
+        self.assertEqual(settings.findtext("{http://schemas.microsoft.com/SMI/2005/WindowsSettings}dpiAware"), "true/pm")
+        self.assertEqual(settings.findtext("{http://schemas.microsoft.com/SMI/2016/WindowsSettings}dpiAwareness"),
+                         "PerMonitorV2, PerMonitor")
         self.assertTrue(pe_headers(path).dll_characteristics & TERMINAL_SERVER_AWARE, "not terminal-server aware")
 
     def icon_group(self, name, path=None):
@@ -231,7 +238,7 @@ class SetupExe(unittest.TestCase):
 
     def test_icons(self):
         self.assert_product_icon_first(EXE)
-        self.assertEqual(self.icon_group("WINDOWICON"), [(32, 32, 24)])
+        self.assertEqual(self.icon_group("WINDOWICON"), [(32, 32, 24), (48, 48, 24), (64, 64, 24)])
 
     def test_the_uninstaller_is_read_as_setup_is_versioned_and_has_the_product_icon(self):
         self.assert_what_windows_reads(UNINSTALLER)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "wrentide_setup/error.h"
+#include "wrentide_setup/ui/dpi.h"
 #include "wrentide_setup/win32.h"
 
 namespace wt {
@@ -62,21 +63,31 @@ private:
     std::vector<BYTE> bytes_;
 };
 
+// What the dialog shows: its text, and the information icon at the size for
+// the dialog's DPI, which lives as long as the dialog.
+struct Information {
+    const wchar_t* text;
+    IconOwner icon;
+};
+
 // Lays the dialog out around its text: icon at the left, text beside it, the
 // OK button centred below, the whole centred on its owner or the screen.
+// The measures are pixels at 96 DPI, scaled to the dialog's.
 void LayOut(HWND dialog, const wchar_t* text) {
+    const UINT dpi = WindowDpi(dialog);
     HWND label = GetDlgItem(dialog, kTextId);
     HWND icon = GetDlgItem(dialog, kIconId);
     HWND ok = GetDlgItem(dialog, IDOK);
 
-    RECT textRect = {0, 0, 420, 0};
+    RECT textRect = {0, 0, Scaled(420, dpi), 0};
     {
         const WindowDC dc(label);
         const Selection font(dc.Get(), reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)));
         DrawTextW(dc.Get(), text, -1, &textRect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
     }
 
-    const int margin = 12, iconSize = 32, buttonWidth = 75, buttonHeight = 23;
+    const int margin = Scaled(12, dpi), iconSize = SystemMetricForDpi(SM_CXICON, dpi);
+    const int buttonWidth = Scaled(75, dpi), buttonHeight = Scaled(23, dpi);
     int textWidth = textRect.right - textRect.left;
     int textHeight = textRect.bottom - textRect.top;
     int bodyHeight = textHeight > iconSize ? textHeight : iconSize;
@@ -89,7 +100,7 @@ void LayOut(HWND dialog, const wchar_t* text) {
     MoveWindow(ok, (clientWidth - buttonWidth) / 2, margin + bodyHeight + margin, buttonWidth, buttonHeight, FALSE);
 
     RECT frame = {0, 0, clientWidth, clientHeight};
-    AdjustWindowRectEx(&frame, GetWindowLongA(dialog, GWL_STYLE), FALSE, GetWindowLongA(dialog, GWL_EXSTYLE));
+    AdjustFrameForDpi(frame, GetWindowLongA(dialog, GWL_STYLE), GetWindowLongA(dialog, GWL_EXSTYLE), dpi);
     int width = frame.right - frame.left, height = frame.bottom - frame.top;
     RECT area;
     HWND owner = GetWindow(dialog, GW_OWNER);
@@ -102,11 +113,12 @@ void LayOut(HWND dialog, const wchar_t* text) {
 INT_PTR CALLBACK InformationProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG: {
-        const wchar_t* text = reinterpret_cast<const wchar_t*>(lParam);
-        SetDlgItemTextW(dialog, kTextId, text);
-        SendDlgItemMessageA(dialog, kIconId, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconA(nullptr, IDI_INFORMATION)),
-                            0);
-        LayOut(dialog, text);
+        Information& shown = *reinterpret_cast<Information*>(lParam);
+        SetDlgItemTextW(dialog, kTextId, shown.text);
+        shown.icon = IconOwner(LoadIconForDpi(nullptr, reinterpret_cast<const wchar_t*>(IDI_INFORMATION), SM_CXICON,
+                                              WindowDpi(dialog)));
+        SendDlgItemMessageA(dialog, kIconId, STM_SETICON, reinterpret_cast<WPARAM>(shown.icon.Get()), 0);
+        LayOut(dialog, shown.text);
         return TRUE;
     }
     case WM_COMMAND:
@@ -131,8 +143,9 @@ int ShowInformation(const std::string& text) {
     dialog.Item(SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0, kTextId, 0x0082, "");
     dialog.Item(BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 0, 50, 14, IDOK, 0x0080, "OK");
     const std::vector<wchar_t> wide = Wide(text);
+    Information shown = {wide.data(), IconOwner()};
     INT_PTR answer = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialog.Get(), GetActiveWindow(), InformationProc,
-                                             reinterpret_cast<LPARAM>(wide.data()));
+                                             reinterpret_cast<LPARAM>(&shown));
     return answer == IDOK ? IDOK : IDCANCEL;
 }
 

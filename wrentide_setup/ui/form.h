@@ -93,6 +93,17 @@ private:
     void Command(ControlId id, WORD notification);
     void CreateControls();
     void LoadArtwork();
+    // Fonts, icons and banner made for dpi_; the old fonts and icons stay
+    // alive until the window and its controls hold the new ones.
+    void MakeFonts();
+    void LoadIcons();
+    void LoadBanner();
+    // The texts whose controls take their text's size.
+    void FitTexts();
+    void FitStatusText();
+    // The window moved to a monitor of another scale: the suggested frame,
+    // and every control and font again for the new DPI.
+    void DpiChanged(UINT dpi, const RECT& suggested);
     void Paint(HDC dc);
 
     HINSTANCE instance_;
@@ -101,11 +112,15 @@ private:
     HWND controls_[kControlCount] = {};
     HWND tooltip_ = nullptr;
     HWND focus_ = nullptr;
+    UINT dpi_ = 96;  // the layout table is in pixels at 96 DPI; everything is drawn at this
     GdiObject<HFONT> font_;
     GdiObject<HFONT> labelFont_;
     IconOwner bigIcon_;
+    IconOwner smallIcon_;
     bool label1Visible_ = true;
+    bool statusFitted_ = false;  // StaticText2 has taken its text's size
     DecodedImage banner_;
+    int bannerScale_ = 0;  // 1 or 2: which picture banner_ holds; 0 none
     std::string licence_;
     PrefsFile prefsFile_;  // the preferences file variable; open only inside setdest
 };

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "wrentide_setup/ui/application.h"
+#include "wrentide_setup/ui/dpi.h"
 #include "wrentide_setup/error.h"
 #include "wrentide_setup/system/registration.h"
 #include "wrentide_setup/win32.h"
@@ -106,10 +107,29 @@ ClassAndStyle Win32Class(Kind kind) {
     return {nullptr, 0, 0};
 }
 
-// Label1 has no window: the form paints it in its rectangle.
-RECT Label1Area() {
-    const ControlSpec& row = kControls[Label1];
-    return {row.left, row.top, row.left + row.width, row.top + row.height};
+// A row's rectangle at dpi. Edges are scaled, not sizes, so that controls
+// that meet or line up in the table still do.
+RECT ScaledRect(const ControlSpec& row, UINT dpi) {
+    return {Scaled(row.left, dpi), Scaled(row.top, dpi), Scaled(row.left + row.width, dpi),
+            Scaled(row.top + row.height, dpi)};
+}
+
+// The window's outer size for a client area of the table's size at dpi.
+SIZE FrameSize(DWORD style, DWORD exStyle, UINT dpi) {
+    RECT frame = {0, 0, Scaled(kClientWidth, dpi), Scaled(kClientHeight, dpi)};
+    AdjustFrameForDpi(frame, style, exStyle, dpi);
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+// Tahoma with the given character height in pixels at 96 DPI.
+HFONT Tahoma(int height, UINT dpi) {
+    return CreateFontA(-Scaled(height, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Tahoma");
+}
+
+void MoveTo(HWND control, const RECT& rect) {
+    SetWindowPos(control, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 HBRUSH FaceBrush() { return GetSysColorBrush(COLOR_BTNFACE); }
@@ -130,7 +150,7 @@ void PaintGroup(HWND group, HDC dc) {
     RECT frame;
     GetClientRect(group, &frame);
     // A frame without caption starts half a text line down, as a captioned one would.
-    frame.top += 4;
+    frame.top += Scaled(4, WindowDpi(group));
     DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
 }
 
@@ -220,19 +240,26 @@ TForm1* TForm1::Create(HINSTANCE instance, InstallPaths& paths) {
     FormBirth birth = {owner.get(), false};
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
     const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
-    RECT frame = {0, 0, kClientWidth, kClientHeight};
-    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    // It opens on the primary monitor, whose scale the screen's DPI is.
+    const UINT dpi = ScreenDpi();
+    const SIZE size = FrameSize(style, exStyle, dpi);
     RECT screen;
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &screen, 0);
-    const int left = screen.left + (screen.right - screen.left - width) / 2;
-    const int top = screen.top + (screen.bottom - screen.top - height) / 2;
+    const int left = screen.left + (screen.right - screen.left - size.cx) / 2;
+    const int top = screen.top + (screen.bottom - screen.top - size.cy) / 2;
 
-    const HWND window = CreateWindowExA(exStyle, kFormClass, kFormCaption, style, left, top, width, height, nullptr,
+    const HWND window = CreateWindowExA(exStyle, kFormClass, kFormCaption, style, left, top, size.cx, size.cy, nullptr,
                                         nullptr, instance, &birth);
     if (birth.adopted) owner.release();  // deleted with the window, even one whose creation failed
     if (!window) return nullptr;
     TForm1* form = birth.form;
+    // A primary monitor rescaled since sign-in has a scale of its own.
+    if (form->dpi_ != dpi) {
+        const SIZE actual = FrameSize(style, exStyle, form->dpi_);
+        SetWindowPos(window, nullptr, screen.left + (screen.right - screen.left - actual.cx) / 2,
+                     screen.top + (screen.bottom - screen.top - actual.cy) / 2, actual.cx, actual.cy,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     // An error here skips the rest of FormCreate; the window still opens.
     try {
         form->FormCreate();
@@ -250,6 +277,8 @@ LRESULT CALLBACK TForm1::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
         form = birth.form;
         form->handle_ = hwnd;
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+        FollowDpiInFrame(hwnd);
+        form->dpi_ = WindowDpi(hwnd);
     }
     if (!form) return DefWindowProcA(hwnd, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
@@ -324,6 +353,9 @@ LRESULT TForm1::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         if (lParam && id >= 0 && id < kControlCount) Command(static_cast<ControlId>(id), HIWORD(wParam));
         return 0;
     }
+    case WM_DPICHANGED:
+        DpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_CLOSE:
         FormClose();
         DestroyWindow(handle_);
@@ -349,14 +381,14 @@ void TForm1::Command(ControlId id, WORD notification) {
     if (id == LabeledEdit1 && notification == EN_KILLFOCUS) LabeledEdit1Exit();
 }
 
-void TForm1::CreateControls() {
-    font_ = GdiObject<HFONT>(CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                         DEFAULT_PITCH | FF_DONTCARE, "Tahoma"));
-    labelFont_ = GdiObject<HFONT>(CreateFontA(-16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                              DEFAULT_PITCH | FF_DONTCARE, "Tahoma"));
+void TForm1::MakeFonts() {
+    font_ = GdiObject<HFONT>(Tahoma(11, dpi_));
+    labelFont_ = GdiObject<HFONT>(Tahoma(16, dpi_));
     SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
+}
+
+void TForm1::CreateControls() {
+    MakeFonts();
 
     for (const ControlSpec& row : kControls) {
         ClassAndStyle cls = Win32Class(row.kind);
@@ -367,8 +399,9 @@ void TForm1::CreateControls() {
         DWORD style = WS_CHILD | WS_CLIPSIBLINGS | cls.style | row.extraStyle | (row.visible ? WS_VISIBLE : 0) |
                       (row.enabled ? 0 : WS_DISABLED);
         // Wide windows: the folder box must hold any folder, whatever the code page.
-        HWND control = CreateWindowExW(cls.exStyle, cls.className, Wide(row.text).data(), style, row.left, row.top,
-                                       row.width, row.height, parent,
+        const RECT place = ScaledRect(row, dpi_);
+        HWND control = CreateWindowExW(cls.exStyle, cls.className, Wide(row.text).data(), style, place.left, place.top,
+                                       place.right - place.left, place.bottom - place.top, parent,
                                        reinterpret_cast<HMENU>(INT_PTR(kControlIdBase + row.id)), instance_, nullptr);
         if (!control) throw Error("Cannot create the setup window");
         SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
@@ -388,13 +421,7 @@ void TForm1::CreateControls() {
         }
     }
 
-    // The folder box's label as wide as its text, never wider than the box.
-    const std::vector<wchar_t> label = Wide(kControls[LabeledEdit1Label].text);
-    const SIZE labelSize = TextSize(controls_[LabeledEdit1Label], font_.Get(), label.data());
-    SetWindowPos(controls_[LabeledEdit1Label], nullptr, 0, 0,
-                 labelSize.cx < kControls[LabeledEdit1].width ? labelSize.cx : kControls[LabeledEdit1].width,
-                 kControls[LabeledEdit1Label].height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-
+    FitTexts();
     SetWindowSubclass(controls_[Memo1], MemoProc, 0, 0);
     SendMessageA(controls_[ProgressBar1], PBM_SETRANGE32, 0, 100);
     SendMessageA(controls_[ProgressBar1], PBM_SETSTEP, 1, 0);
@@ -414,14 +441,83 @@ void TForm1::CreateControls() {
     focus_ = controls_[Button4];
 }
 
-void TForm1::LoadArtwork() {
-    bigIcon_ = IconOwner(static_cast<HICON>(LoadImageA(instance_, "WINDOWICON", IMAGE_ICON, 32, 32, 0)));
-    if (bigIcon_.Get()) SendMessageA(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.Get()));
-    const std::string jpeg = ResourceText(instance_, "BANNER");
+void TForm1::FitTexts() {
+    // The folder box's label as wide as its text, never wider than the box.
+    const std::vector<wchar_t> label = Wide(kControls[LabeledEdit1Label].text);
+    const SIZE labelSize = TextSize(controls_[LabeledEdit1Label], font_.Get(), label.data());
+    const RECT box = ScaledRect(kControls[LabeledEdit1], dpi_);
+    const RECT place = ScaledRect(kControls[LabeledEdit1Label], dpi_);
+    const int boxWidth = box.right - box.left;
+    SetWindowPos(controls_[LabeledEdit1Label], nullptr, 0, 0, labelSize.cx < boxWidth ? labelSize.cx : boxWidth,
+                 place.bottom - place.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (statusFitted_) FitStatusText();
+}
+
+void TForm1::FitStatusText() {
+    HWND control = controls_[StaticText2];
+    std::vector<wchar_t> text(GetWindowTextLengthW(control) + 1, L'\0');
+    GetWindowTextW(control, text.data(), static_cast<int>(text.size()));
+    const SIZE size = TextSize(control, font_.Get(), text.data());
+    SetWindowPos(control, nullptr, 0, 0, size.cx, size.cy > 0 ? size.cy + Scaled(4, dpi_) : Scaled(17, dpi_),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    statusFitted_ = true;
+}
+
+void TForm1::LoadIcons() {
+    IconOwner big(LoadIconForDpi(instance_, L"WINDOWICON", SM_CXICON, dpi_));
+    IconOwner small(LoadIconForDpi(instance_, L"WINDOWICON", SM_CXSMICON, dpi_));
+    if (big.Get()) SendMessageA(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.Get()));
+    if (small.Get()) SendMessageA(handle_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.Get()));
+    // The window no longer holds the old ones; they go now.
+    if (big.Get()) bigIcon_ = std::move(big);
+    if (small.Get()) smallIcon_ = std::move(small);
+}
+
+void TForm1::LoadBanner() {
+    // Above 96 DPI the picture of twice the size is scaled down, never the small one up.
+    const int wanted = dpi_ > kDesignDpi ? 2 : 1;
+    if (wanted == bannerScale_) return;
+    const struct {
+        int scale;
+        const char* name;
+    } pictures[] = {{wanted, wanted == 2 ? "BANNER2X" : "BANNER"}, {1, "BANNER"}};
+    for (const auto& picture : pictures) {
+        const std::string jpeg = ResourceText(instance_, picture.name);
+        if (DecodeJpeg(reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size(), banner_)) {
+            bannerScale_ = picture.scale;
+            return;
+        }
+    }
     // A damaged picture leaves the banner empty; setup goes on without it.
-    if (!DecodeJpeg(reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size(), banner_)) banner_ = {};
+    banner_ = {};
+    bannerScale_ = 0;
+}
+
+void TForm1::LoadArtwork() {
+    LoadIcons();
+    LoadBanner();
     licence_ = ResourceText(instance_, "LICENCE");
     SetWindowTextA(controls_[Memo1], licence_.c_str());
+}
+
+void TForm1::DpiChanged(UINT dpi, const RECT& suggested) {
+    if (dpi == 0) return;
+    dpi_ = dpi;
+    SetWindowPos(handle_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    // The controls draw with the old fonts until each has the new one.
+    const GdiObject<HFONT> oldFont(std::move(font_)), oldLabelFont(std::move(labelFont_));
+    MakeFonts();
+    for (const ControlSpec& row : kControls) {
+        HWND control = controls_[row.id];
+        if (!control) continue;
+        MoveTo(control, ScaledRect(row, dpi_));
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
+    }
+    FitTexts();
+    LoadIcons();
+    LoadBanner();
+    RedrawWindow(handle_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void TForm1::Paint(HDC dc) {
@@ -435,12 +531,13 @@ void TForm1::Paint(HDC dc) {
         info.bmiHeader.biBitCount = 24;
         info.bmiHeader.biCompression = BI_RGB;
         int oldMode = SetStretchBltMode(dc, HALFTONE);
-        StretchDIBits(dc, 0, 0, kClientWidth, banner_.height, 0, 0, banner_.width, banner_.height,
+        const int height = MulDiv(banner_.height, static_cast<int>(dpi_), static_cast<int>(kDesignDpi) * bannerScale_);
+        StretchDIBits(dc, 0, 0, Scaled(kClientWidth, dpi_), height, 0, 0, banner_.width, banner_.height,
                       banner_.pixels.data(), &info, DIB_RGB_COLORS, SRCCOPY);
         SetStretchBltMode(dc, oldMode);
     }
     if (label1Visible_) {
-        RECT area = Label1Area();
+        RECT area = ScaledRect(kControls[Label1], dpi_);
         const Selection font(dc, labelFont_.Get());
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
@@ -451,7 +548,7 @@ void TForm1::Paint(HDC dc) {
 void TForm1::SetVisible(ControlId id, bool visible) {
     if (id == Label1) {
         label1Visible_ = visible;
-        RECT area = Label1Area();
+        RECT area = ScaledRect(kControls[Label1], dpi_);
         InvalidateRect(handle_, &area, TRUE);
         // The label shows through the frame above it; that must repaint too.
         RedrawWindow(controls_[GroupBox1], nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
@@ -469,12 +566,8 @@ void TForm1::SetText(ControlId id, const std::string& text) {
     if (!control) return;
     const std::vector<wchar_t> wide = Wide(text);
     SetWindowTextW(control, wide.data());
-    if (id == StaticText2) {
-        // The status text sizes itself to its text.
-        const SIZE size = TextSize(control, font_.Get(), wide.data());
-        SetWindowPos(control, nullptr, 0, 0, size.cx, size.cy > 0 ? size.cy + 4 : 17,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    // The status text sizes itself to its text.
+    if (id == StaticText2) FitStatusText();
 }
 
 std::string TForm1::Text(ControlId id) const {

@@ -1,0 +1,169 @@
+// The setup window at the display scales users run (100, 150 and 200 %): the
+// layout table's 96-DPI pixels scaled, fonts made for the scale, no text cut.
+// 144 and 192 run in a prefix of their own at that DPI (at_dpi.sh).
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "setup_run.h"
+
+namespace wt::e2e {
+namespace {
+
+int At(int pixels, int dpi) { return MulDiv(pixels, dpi, 96); }
+
+// This process reads the real pixels of the window, not ones mapped to 96 DPI.
+void SeeRealPixels() {
+    using SetContext = BOOL(WINAPI*)(HANDLE);
+    const auto set = reinterpret_cast<SetContext>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+    if (set) set(reinterpret_cast<HANDLE>(-4));  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+}
+
+int ScreenDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+// The text's extent in Tahoma of that character height at 96 DPI, made for dpi:
+// the font the window gives its controls (another process's font cannot be read).
+SIZE TextExtent(const std::string& text, int height, int dpi) {
+    HFONT font = CreateFontW(-At(height, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Tahoma");
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    RECT r = {0, 0, 0, 0};
+    const std::vector<wchar_t> wide = Wide(text);
+    DrawTextW(dc, wide.data(), -1, &r, DT_CALCRECT | DT_SINGLELINE);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(font);
+    return {r.right, r.bottom};
+}
+
+bool Near(const RECT& a, const RECT& b) {
+    return abs(a.left - b.left) <= 1 && abs(a.top - b.top) <= 1 && abs(a.right - b.right) <= 1 &&
+           abs(a.bottom - b.bottom) <= 1;
+}
+
+struct Row {
+    const char* className;
+    const char* text;
+    int left, top, width, height;
+    int margin;  // what the control itself takes from its width: a check box's box, a button's edges; -1: not measured
+};
+
+class AtDpi : public ::testing::TestWithParam<int> {};
+
+TEST_P(AtDpi, TheWindowIsTheTableScaledWithItsTextsWholeAndItsBanner) {
+    const int dpi = GetParam();
+    SeeRealPixels();
+    ASSERT_EQ(ScreenDpi(), dpi) << "this case runs in a prefix at its DPI";
+    const int box = GetSystemMetrics(SM_CXMENUCHECK) + At(4, dpi);
+    const Row rows[] = {
+        {"TGroupBox", "", 0, 89, 590, 285, -1},
+        {"Button", "&Install", 272, 245, 153, 33, At(8, dpi)},
+        {"Button", "&Cancel", 431, 245, 153, 33, At(8, dpi)},
+        {"Button", "&Next", 272, 245, 153, 33, At(8, dpi)},
+        {"Static", "The EULA is only available in English", 16, 245, 250, 28, 0},
+        {"TGroupBox", "", 2, 15, 586, 224, -1},
+        {"Button", "I have read and agree with the EULA ", 24, 204, 541, 17, box},
+        {"TGroupBox", "", 2, 6, 586, 233, -1},
+        {"Edit", nullptr, 22, 36, 547, 21, -1},
+        {"Edit", nullptr, 12, 15, 562, 186, -1},
+        {"Button", "Chan&ge", 467, 63, 102, 25, At(8, dpi)},
+        {"Button", "Place a shortcut on the Desktop", 203, 93, 208, 17, box},
+        {"Button", "Run WrenTide when install finishes", 203, 116, 216, 17, box},
+        // Sized to its text when the install shows it.
+        {"Static", "Installing Wrentide........", 22, 169, 125, 17, -1},
+        {"msctls_progress32", "", 22, 192, 547, 25, -1},
+        {"Static", "Uninstall any other versions of WrenTide before proceeding.", 18, 142, 547, 18, 0},
+    };
+
+    SetupRun run;
+    HWND form = run.Form();
+    ASSERT_NE(form, nullptr);
+    RECT client;
+    GetClientRect(form, &client);
+    EXPECT_NEAR(client.right, At(590, dpi), 1);
+    EXPECT_NEAR(client.bottom, At(374, dpi), 1);
+
+    const std::vector<HWND> all = Descendants(form);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.className) + " \"" + (row.text ? row.text : "(text box)") + "\"");
+        const RECT want = {At(row.left, dpi), At(row.top, dpi), At(row.left + row.width, dpi),
+                           At(row.top + row.height, dpi)};
+        HWND found = nullptr;
+        for (HWND w : all)
+            if (ClassOf(w) == row.className && (!row.text || TextOf(w) == row.text) && Near(RectInParent(w), want))
+                found = w;
+        ASSERT_NE(found, nullptr) << "no such control at " << want.left << "," << want.top << " " << want.right << ","
+                                  << want.bottom;
+        if (row.margin < 0) continue;
+        const SIZE text = TextExtent(TextOf(found), 11, dpi);
+        EXPECT_LE(text.cx + row.margin, want.right - want.left) << "the text is cut";
+        EXPECT_LE(text.cy, want.bottom - want.top) << "the text is cut";
+    }
+    // The folder box's label takes its text's width.
+    HWND label = FindControl(form, "Static",
+                             "Install to this directory:  (Directory will be created for you if it does not exist)");
+    ASSERT_NE(label, nullptr);
+    const RECT labelRect = RectInParent(label);
+    EXPECT_EQ(labelRect.right - labelRect.left, TextExtent(TextOf(label), 11, dpi).cx);
+    EXPECT_EQ(labelRect.top, At(20, dpi));
+
+    // The welcome prompt, painted by the window in Tahoma 12 point.
+    const SIZE prompt = TextExtent("To install WrenTide to your system click next...", 16, dpi);
+    EXPECT_LE(prompt.cx, At(547, dpi));
+    EXPECT_LE(prompt.cy, At(31, dpi));
+
+    const std::string name = std::to_string(dpi);
+    SetForegroundWindow(form);
+    Sleep(300);
+    CreateDirectoryA(test::BuildFile("screenshots").c_str(), nullptr);
+    EXPECT_TRUE(CaptureWindow(form, test::BuildFile("screenshots\\welcome-" + name + ".png")));
+    const int width = At(590, dpi), banner = At(89, dpi);
+    EXPECT_GT(PixelsNotFace(form, {0, 0, width, banner}), width * banner * 9 / 10) << "the banner covers the top";
+    EXPECT_GT(PixelsNotFace(form, {At(20, dpi), At(211, dpi), At(567, dpi), At(242, dpi)}), At(200, dpi))
+        << "the welcome prompt shows";
+
+    ASSERT_TRUE(run.ToOptions(true, true));
+    Sleep(300);
+    EXPECT_TRUE(CaptureWindow(form, test::BuildFile("screenshots\\options-" + name + ".png")));
+
+    // A second setup's failure message is laid out at the same scale.
+    Process second(LoopbackSetupExe());
+    HWND dialog = WaitForWindow(second.Id(), "#32770", "Information", 20000, true);
+    ASSERT_NE(dialog, nullptr);
+    HWND ok = FindControl(dialog, "Button", "OK");
+    ASSERT_NE(ok, nullptr);
+    const RECT button = RectInParent(ok);
+    EXPECT_EQ(button.right - button.left, At(75, dpi));
+    EXPECT_EQ(button.bottom - button.top, At(23, dpi));
+    for (HWND child : Descendants(dialog)) {
+        if (ClassOf(child) != "Static") continue;
+        const RECT r = RectInParent(child);
+        if (TextOf(child).empty()) {
+            EXPECT_EQ(r.right - r.left, GetSystemMetrics(SM_CXICON)) << "the icon";
+        } else {
+            // Sized to the text in the dialog's own font (MS Shell Dlg 8 point), which must
+            // have grown with the scale: a line of it at least as high as one of Tahoma's.
+            EXPECT_GE(r.bottom - r.top, TextExtent(TextOf(child), 11, dpi).cy - 1) << "a font of 96 DPI";
+            EXPECT_EQ(r.left, 2 * At(12, dpi) + GetSystemMetrics(SM_CXICON)) << "beside the icon";
+        }
+    }
+    EXPECT_TRUE(Answer(dialog, "OK"));
+    EXPECT_TRUE(second.WaitExit(20000));
+    PostMessageA(form, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(run.process().WaitExit(20000));
+}
+
+INSTANTIATE_TEST_SUITE_P(Display, AtDpi, ::testing::Values(96, 144, 192),
+                         [](const ::testing::TestParamInfo<int>& info) { return "Dpi" + std::to_string(info.param); });
+
+}  // namespace
+}  // namespace wt::e2e
