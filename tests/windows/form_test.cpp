@@ -9,6 +9,7 @@
 #include <string>
 
 #include "test_support.h"
+#include "wrentide_setup/ui/dpi.h"
 
 namespace wt {
 namespace {
@@ -137,6 +138,66 @@ TEST_F(Form, LeavingTheFolderBoxTakesTheTextAsTypedAndKeepsTheHint) {
         form.LabeledEdit1Exit();
         EXPECT_EQ(paths_.ProgPth, typed);
         EXPECT_EQ(TipOf(form.Handle(), form.Control(LabeledEdit1)), hint);
+    }
+}
+
+// A move to a monitor of another scale: the suggested frame is taken and every
+// control, font and icon made again for the new DPI; and back again.
+TEST_F(Form, ANewDpiLaysTheWindowOutAgain) {
+    TForm1& form = Make();
+    form.SetText(StaticText2, "Installing Wrentide........");
+    const DWORD style = GetWindowLongA(form.Handle(), GWL_STYLE), exStyle = GetWindowLongA(form.Handle(), GWL_EXSTYLE);
+    struct Row {
+        ControlId id;
+        int left, top, width, height;
+    } rows[] = {{GroupBox1, 0, 89, 590, 285}, {Button2, 431, 245, 153, 33}, {Memo1, 12, 15, 562, 186},
+                {CheckBox4, 203, 116, 216, 17}, {ProgressBar1, 22, 192, 547, 25}, {LabeledEdit1, 22, 36, 547, 21}};
+    for (UINT dpi : {144u, 192u, 96u}) {
+        SCOPED_TRACE(dpi);
+        RECT suggested = {40, 30, 40 + Scaled(590, dpi), 30 + Scaled(374, dpi)};
+        AdjustFrameForDpi(suggested, style, exStyle, dpi);
+        SendMessageW(form.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+
+        RECT frame;
+        GetWindowRect(form.Handle(), &frame);
+        EXPECT_TRUE(EqualRect(&frame, &suggested)) << frame.left << "," << frame.top << " " << frame.right;
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.id);
+            RECT r;
+            GetWindowRect(form.Control(row.id), &r);
+            MapWindowPoints(nullptr, GetParent(form.Control(row.id)), reinterpret_cast<POINT*>(&r), 2);
+            EXPECT_NEAR(r.left, Scaled(row.left, dpi), 1);
+            EXPECT_NEAR(r.top, Scaled(row.top, dpi), 1);
+            EXPECT_NEAR(r.right - r.left, Scaled(row.width, dpi), 1);
+            EXPECT_NEAR(r.bottom - r.top, Scaled(row.height, dpi), 1);
+        }
+        for (ControlId id : {Button1, CheckBox4, LabeledEdit1, StaticText2}) {
+            LOGFONTA font = {};
+            ASSERT_TRUE(GetObjectA(reinterpret_cast<HFONT>(SendMessageA(form.Control(id), WM_GETFONT, 0, 0)),
+                                   sizeof font, &font));
+            EXPECT_EQ(font.lfHeight, -Scaled(11, dpi));
+        }
+        // The texts that take their own size take it in the new font.
+        for (ControlId id : {StaticText2, LabeledEdit1Label}) {
+            HWND control = form.Control(id);
+            HDC dc = GetDC(control);
+            HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+            const std::string text = form.Text(id);
+            SIZE size;
+            GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+            SelectObject(dc, old);
+            ReleaseDC(control, dc);
+            RECT r;
+            GetWindowRect(control, &r);
+            EXPECT_EQ(r.right - r.left, size.cx) << text;
+        }
+        ICONINFO icon = {};
+        ASSERT_TRUE(GetIconInfo(reinterpret_cast<HICON>(SendMessageA(form.Handle(), WM_GETICON, ICON_BIG, 0)), &icon));
+        BITMAP mask = {};
+        GetObjectA(icon.hbmMask, sizeof mask, &mask);
+        EXPECT_EQ(mask.bmWidth, SystemMetricForDpi(SM_CXICON, dpi)) << "the window icon at its size";
+        DeleteObject(icon.hbmMask);
+        if (icon.hbmColor) DeleteObject(icon.hbmColor);
     }
 }
 
