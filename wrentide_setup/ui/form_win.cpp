@@ -354,7 +354,7 @@ LRESULT TForm1::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_DPICHANGED:
-        DpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        if (lParam) DpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_CLOSE:
         FormClose();
