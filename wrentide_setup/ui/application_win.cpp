@@ -115,8 +115,8 @@ INT_PTR CALLBACK InformationProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     case WM_INITDIALOG: {
         Information& shown = *reinterpret_cast<Information*>(lParam);
         SetDlgItemTextW(dialog, kTextId, shown.text);
-        shown.icon = IconOwner(LoadIconForDpi(nullptr, reinterpret_cast<const wchar_t*>(IDI_INFORMATION), SM_CXICON,
-                                              WindowDpi(dialog)));
+        shown.icon = IconOwner(
+            LoadSystemIconForDpi(reinterpret_cast<const wchar_t*>(IDI_INFORMATION), SM_CXICON, WindowDpi(dialog)));
         SendDlgItemMessageA(dialog, kIconId, STM_SETICON, reinterpret_cast<WPARAM>(shown.icon.Get()), 0);
         LayOut(dialog, shown.text);
         return TRUE;

@@ -57,9 +57,15 @@ int SystemMetricForDpi(int index, UINT dpi) {
 
 HICON LoadIconForDpi(HINSTANCE module, const wchar_t* name, int sizeMetric, UINT dpi) {
     const int size = SystemMetricForDpi(sizeMetric, dpi);
-    HICON icon = nullptr;
-    if (Calls().scaledIcon && SUCCEEDED(Calls().scaledIcon(module, name, size, size, &icon))) return icon;
     return static_cast<HICON>(LoadImageW(module, name, IMAGE_ICON, size, size, 0));
+}
+
+HICON LoadSystemIconForDpi(const wchar_t* id, int sizeMetric, UINT dpi) {
+    const int size = SystemMetricForDpi(sizeMetric, dpi);
+    HICON icon = nullptr;
+    if (Calls().scaledIcon && SUCCEEDED(Calls().scaledIcon(nullptr, id, size, size, &icon))) return icon;
+    // A copy of the shared icon, which its owner may destroy.
+    return static_cast<HICON>(CopyImage(LoadIconW(nullptr, id), IMAGE_ICON, size, size, 0));
 }
 
 void FollowDpiInFrame(HWND window) {

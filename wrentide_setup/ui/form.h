@@ -116,7 +116,6 @@ private:
     GdiObject<HFONT> font_;
     GdiObject<HFONT> labelFont_;
     IconOwner bigIcon_;
-    IconOwner smallIcon_;
     bool label1Visible_ = true;
     bool statusFitted_ = false;  // StaticText2 has taken its text's size
     DecodedImage banner_;

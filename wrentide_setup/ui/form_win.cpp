@@ -463,14 +463,12 @@ void TForm1::FitStatusText() {
     statusFitted_ = true;
 }
 
+// The caption's small icon is left to the system, which draws it from this one.
 void TForm1::LoadIcons() {
     IconOwner big(LoadIconForDpi(instance_, L"WINDOWICON", SM_CXICON, dpi_));
-    IconOwner small(LoadIconForDpi(instance_, L"WINDOWICON", SM_CXSMICON, dpi_));
-    if (big.Get()) SendMessageA(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.Get()));
-    if (small.Get()) SendMessageA(handle_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.Get()));
-    // The window no longer holds the old ones; they go now.
-    if (big.Get()) bigIcon_ = std::move(big);
-    if (small.Get()) smallIcon_ = std::move(small);
+    if (!big.Get()) return;
+    SendMessageA(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.Get()));
+    bigIcon_ = std::move(big);  // the window no longer holds the old one
 }
 
 void TForm1::LoadBanner() {
