@@ -163,6 +163,11 @@ private:
     HGDIOBJ old_;
 };
 
+// The top-left corner at which a window of this size stands centred in the area.
+inline POINT CentredIn(const RECT& area, SIZE size) {
+    return {area.left + (area.right - area.left - size.cx) / 2, area.top + (area.bottom - area.top - size.cy) / 2};
+}
+
 // A shell item identifier list, freed when its owner goes.
 struct ItemIdList {
     ItemIdList() = default;

@@ -101,13 +101,13 @@ void LayOut(HWND dialog, const wchar_t* text) {
 
     RECT frame = {0, 0, clientWidth, clientHeight};
     AdjustFrameForDpi(frame, GetWindowLongA(dialog, GWL_STYLE), GetWindowLongA(dialog, GWL_EXSTYLE), dpi);
-    int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    const SIZE size = {frame.right - frame.left, frame.bottom - frame.top};
     RECT area;
     HWND owner = GetWindow(dialog, GW_OWNER);
     if (!owner || !IsWindowVisible(owner) || !GetWindowRect(owner, &area))
         SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
-    SetWindowPos(dialog, nullptr, area.left + (area.right - area.left - width) / 2,
-                 area.top + (area.bottom - area.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    const POINT at = CentredIn(area, size);
+    SetWindowPos(dialog, nullptr, at.x, at.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 INT_PTR CALLBACK InformationProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

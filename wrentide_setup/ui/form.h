@@ -100,7 +100,7 @@ private:
     void LoadBanner();
     // The texts whose controls take their text's size.
     void FitTexts();
-    void FitStatusText();
+    void FitStatusText(const wchar_t* text);
     // The window moved to a monitor of another scale: the suggested frame,
     // and every control and font again for the new DPI.
     void DpiChanged(UINT dpi, const RECT& suggested);

@@ -245,10 +245,9 @@ TForm1* TForm1::Create(HINSTANCE instance, InstallPaths& paths) {
     const SIZE size = FrameSize(style, exStyle, dpi);
     RECT screen;
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &screen, 0);
-    const int left = screen.left + (screen.right - screen.left - size.cx) / 2;
-    const int top = screen.top + (screen.bottom - screen.top - size.cy) / 2;
+    const POINT at = CentredIn(screen, size);
 
-    const HWND window = CreateWindowExA(exStyle, kFormClass, kFormCaption, style, left, top, size.cx, size.cy, nullptr,
+    const HWND window = CreateWindowExA(exStyle, kFormClass, kFormCaption, style, at.x, at.y, size.cx, size.cy, nullptr,
                                         nullptr, instance, &birth);
     if (birth.adopted) owner.release();  // deleted with the window, even one whose creation failed
     if (!window) return nullptr;
@@ -256,9 +255,8 @@ TForm1* TForm1::Create(HINSTANCE instance, InstallPaths& paths) {
     // A primary monitor rescaled since sign-in has a scale of its own.
     if (form->dpi_ != dpi) {
         const SIZE actual = FrameSize(style, exStyle, form->dpi_);
-        SetWindowPos(window, nullptr, screen.left + (screen.right - screen.left - actual.cx) / 2,
-                     screen.top + (screen.bottom - screen.top - actual.cy) / 2, actual.cx, actual.cy,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+        const POINT centred = CentredIn(screen, actual);
+        SetWindowPos(window, nullptr, centred.x, centred.y, actual.cx, actual.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     // An error here skips the rest of FormCreate; the window still opens.
     try {
@@ -450,14 +448,12 @@ void TForm1::FitTexts() {
     const int boxWidth = box.right - box.left;
     SetWindowPos(controls_[LabeledEdit1Label], nullptr, 0, 0, labelSize.cx < boxWidth ? labelSize.cx : boxWidth,
                  place.bottom - place.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    if (statusFitted_) FitStatusText();
+    if (statusFitted_) FitStatusText(Wide(Text(StaticText2)).data());
 }
 
-void TForm1::FitStatusText() {
+void TForm1::FitStatusText(const wchar_t* text) {
     HWND control = controls_[StaticText2];
-    std::vector<wchar_t> text(GetWindowTextLengthW(control) + 1, L'\0');
-    GetWindowTextW(control, text.data(), static_cast<int>(text.size()));
-    const SIZE size = TextSize(control, font_.Get(), text.data());
+    const SIZE size = TextSize(control, font_.Get(), text);
     SetWindowPos(control, nullptr, 0, 0, size.cx, size.cy > 0 ? size.cy + Scaled(4, dpi_) : Scaled(17, dpi_),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     statusFitted_ = true;
@@ -565,7 +561,7 @@ void TForm1::SetText(ControlId id, const std::string& text) {
     const std::vector<wchar_t> wide = Wide(text);
     SetWindowTextW(control, wide.data());
     // The status text sizes itself to its text.
-    if (id == StaticText2) FitStatusText();
+    if (id == StaticText2) FitStatusText(wide.data());
 }
 
 std::string TForm1::Text(ControlId id) const {
