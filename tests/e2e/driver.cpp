@@ -148,6 +148,20 @@ std::vector<DWORD> WindowPixels(HWND window, int* width, int* height) {
     return pixels;
 }
 
+SIZE TahomaExtent(const std::string& text, int height, int dpi) {
+    HFONT font = CreateFontW(-MulDiv(height, dpi, 96), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Tahoma");
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    RECT r = {0, 0, 0, 0};
+    const std::vector<wchar_t> wide = Wide(text);
+    DrawTextW(dc, wide.data(), -1, &r, DT_CALCRECT | DT_SINGLELINE);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(font);
+    return {r.right, r.bottom};
+}
+
 int PixelsNotFace(HWND window, const RECT& area) {
     int w = 0, h = 0;
     std::vector<DWORD> pixels = WindowPixels(window, &w, &h);

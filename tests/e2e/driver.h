@@ -45,6 +45,11 @@ std::vector<HWND> Descendants(HWND root);
 HWND FindControl(HWND root, const char* className, const std::string& text);
 bool OwnVisible(HWND window);
 
+// The extent of one line of text as a control draws it ("&" marks an access key)
+// in Tahoma of that character height at 96 DPI, made for dpi: the window's own
+// font, which cannot be read from another process.
+SIZE TahomaExtent(const std::string& text, int height, int dpi);
+
 // Writes the window as it is on screen to a PNG file.
 bool CaptureWindow(HWND window, const std::string& pngPath);
 // Pixels of the window as it is on screen, top-down rows of 0x00RRGGBB.

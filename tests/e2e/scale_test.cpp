@@ -29,22 +29,6 @@ int ScreenDpi() {
     return dpi;
 }
 
-// The text's extent in Tahoma of that character height at 96 DPI, made for dpi:
-// the font the window gives its controls (another process's font cannot be read).
-SIZE TextExtent(const std::string& text, int height, int dpi) {
-    HFONT font = CreateFontW(-At(height, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Tahoma");
-    HDC dc = GetDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, font);
-    RECT r = {0, 0, 0, 0};
-    const std::vector<wchar_t> wide = Wide(text);
-    DrawTextW(dc, wide.data(), -1, &r, DT_CALCRECT | DT_SINGLELINE);
-    SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
-    DeleteObject(font);
-    return {r.right, r.bottom};
-}
-
 bool Near(const RECT& a, const RECT& b) {
     return abs(a.left - b.left) <= 1 && abs(a.top - b.top) <= 1 && abs(a.right - b.right) <= 1 &&
            abs(a.bottom - b.bottom) <= 1;
@@ -104,7 +88,7 @@ TEST_P(AtDpi, TheWindowIsTheTableScaledWithItsTextsWholeAndItsBanner) {
         ASSERT_NE(found, nullptr) << "no such control at " << want.left << "," << want.top << " " << want.right << ","
                                   << want.bottom;
         if (row.margin < 0) continue;
-        const SIZE text = TextExtent(TextOf(found), 11, dpi);
+        const SIZE text = TahomaExtent(TextOf(found), 11, dpi);
         EXPECT_LE(text.cx + row.margin, want.right - want.left) << "the text is cut";
         EXPECT_LE(text.cy, want.bottom - want.top) << "the text is cut";
     }
@@ -113,11 +97,11 @@ TEST_P(AtDpi, TheWindowIsTheTableScaledWithItsTextsWholeAndItsBanner) {
                              "Install to this directory:  (Directory will be created for you if it does not exist)");
     ASSERT_NE(label, nullptr);
     const RECT labelRect = RectInParent(label);
-    EXPECT_EQ(labelRect.right - labelRect.left, TextExtent(TextOf(label), 11, dpi).cx);
+    EXPECT_EQ(labelRect.right - labelRect.left, TahomaExtent(TextOf(label), 11, dpi).cx);
     EXPECT_EQ(labelRect.top, At(20, dpi));
 
     // The welcome prompt, painted by the window in Tahoma 12 point.
-    const SIZE prompt = TextExtent("To install WrenTide to your system click next...", 16, dpi);
+    const SIZE prompt = TahomaExtent("To install WrenTide to your system click next...", 16, dpi);
     EXPECT_LE(prompt.cx, At(547, dpi));
     EXPECT_LE(prompt.cy, At(31, dpi));
 
@@ -152,7 +136,7 @@ TEST_P(AtDpi, TheWindowIsTheTableScaledWithItsTextsWholeAndItsBanner) {
         } else {
             // Sized to the text in the dialog's own font (MS Shell Dlg 8 point), which must
             // have grown with the scale: a line of it at least as high as one of Tahoma's.
-            EXPECT_GE(r.bottom - r.top, TextExtent(TextOf(child), 11, dpi).cy - 1) << "a font of 96 DPI";
+            EXPECT_GE(r.bottom - r.top, TahomaExtent(TextOf(child), 11, dpi).cy - 1) << "a font of 96 DPI";
             EXPECT_EQ(r.left, 2 * At(12, dpi) + GetSystemMetrics(SM_CXICON)) << "beside the icon";
         }
     }

@@ -73,15 +73,7 @@ TEST_F(Startup, TheWelcomePageShowsEveryControlAsLaidOut) {
     const std::string program = ProgramFolder();
     // The folder box's label shows its whole text in the window's font.
     const char kFolderLabel[] = "Install to this directory:  (Directory will be created for you if it does not exist)";
-    HDC screen = GetDC(nullptr);
-    HFONT tahoma = CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Tahoma");
-    HGDIOBJ old = SelectObject(screen, tahoma);
-    SIZE label = {};
-    GetTextExtentPoint32A(screen, kFolderLabel, static_cast<int>(sizeof kFolderLabel - 1), &label);
-    SelectObject(screen, old);
-    DeleteObject(tahoma);
-    ReleaseDC(nullptr, screen);
+    const SIZE label = TahomaExtent(kFolderLabel, 11, 96);
     EXPECT_GT(label.cx, 369) << "the text fits the old width: nothing is shown";
     const Expected controls[] = {
         {"TGroupBox", "", 0, 89, 590, 285, true, true},

@@ -43,6 +43,16 @@ protected:
         SendMessageA(tip, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&info));
         return text;
     }
+    // The text's extent in the font the control draws with.
+    static SIZE ExtentInItsFont(HWND control, const std::string& text) {
+        HDC dc = GetDC(control);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+        SIZE size = {};
+        GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        SelectObject(dc, old);
+        ReleaseDC(control, dc);
+        return size;
+    }
     test::FailureRecorder recorder_;
     InstallPaths paths_;
     TForm1* form_ = nullptr;
@@ -86,15 +96,9 @@ TEST_F(Form, TheStatusTextSizesItselfToItsText) {
     for (const char* text : {"Applying preferences....", "Installation Complete", "X"}) {
         SCOPED_TRACE(text);
         form.SetText(StaticText2, text);
-        HDC dc = GetDC(status);
-        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(status, WM_GETFONT, 0, 0)));
-        SIZE size;
-        GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
-        SelectObject(dc, old);
-        ReleaseDC(status, dc);
         RECT now;
         GetWindowRect(status, &now);
-        EXPECT_EQ(now.right - now.left, size.cx);
+        EXPECT_EQ(now.right - now.left, ExtentInItsFont(status, text).cx);
         EXPECT_EQ(now.left, before.left);
         EXPECT_EQ(now.top, before.top);
         EXPECT_EQ(form.Text(StaticText2), text);
@@ -179,17 +183,9 @@ TEST_F(Form, ANewDpiLaysTheWindowOutAgain) {
         }
         // The texts that take their own size take it in the new font.
         for (ControlId id : {StaticText2, LabeledEdit1Label}) {
-            HWND control = form.Control(id);
-            HDC dc = GetDC(control);
-            HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
-            const std::string text = form.Text(id);
-            SIZE size;
-            GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
-            SelectObject(dc, old);
-            ReleaseDC(control, dc);
             RECT r;
-            GetWindowRect(control, &r);
-            EXPECT_EQ(r.right - r.left, size.cx) << text;
+            GetWindowRect(form.Control(id), &r);
+            EXPECT_EQ(r.right - r.left, ExtentInItsFont(form.Control(id), form.Text(id)).cx) << form.Text(id);
         }
         ICONINFO icon = {};
         ASSERT_TRUE(GetIconInfo(reinterpret_cast<HICON>(SendMessageA(form.Handle(), WM_GETICON, ICON_BIG, 0)), &icon));
