@@ -7,6 +7,7 @@
 #include "wrentide_setup/context/setup_command.h"
 #include "wrentide_setup/dll_search.h"
 #include "wrentide_setup/engine/install_transaction.h"
+#include "wrentide_setup/system/registry.h"
 #include "wrentide_setup/system/setup_log.h"
 #include "wrentide_setup/ui/application.h"
 #include "wrentide_setup/ui/form.h"
@@ -78,7 +79,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     wt::EnforceRedirectionTrust();
     // An install that was killed is taken back first: the installation it was
     // replacing is then the one the wizard, or the unattended run, finds.
-    const std::string undone = wt::FinishInterruptedInstall();
+    const std::string undone = wt::FinishInterruptedInstall(wt::kLocalMachine);
     if (!undone.empty()) wt::LogLine(undone);
     if (unattended) {
         const int code = wt::RunUnattended(instance, command);

@@ -180,6 +180,12 @@ struct ItemIdList {
 // The system's text for an error code, without the trailing line break.
 std::string SystemMessage(DWORD code);
 
+// The path the system reaches through handle, every link resolved ("\\?\C:\..."); "" when it cannot say.
+std::string FinalPath(HANDLE handle);
+
+// Equal as Windows compares names: ignoring case.
+bool SameText(const std::string& a, const std::string& b);
+
 // True for an existing file (not a folder).
 bool FileExists(const std::string& path);
 

@@ -39,10 +39,6 @@ bool DirectoryExists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-namespace {
-
-const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
 std::string FinalPath(HANDLE handle) {
     std::vector<wchar_t> path(32768, L'\0');
     DWORD length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()), 0);
@@ -52,6 +48,10 @@ std::string FinalPath(HANDLE handle) {
 bool SameText(const std::string& a, const std::string& b) {
     return CompareStringOrdinal(Wide(a).data(), -1, Wide(b).data(), -1, TRUE) == CSTR_EQUAL;
 }
+
+namespace {
+
+const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 bool DeleteByHandle(HANDLE handle) {
     FILE_DISPOSITION_INFO disposition = {TRUE};

@@ -20,6 +20,8 @@
 #include "installed_files.h"
 #include "setup_run.h"
 #include "test_support.h"
+#include "wrentide_setup/engine/journal.h"
+#include "wrentide_setup/system/registry.h"
 #include "wrentide_setup/win32.h"
 
 namespace wt::e2e {
@@ -134,7 +136,8 @@ protected:
         test::RemoveTree(places_.menu);
         for (const char* link : {"\\WrenTide.lnk", "\\WrenTide.lnk.wt-old"})
             DeleteFileW(Wide(places_.desk + link).data());
-        for (const char* made : {"C:\\wt-e2e", "C:\\WTProg", "C:\\WTData", kTypedParent}) test::RemoveTree(made);
+        for (const char* made : {"C:\\wt-e2e", "C:\\WTProg", "C:\\WTData", "C:\\WT1", kTypedParent})
+            test::RemoveTree(made);
         for (const char* name : kPlantedNames)
             for (const char* suffix : {"", ".loaded"}) DeleteFileW(Wide(TempFolder() + "\\" + name + suffix).data());
         for (const std::string& log : NamesIn(TempFolder(), "WrenTide-Setup-*.log"))
@@ -699,6 +702,55 @@ TEST_F(Install, ASilentUninstallIsDoneWhenItEnds) {
     EXPECT_EQ(RunUnattended(Quoted(copy) + " /s").code, 1605u) << "nothing is installed";
 }
 
+// The host's own programs (ln, rm, mount), which Wine starts as it starts any program.
+void Host(const char* program, const std::string& arguments) {
+    std::vector<wchar_t> line = Wide(std::string(program) + " " + arguments);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessW(Wide(program).data(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &started))
+        return;
+    WaitForSingleObject(started.hProcess, 20000);
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+}
+
+std::string Unix(const std::string& path) {
+    using ToUnix = char*(CDECL*)(const wchar_t*);
+    auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    char* unix = toUnix ? toUnix(Wide(path).data()) : nullptr;
+    std::string name = unix ? unix : "";
+    HeapFree(GetProcessHeap(), 0, unix);
+    return name;
+}
+
+std::string FinalPath(const std::string& path) {
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS;
+    UniqueHandle file(CreateFileW(Wide(path).data(), 0, share, nullptr, OPEN_EXISTING, flags, nullptr));
+    wchar_t final[MAX_PATH] = L"";
+    if (file.Valid()) GetFinalPathNameByHandleW(file.Get(), final, MAX_PATH, 0);
+    return Utf8(final);
+}
+
+// A host symbolic link at link to target, as a user could plant it. Wine
+// shows it as a plain file or folder: every call by name acts on the target.
+void PlantHostLink(const std::string& target, const std::string& link) {
+    DeleteFileW(Wide(link).data());  // setup's own file, left by the install
+    Host("Z:\\bin\\ln", "-s \"" + Unix(target) + "\" \"" + Unix(link) + "\"");
+    // Wine hands back no exit of a host program: the link is awaited.
+    std::string final;
+    ASSERT_TRUE(WaitUntil([&] { return (final = FinalPath(link)) == "\\\\?\\" + target; }, 5000))
+        << "no link planted at " << link << " (" << Unix(link) << "): " << final;
+}
+
+void RemoveHostLink(const std::string& link, const std::string& target) {
+    Host("Z:\\bin\\rm", "-f \"" + Unix(link) + "\"");
+    WaitUntil([&] { return FinalPath(link) != "\\\\?\\" + target; }, 5000);
+}
+
 // The loopback setup with faults on call: WT_FAIL_AFTER or WT_KILL_AFTER
 // names the step (a payload file's name, "registration", "shortcuts").
 std::string FaultsSetupExe() { return test::FromHost(WT_FAULTS_SETUP_EXE); }
@@ -737,12 +789,15 @@ std::map<std::string, std::string> Snapshot(const Places& places) {
     return all;
 }
 
+// Where setup keeps the journal of an install under way (the 32-bit view).
+const char kJournal[] = "Software\\WrenTide\\Journal";
+
 // What a run leaves that is not the installation: a set-aside copy or a journal.
 std::vector<std::string> Leftovers(const Places& places) {
     std::vector<std::string> found;
     for (const std::string& folder : {places.program, places.data, places.menu, places.desk})
-        for (const char* pattern : {"*.wt-old", "setup.journal"})
-            for (const std::string& name : NamesIn(folder, pattern)) found.push_back(folder + "\\" + name);
+        for (const std::string& name : NamesIn(folder, "*.wt-old")) found.push_back(folder + "\\" + name);
+    if (test::KeyExists(kJournal)) found.push_back(kJournal);
     return found;
 }
 
@@ -753,25 +808,32 @@ protected:
     // payload and a new run would make.
     void MakeOldInstallation() {
         ASSERT_NO_FATAL_FAILURE(InstallAsUser(true));
+        MakeItOld(places_);
+    }
+    // Every file, link, preference and changed value of the installation at
+    // places made to differ from what a new run writes.
+    void MakeItOld(const Places& places) {
         for (const PayloadFile& f : kFiles)
-            test::WriteFileBytes((f.inProgramFolder ? places_.program : places_.data) + "\\" + f.name,
+            test::WriteFileBytes((f.inProgramFolder ? places.program : places.data) + "\\" + f.name,
                                  std::string("old ") + f.name);
-        for (const std::string& link : {places_.menu + "\\WrenTide.lnk", places_.menu + "\\Uninstall.lnk",
-                                        places_.desk + "\\WrenTide.lnk"})
+        for (const std::string& link : {places.menu + "\\WrenTide.lnk", places.menu + "\\Uninstall.lnk",
+                                        places.desk + "\\WrenTide.lnk"})
             test::WriteFileBytes(link, "old link");
-        test::WriteFileBytes(places_.data + "\\WrenTide.tub", std::string(272, 'p'));
+        test::WriteFileBytes(places.data + "\\WrenTide.tub", std::string(272, 'p'));
         test::SetText(kSettings, "ModeIs", "Off");
         test::SetText(kSettings, "WrkPth", "C:\\old work");
-        old_ = Snapshot(places_);
+        old_ = Snapshot(places);
     }
-    void ExpectOldInstallation() {
-        const std::map<std::string, std::string> now = Snapshot(places_);
-        for (const auto& [name, bytes] : old_) {
+    void ExpectOldInstallation(const Places& places) { ExpectSame(Snapshot(places), old_, places); }
+    void ExpectOldInstallation() { ExpectOldInstallation(places_); }
+    static void ExpectSame(const std::map<std::string, std::string>& now,
+                           const std::map<std::string, std::string>& was, const Places& places) {
+        for (const auto& [name, bytes] : was) {
             auto found = now.find(name);
             EXPECT_TRUE(found != now.end() && found->second == bytes) << name << " is not as it was";
         }
-        EXPECT_EQ(now.size(), old_.size()) << "values or files were added";
-        EXPECT_EQ(Leftovers(places_), std::vector<std::string>{});
+        EXPECT_EQ(now.size(), was.size()) << "values or files were added";
+        EXPECT_EQ(Leftovers(places), std::vector<std::string>{});
     }
     std::map<std::string, std::string> old_;
 };
@@ -824,7 +886,7 @@ TEST_F(Rollback, AKilledReInstallIsUndoneAtTheNextStart) {
             ASSERT_TRUE(run.process().WaitExit(60000, &code));
             EXPECT_EQ(code, 9u);
         }
-        ASSERT_TRUE(test::PathExists(places_.data + "\\setup.journal")) << "the kill left no journal";
+        ASSERT_TRUE(test::KeyExists(kJournal)) << "the kill left no journal";
         if (step == std::string("registration")) {
             // The new uninstaller, which the kill left in place, finds the journal.
             std::unique_ptr<Process> uninstaller;
@@ -841,6 +903,170 @@ TEST_F(Rollback, AKilledReInstallIsUndoneAtTheNextStart) {
             EXPECT_TRUE(next.process().WaitExit(20000));
         }
     }
+}
+
+// A shell link as the shell reads it: its bytes hold the target's file times,
+// which every run of setup renews.
+std::map<std::string, std::string> LinksAsTargets(std::map<std::string, std::string> snapshot) {
+    for (auto& [name, bytes] : snapshot) {
+        test::Link link;
+        if (name.size() > 4 && name.substr(name.size() - 4) == ".lnk" && test::LoadLink(name, link))
+            bytes = "a link to " + link.target + " in " + link.workingFolder;
+    }
+    return snapshot;
+}
+
+// Killed at the commit point, after each set-aside copy went, or before the
+// journal went: the next start finishes the commit, and the new installation
+// stands whole, as a run that was never killed leaves it.
+TEST_F(Rollback, AKillDuringTheCommitLeavesTheNewInstallationWhole) {
+    ASSERT_NO_FATAL_FAILURE(MakeOldInstallation());
+    const std::string reinstall = " /S /DESKTOP";
+    ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + reinstall).code, 0u);
+    const std::map<std::string, std::string> installed = LinksAsTargets(Snapshot(places_));
+    // Seven files, three links and the preferences' copy are set aside.
+    std::vector<std::string> points = {"commit mark"};
+    for (int copy = 1; copy <= 11; ++copy) points.push_back("set-aside copy gone " + std::to_string(copy));
+    points.push_back("journal");
+    for (const std::string& point : points) {
+        SCOPED_TRACE("killed after " + point);
+        MakeItOld(places_);
+        {
+            Environment kill("WT_KILL_AFTER", point);
+            ASSERT_EQ(RunUnattended(Quoted(FaultsSetupExe()) + reinstall).code, 9u) << "not killed there";
+        }
+        SetupRun next;
+        ASSERT_NE(next.Form(), nullptr);
+        ExpectSame(LinksAsTargets(Snapshot(places_)), installed, places_);
+        Click(next.Control("Button", "&Cancel"));
+        EXPECT_TRUE(next.process().WaitExit(20000));
+    }
+}
+
+// The journal names the folder it installed into: a re-install into a typed
+// folder (with its closing backslash) that is killed is taken back too.
+TEST_F(Rollback, AKilledReInstallIntoATypedFolderIsUndone) {
+    Places typed = places_;
+    typed.program = "C:\\WT1";
+    const std::string setup = " /S /DESKTOP /D=C:\\WT1\\";
+    ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + setup).code, 0u);
+    MakeItOld(typed);
+    {
+        Environment kill("WT_KILL_AFTER", "\\ReadMe.txt");
+        ASSERT_EQ(RunUnattended(Quoted(FaultsSetupExe()) + setup).code, 9u);
+    }
+    ASSERT_TRUE(test::KeyExists(kJournal));
+    SetupRun next;
+    ASSERT_NE(next.Form(), nullptr);
+    ExpectOldInstallation(typed);
+    Click(next.Control("Button", "&Cancel"));
+    EXPECT_TRUE(next.process().WaitExit(20000));
+}
+
+// The data folder is the user's to write, and setup runs elevated: no
+// journal there is read, and one in setup's own place whose folder a user
+// has since turned into a link is refused whole, with the reason in the log.
+class UsersJournal : public Install {
+protected:
+    void TearDown() override {
+        RemoveHostLink(link_, outside_);
+        Install::TearDown();
+    }
+    // A line of the journal file setup once kept, for a value.
+    static std::string ValueLine(const char* key, const char* name, const std::string& text) {
+        std::string hex;
+        for (wchar_t c : std::vector<wchar_t>(Wide(text)))
+            for (int b : {c & 0xFF, c >> 8}) hex += "0123456789abcdef"[b >> 4], hex += "0123456789abcdef"[b & 15];
+        return std::string("value\tlocalmachine\t") + key + "\t" + name + "\t1\t1\t" + hex + "\r\n";
+    }
+    const std::string outside_ = "C:\\wt-e2e\\outside", victim_ = outside_ + "\\victim.txt";
+    const std::string link_ = places_.data + "\\j";
+};
+
+TEST_F(UsersJournal, SteersNothingThatSetupDeletesInstallsIntoOrRecords) {
+    const std::string setup = Quoted(LoopbackSetupExe()) + " /S";
+    ASSERT_EQ(RunUnattended(setup).code, 0u);
+    CreateDirectoryA("C:\\wt-e2e", nullptr);
+    CreateDirectoryA(outside_.c_str(), nullptr);
+    test::WriteFileBytes(victim_, "the user's");
+    // Yesterday's journal file, planted with an entry behind a link and the
+    // values that would steer the install and the uninstall command.
+    const std::string uninstaller = places_.data + "\\uninstall.exe";
+    CreateDirectoryA(link_.c_str(), nullptr);
+    const std::string wasFolder = FinalPath(link_);
+    RemoveDirectoryA(link_.c_str());
+    ASSERT_NO_FATAL_FAILURE(PlantHostLink(outside_, link_));
+    test::WriteFileBytes(places_.data + "\\setup.journal",
+                         "WrenTide setup journal 1\r\nwrote\t" + link_ + "\\victim.txt\r\n" +
+                             ValueLine("\\Software\\WrenTide", "ProgPth", "C:\\windows") +
+                             ValueLine(wt::kUninstallKey, "UninstallString", victim_) +
+                             ValueLine(wt::kUninstallKey, "QuietUninstallString", victim_));
+    ASSERT_EQ(RunUnattended(setup).code, 0u);
+    EXPECT_EQ(test::ReadFileBytes(victim_), "the user's");
+    EXPECT_EQ(RegValue(kSettings, "ProgPth"), places_.program);
+    EXPECT_EQ(RegValue(kUninstall, "UninstallString"), uninstaller);
+    EXPECT_EQ(RegValue(kUninstall, "QuietUninstallString"), Quoted(uninstaller) + " /S");
+    EXPECT_FALSE(test::PathExists("C:\\windows\\WrenTide.exe"));
+
+    // In setup's own place, a record of a file in a folder that was a plain
+    // one when it was written, and is now a link elsewhere.
+    JournalEntry wrote;
+    wrote.change = Change::Wrote;
+    wrote.path = link_ + "\\victim.txt";
+    wrote.folder = wasFolder;
+    Journal(kLocalMachine).Append(wrote);
+    const std::string log = "C:\\wt-e2e\\refused.log";
+    EXPECT_EQ(RunUnattended(setup + " /LOG=" + Quoted(log)).code, 1603u);
+    EXPECT_EQ(test::ReadFileBytes(victim_), "the user's");
+    EXPECT_TRUE(test::KeyExists(kJournal)) << "the refused journal went";
+    const std::string text = test::ReadFileBytes(log);
+    EXPECT_NE(text.find("was refused: \"" + link_ + "\" leads to \"\\\\?\\" + outside_ + "\""), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Install failed: The journal of an earlier install"), std::string::npos) << text;
+    ExpectInstalledFiles(places_.program, places_.data);
+}
+
+// A drive that holds the installation but not a second copy of its program
+// folder beside it: the re-install fails before it changes anything, and the
+// log names the drive and the bytes. A tmpfs of 416 KB is the drive.
+class SmallDrive : public Rollback {
+protected:
+    void SetUp() override {
+        Install::SetUp();
+        char prefix[MAX_PATH] = "";
+        ASSERT_TRUE(GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix)) << "not run through wine-run";
+        mount_ = Unix(TempFolder()) + "/wt-small-drive";
+        device_ = std::string(prefix) + "/dosdevices/w:";
+        Host("Z:\\bin\\mkdir", "-p \"" + mount_ + "\"");
+        Host("Z:\\bin\\mount", "-t tmpfs -o size=416k wt-small-drive \"" + mount_ + "\"");
+        Host("Z:\\bin\\ln", "-sfn \"" + mount_ + "\" \"" + device_ + "\"");
+    }
+    void TearDown() override {
+        Install::TearDown();
+        Host("Z:\\bin\\rm", "-f \"" + device_ + "\"");
+        Host("Z:\\bin\\umount", "\"" + mount_ + "\"");
+        Host("Z:\\bin\\rmdir", "\"" + mount_ + "\"");
+    }
+    std::string mount_, device_;
+};
+
+TEST_F(SmallDrive, AReInstallWithoutRoomForBothCopiesChangesNothing) {
+    ULARGE_INTEGER available, total;
+    ASSERT_TRUE(GetDiskFreeSpaceExA("W:\\", &available, &total, nullptr)) << "no drive W: in " << device_;
+    ASSERT_EQ(total.QuadPart, 416u * 1024) << "W: is not the small drive";
+    Places small = places_;
+    small.program = "W:\\WrenTide";
+    const std::string setup = Quoted(LoopbackSetupExe()) + " /S /DESKTOP";
+    ASSERT_EQ(RunUnattended(setup + " /D=" + small.program).code, 0u);
+    const std::map<std::string, std::string> installed = Snapshot(small);
+    const std::string log = "C:\\wt-e2e\\small.log";
+    CreateDirectoryA("C:\\wt-e2e", nullptr);
+    EXPECT_EQ(RunUnattended(setup + " /LOG=" + Quoted(log) + " /D=" + small.program).code, 1603u);
+    ExpectSame(Snapshot(small), installed, small);
+    const std::string text = test::ReadFileBytes(log);
+    EXPECT_NE(text.find("Install failed: Not enough room on \"W:\\\": "), std::string::npos) << text;
+    EXPECT_NE(text.find(" bytes needed (the new files beside the old), "), std::string::npos) << text;
+    EXPECT_EQ(text.find("Program folder"), std::string::npos) << "a step ran: " << text;
 }
 
 // Names outside the system's code page (1252 here): a user whose profile has
@@ -909,47 +1135,9 @@ TEST_F(Install, NoDllPlantedInTheTempFolderLoads) { ExpectNoPlantedDllLoads(Temp
 // it was; setup completes through a link at a name and fails at a folder link.
 class PlantedLink : public Install, public ::testing::WithParamInterface<const char*> {
 protected:
-    // The host's own ln and rm, which Wine starts as it starts any program.
-    static void Host(const char* program, const std::string& arguments) {
-        std::vector<wchar_t> line = Wide(std::string(program) + " " + arguments);
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION started = {};
-        if (!CreateProcessW(Wide(program).data(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &started))
-            return;
-        WaitForSingleObject(started.hProcess, 20000);
-        CloseHandle(started.hThread);
-        CloseHandle(started.hProcess);
-    }
-    static std::string Unix(const std::string& path) {
-        using ToUnix = char*(CDECL*)(const wchar_t*);
-        auto toUnix = reinterpret_cast<ToUnix>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-        char* unix = toUnix ? toUnix(Wide(path).data()) : nullptr;
-        std::string name = unix ? unix : "";
-        HeapFree(GetProcessHeap(), 0, unix);
-        return name;
-    }
-    void Plant() {
-        DeleteFileW(Wide(link_).data());  // setup's own file, left by the install
-        Host("Z:\\bin\\ln", "-s \"" + Unix(target_) + "\" \"" + Unix(link_) + "\"");
-        // Wine hands back no exit of a host program: the link is awaited.
-        std::string final;
-        ASSERT_TRUE(WaitUntil([&] { return (final = FinalPath(link_)) == "\\\\?\\" + target_; }, 5000))
-            << "no link planted at " << link_ << " (" << Unix(link_) << "): " << final;
-    }
-    static std::string FinalPath(const std::string& path) {
-        const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-        const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS;
-        UniqueHandle file(CreateFileW(Wide(path).data(), 0, share, nullptr, OPEN_EXISTING, flags, nullptr));
-        wchar_t final[MAX_PATH] = L"";
-        if (file.Valid()) GetFinalPathNameByHandleW(file.Get(), final, MAX_PATH, 0);
-        return Utf8(final);
-    }
+    void Plant() { PlantHostLink(target_, link_); }
     void TearDown() override {
-        Host("Z:\\bin\\rm", "-f \"" + Unix(link_) + "\"");
-        WaitUntil([&] { return FinalPath(link_) != "\\\\?\\" + target_; }, 5000);
+        RemoveHostLink(link_, target_);
         Install::TearDown();
     }
     const std::string name_ = GetParam();  // "" for the data folder itself

@@ -99,7 +99,8 @@ TEST_F(Registry, LongValuesRoundTrip) {
     EXPECT_EQ(RegGetString("user", path, "Long"), text);
 }
 
-TEST_F(Registry, AKeyThatCannotBeOpenedIsSkippedSilently) {
+// A key that cannot be made is an error with its cause, never a write that passes.
+TEST_F(Registry, AKeyThatCannotBeMadeRaisesWithItsCause) {
     // Persistent keys cannot live below a volatile one: the create fails.
     HKEY volatileKey;
     const std::string parent = std::string(kScratch) + "\\Volatile";
@@ -108,7 +109,16 @@ TEST_F(Registry, AKeyThatCannotBeOpenedIsSkippedSilently) {
               ERROR_SUCCESS);
     RegCloseKey(volatileKey);
     const std::string child = parent + "\\Child";
-    EXPECT_NO_THROW(RegPutString("user", child, "v", "text"));
+    for (auto put : {+[](const std::string& key) { RegPutString("user", key, "v", "text"); },
+                     +[](const std::string& key) { RegPutNumber("user", key, "v", 1); }}) {
+        try {
+            put(child);
+            ADD_FAILURE() << "the key that was not made passed silently";
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()).rfind("Failed to set data for 'v'. The key \"" + child + "\" cannot be made: ", 0),
+                      0u) << e.what();
+        }
+    }
     EXPECT_FALSE(test::KeyExists(child.c_str(), HKEY_CURRENT_USER));
 
     // A key name over the registry's limit cannot be opened for reading either.
@@ -123,7 +133,7 @@ TEST_F(Registry, ARefusedWriteRaisesWithTheValueName) {
         RegPutString("user", kScratch, name, "text");
         ADD_FAILURE() << "the refused write passed silently";
     } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()), "Failed to set data for '" + name + "'");
+        EXPECT_EQ(std::string(e.what()).rfind("Failed to set data for '" + name + "'. ", 0), 0u);
     }
     EXPECT_TRUE(test::KeyExists(kScratch, HKEY_CURRENT_USER));
 }

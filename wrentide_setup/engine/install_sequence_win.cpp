@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <exception>
 
 #include "wrentide_setup/bench_marks.h"
@@ -13,6 +14,7 @@
 #include "wrentide_setup/stats/stats_ping.h"
 #include "wrentide_setup/system/preferences.h"
 #include "wrentide_setup/system/registration.h"
+#include "wrentide_setup/system/registry.h"
 #include "wrentide_setup/system/setup_log.h"
 #include "wrentide_setup/system/shortcuts.h"
 #include "wrentide_setup/win32.h"
@@ -36,10 +38,10 @@ bool EnsureFolder(const std::string& path, const char* what, InstallTransaction&
         LogLine(std::string(what) + " \"" + path + "\" exists");
         return true;
     }
-    const bool made = CreateDirectoryW(Wide(path).data(), nullptr);
-    if (made) change.MadeFolder(path);
-    LogLine(std::string(what) + " \"" + path + "\" " + (made ? "created" : "cannot be created: " +
-                                                             SystemMessage(GetLastError())));
+    std::string why;
+    const bool made = change.MakingFolder(path, why) && CreateDirectoryW(Wide(path).data(), nullptr);
+    if (!made && why.empty()) why = SystemMessage(GetLastError());
+    LogLine(std::string(what) + " \"" + path + "\" " + (made ? "created" : "cannot be created: " + why));
     return made;
 }
 
@@ -63,6 +65,56 @@ void MakeShortcut(void (*make)(const std::string&, const std::string&), const st
     LogLine("Shortcut \"" + path + "\" " + (FileExists(path) ? "made" : "not made"));
 }
 
+unsigned long long RoundedUp(unsigned long long bytes, unsigned long long cluster) {
+    return (bytes + cluster - 1) / cluster * cluster;
+}
+
+// Room for this install on every volume it writes to: each new file while
+// the old one is set aside, the temporary file, the links and the copy of the
+// preferences. Raises Error naming a volume without it. A folder whose volume
+// cannot be told is left to its own step, which then fails and says why.
+void CheckRoom(const InstallPaths& paths, const InstallOptions& options) {
+    struct Volume {
+        std::string root;
+        unsigned long long cluster, needed;
+    };
+    std::vector<Volume> volumes;
+    auto need = [&volumes](const std::string& folder, unsigned long long bytes) {
+        wchar_t root[MAX_PATH + 1] = L"";
+        if (!IsFullPath(folder) || !GetVolumePathNameW(Wide(folder).data(), root, MAX_PATH)) return;
+        const std::string name = Utf8(root);
+        auto volume = std::find_if(volumes.begin(), volumes.end(), [&](const Volume& v) { return SameText(v.root, name); });
+        if (volume == volumes.end()) {
+            DWORD sectors = 0, sectorBytes = 0, freeClusters = 0, clusters = 0;
+            const bool known = GetDiskFreeSpaceW(root, &sectors, &sectorBytes, &freeClusters, &clusters) && sectors &&
+                               sectorBytes;
+            volumes.push_back({name, known ? 1ull * sectors * sectorBytes : 4096ull, 0});
+            volume = volumes.end() - 1;
+        }
+        volume->needed += RoundedUp(bytes, volume->cluster);
+    };
+    unsigned long long largestPack = 0;
+    for (size_t row = 0; row < kPayloadRowCount; ++row) {
+        need(paths.*kPayloadRows[row].folder, kPayloadFileBytes[row]);
+        largestPack = std::max<unsigned long long>(largestPack, FindResourceBytes(nullptr, kPayloadRows[row].resource).size);
+    }
+    need(paths.DBPth, largestPack);
+    const unsigned long long kLinkBytes = 4096;  // a shell link is a few hundred bytes
+    need(paths.MenuPth, 2 * kLinkBytes);
+    if (options.desktopShortcut) need(paths.DeskPth, kLinkBytes);
+    WIN32_FILE_ATTRIBUTE_DATA prefs;
+    if (GetFileAttributesExW(Wide(JoinPath(paths.DBPth, kPrefsFile)).data(), GetFileExInfoStandard, &prefs))
+        need(paths.DBPth, (1ull * prefs.nFileSizeHigh << 32) | prefs.nFileSizeLow);
+    for (const Volume& volume : volumes) {
+        ULARGE_INTEGER available;
+        if (!GetDiskFreeSpaceExW(Wide(volume.root).data(), &available, nullptr, nullptr)) continue;
+        if (available.QuadPart < volume.needed)
+            throw Error("Not enough room on \"" + volume.root + "\": " + std::to_string(volume.needed) +
+                        " bytes needed (the new files beside the old), " + std::to_string(available.QuadPart) +
+                        " free");
+    }
+}
+
 // Every registry write goes through the transaction first, which keeps the
 // value it replaces.
 RegistryAccess Journalled(InstallTransaction& change) {
@@ -83,18 +135,22 @@ RegistryAccess Journalled(InstallTransaction& change) {
 }  // namespace
 
 void RunInstall(const InstallPaths& paths, const InstallOptions& options, InstallReport& report) {
-    // Told of every change; a run that does not complete takes them all back.
-    InstallTransaction change(paths);
+    // Told of every change before it is made; a run that does not complete
+    // takes them all back.
+    InstallTransaction change(kLocalMachine);
     bool success = true;
-    if (!EnsureFolder(paths.ProgPth, "Program folder", change)) report.Message(kProgramFolderFailed);
-    if (!EnsureDataFolder(paths.VendorPth, change) || !EnsureDataFolder(paths.DBPth, change)) {
-        success = false;
-        report.Message(kDataFolderFailed);
-    }
-
-    if (success) {
-        try {
+    try {
+        // Before the first change: the room the install needs, and a journal.
+        CheckRoom(paths, options);
+        change.Begin();
+        if (!EnsureFolder(paths.ProgPth, "Program folder", change)) report.Message(kProgramFolderFailed);
+        if (!EnsureDataFolder(paths.VendorPth, change) || !EnsureDataFolder(paths.DBPth, change)) {
+            success = false;
+            report.Message(kDataFolderFailed);
+        }
+        if (success) {
             const std::string temp = JoinPath(paths.DBPth, kTempPak);
+            change.Replacing(temp);
             for (const PayloadFile& file : PayloadTable) {
                 const std::string destination = Destination(file, paths);
                 std::exception_ptr failure;
@@ -103,7 +159,8 @@ void RunInstall(const InstallPaths& paths, const InstallOptions& options, Instal
                     if (!IsFullPath(paths.*file.folder))
                         throw Error("Cannot create file \"" + destination + "\". The folder is not a full path.");
                     change.Replacing(destination);
-                    ExtractResource(file.resource, temp);
+                    const std::string extracted = ExtractResource(file.resource, temp);
+                    if (!extracted.empty()) LogLine("Cannot extract \"" + destination + "\": " + extracted);
                     InflateFile(temp, destination);
                     LogLine("Installed \"" + destination + "\" (progress " + std::to_string(file.milestone) + ")");
                 } catch (...) {
@@ -119,7 +176,13 @@ void RunInstall(const InstallPaths& paths, const InstallOptions& options, Instal
             std::string why;
             const std::string prefs = JoinPath(paths.DBPth, kPrefsFile);
             const bool recorded = WriteRegistration(paths, [&](const std::string& workFolder) {
-                change.Changing(prefs);
+                // Kept only when the update can write it: a read-only, held or
+                // missing file is left alone, and so is the install.
+                PrefsFile probe;
+                if (probe.Open(prefs)) {
+                    probe.Close();
+                    change.Changing(prefs);
+                }
                 report.StoreWorkFolder(workFolder);
                 return true;
             }, Journalled(change), kPayloadKilobytes, &why);
@@ -127,7 +190,9 @@ void RunInstall(const InstallPaths& paths, const InstallOptions& options, Instal
                              : "Cannot record the installation in the registry: " + why);
             if (!recorded) report.Message(kRegistrationFailed);
             BenchMark("registration");
-            if (CreateDirectoryW(Wide(paths.MenuPth).data(), nullptr)) change.MadeFolder(paths.MenuPth);
+            std::string unused;
+            if (!DirectoryExists(paths.MenuPth) && change.MakingFolder(paths.MenuPth, unused))
+                CreateDirectoryW(Wide(paths.MenuPth).data(), nullptr);
             MakeShortcut(MakeProgramShortcut, paths.ProgPth, paths.MenuPth, kProgramLink, change);
             MakeShortcut(MakeUninstallShortcut, paths.DBPth, paths.MenuPth, kUninstallLink, change);
             report.Progress(99);
@@ -137,22 +202,23 @@ void RunInstall(const InstallPaths& paths, const InstallOptions& options, Instal
             BenchMark("shortcuts");
             // The last step that can fail is done: only now do the old copies go.
             change.Commit();
+            BenchMark("commit");
             LogLine("Statistics request: " + SendInstallPing());
             BenchMark("ping");
-        } catch (const std::exception& error) {
-            success = false;
-            LogLine(std::string("Install failed: ") + error.what());
-            report.Message(kInstallFailed);
-        } catch (...) {
-            success = false;
-            report.Message(kInstallFailed);
         }
+    } catch (const std::exception& error) {
+        success = false;
+        LogLine(std::string("Install failed: ") + error.what());
+        report.Message(kInstallFailed);
+    } catch (...) {
+        success = false;
+        report.Message(kInstallFailed);
     }
     // Before the end state shows: what this run did is taken back.
-    if (!success) {
-        change.Undo();
-        LogLine("Every change of this run was taken back");
-    }
+    if (!success)
+        LogLine(change.Undo() ? "Every change of this run was taken back"
+                              : "Not every change of this run could be taken back: the journal stays, and the next "
+                                "start of setup or the uninstaller tries again");
     report.Finished(success);
     BenchMark("complete");
 }

@@ -3,262 +3,468 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdlib>
 
-#include "wrentide_setup/engine/payload.h"
+#include "wrentide_setup/bench_marks.h"
+#include "wrentide_setup/context/install_paths.h"
 #include "wrentide_setup/error.h"
-#include "wrentide_setup/system/registration.h"
+#include "wrentide_setup/path.h"
 #include "wrentide_setup/system/registry.h"
+#include "wrentide_setup/system/setup_log.h"
+#include "wrentide_setup/win32.h"
 
 namespace wt {
-
-const char kJournalFile[] = "\\setup.journal";
-
 namespace {
 
-// The journal: a header, then one change per line, fields split by tabs
-// (which no path or value name holds); a value's bytes in hexadecimal.
-const char kJournalHeader[] = "WrenTide setup journal 1";
 const char kAsideSuffix[] = ".wt-old";
+const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-std::vector<std::string> Fields(const std::string& line) {
-    std::vector<std::string> fields;
-    size_t start = 0;
-    for (size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
-        fields.push_back(line.substr(start, tab - start));
-    fields.push_back(line.substr(start));
-    return fields;
+bool IsFileChange(Change change) {
+    return change == Change::Wrote || change == Change::SetAside || change == Change::KeptCopy;
 }
 
-std::string Hex(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (unsigned char c : bytes) text += {digits[c >> 4], digits[c & 15]};
-    return text;
+std::string Aside(const JournalEntry& entry) { return entry.path + kAsideSuffix; }
+
+// A name without the backslash a typed folder may end in ("C:\WT1\").
+std::string Trimmed(std::string path) {
+    while (path.size() > 1 && path.back() == '\\' && !IsRootFolder(path)) path.pop_back();
+    return path;
 }
 
-bool FromHex(const std::string& text, std::string& bytes) {
-    if (text.size() % 2) return false;
-    bytes.clear();
-    for (size_t i = 0; i < text.size(); i += 2) {
-        int value = 0;
-        for (char c : {text[i], text[i + 1]}) {
-            const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-            if (digit < 0) return false;
-            value = value * 16 + digit;
+std::string Failure(const std::string& what, const std::string& path, DWORD error) {
+    return what + " \"" + path + "\": " + SystemMessage(error);
+}
+
+// A folder opened so that it cannot be renamed, removed or swapped for a link
+// while it is held, nor can any folder above it (Windows refuses to rename a
+// folder with something open below it). One that another program holds for
+// deleting is opened all the same, and only checked.
+UniqueHandle OpenFolder(const std::string& folder, DWORD& error) {
+    const std::vector<wchar_t> name = Wide(Trimmed(folder));
+    UniqueHandle handle(CreateFileW(name.data(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle.Valid() && GetLastError() == ERROR_SHARING_VIOLATION)
+        handle = UniqueHandle(CreateFileW(name.data(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    error = handle.Valid() ? ERROR_SUCCESS : GetLastError();
+    return handle;
+}
+
+// The path the system reaches through handle, as the journal names folders:
+// without a root's closing backslash.
+std::string FolderFinalPath(HANDLE handle) {
+    std::string path = FinalPath(handle);
+    if (!path.empty() && path.back() == '\\') path.pop_back();
+    return path;
+}
+
+// The folder a journal entry names, held while a name in it is dealt with,
+// when it is still the folder the install saw: every link on its path
+// resolved, the same place. Why not, otherwise; missing when it is gone.
+class CheckedFolder {
+public:
+    CheckedFolder(const std::string& folder, const std::string& expected) {
+        DWORD error = ERROR_SUCCESS;
+        handle_ = OpenFolder(folder, error);
+        if (!handle_.Valid()) {
+            missing_ = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+            if (!missing_) why_ = Failure("Cannot open the folder", folder, error);
+            return;
         }
-        bytes += static_cast<char>(value);
+        const std::string final = FolderFinalPath(handle_.Get());
+        if (!SameText(final, expected))
+            why_ = "\"" + folder + "\" leads to \"" + final + "\", not to \"" + expected + "\" as when it was changed";
     }
-    return true;
+    bool Missing() const { return missing_; }
+    const std::string& Why() const { return why_; }
+
+private:
+    UniqueHandle handle_;
+    bool missing_ = false;
+    std::string why_;
+};
+
+// The final path of the folder that path lies in, for the journal; "" when
+// there is no such folder, and so nothing can be written there.
+std::string FolderOf(const std::string& path) {
+    const std::string folder = ParentFolder(path);
+    DWORD error = ERROR_SUCCESS;
+    UniqueHandle handle = OpenFolder(folder, error);
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return "";
+    BY_HANDLE_FILE_INFORMATION info;
+    if (handle.Valid() && GetFileInformationByHandle(handle.Get(), &info) &&
+        !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return "";
+    const std::string final = handle.Valid() ? FolderFinalPath(handle.Get()) : "";
+    if (final.empty()) throw Error(Failure("Cannot open the folder", folder, handle.Valid() ? GetLastError() : error));
+    return final;
 }
 
 // A name that no longer goes away by itself (a running program's file): out
-// of the way under another name, and gone at the next start.
-void RemoveOrSchedule(const std::string& path) {
+// of the way under another name, and gone at the next start. A real folder
+// at the name is no file of this run's and stays.
+DWORD RemoveOrSchedule(const std::string& path) {
+    if (DirectoryExists(path)) return ERROR_SUCCESS;
     const DWORD error = RemoveName(path);
-    if (error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
+    if (error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return ERROR_SUCCESS;
     const std::string gone = path + ".wt-gone";
-    if (MoveFileExW(Wide(path).data(), Wide(gone).data(), MOVEFILE_REPLACE_EXISTING))
-        MoveFileExW(Wide(gone).data(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (!MoveFileExW(Wide(path).data(), Wide(gone).data(), MOVEFILE_REPLACE_EXISTING)) return GetLastError();
+    MoveFileExW(Wide(gone).data(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    return ERROR_SUCCESS;
 }
 
-// Undoes the changes to files and values, last first. The folders go once
-// the journal, which lies in the data folder, has gone (RemoveMadeFolders).
-void UndoEntries(const std::vector<std::string>& entries) {
+// A set-aside copy goes, read-only or not; one that is not setup's own file
+// (a link put at its name) goes as a name.
+DWORD RemoveCopy(const std::string& path) {
+    UniqueHandle copy(CreateFileW(Wide(path).data(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kShareAll,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!copy.Valid()) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ERROR_SUCCESS : error;
+    }
+    if (!HasOneName(copy.Get()) || !IsOwnName(copy.Get(), path)) {
+        copy.Close();
+        return RemoveName(path);
+    }
+    FILE_BASIC_INFO basic = {};  // times of 0 stay as they are
+    basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    SetFileInformationByHandle(copy.Get(), FileBasicInfo, &basic, sizeof basic);
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    return SetFileInformationByHandle(copy.Get(), FileDispositionInfo, &disposition, sizeof disposition)
+               ? ERROR_SUCCESS
+               : GetLastError();
+}
+
+// A new file or link on the disk itself, not in the system's cache: after
+// the commit point the old copy it replaces is gone.
+void FlushToDisk(const std::string& path) {
+    UniqueHandle file(CreateFileW(Wide(path).data(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file.Valid()) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;  // the temporary file, gone
+        throw Error(Failure("Cannot flush", path, error));
+    }
+    if (!FlushFileBuffers(file.Get())) throw Error(Failure("Cannot flush", path, GetLastError()));
+}
+
+// A copy of file at copy, made by setup itself: a new plain file, never
+// read-only, on the disk before the journal names it.
+void KeepCopy(const std::string& file, const std::string& copy) {
+    UniqueHandle source(CreateFileW(Wide(file).data(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!source.Valid()) throw Error(Failure("Cannot keep a copy of", file, GetLastError()));
+    RemoveName(copy);
+    UniqueHandle target(CreateFileW(Wide(copy).data(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr));
+    if (!target.Valid()) throw Error(Failure("Cannot keep a copy of", file, GetLastError()));
+    std::vector<char> buffer(65536);
+    for (;;) {
+        DWORD got = 0, written = 0;
+        if (!ReadFile(source.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
+            throw Error(Failure("Cannot keep a copy of", file, GetLastError()));
+        if (got == 0) break;
+        if (!WriteFile(target.Get(), buffer.data(), got, &written, nullptr) || written != got)
+            throw Error(Failure("Cannot keep a copy of", file, GetLastError()));
+    }
+    if (!FlushFileBuffers(target.Get())) throw Error(Failure("Cannot keep a copy of", file, GetLastError()));
+}
+
+// Takes back one change to a file, inside its checked folder; "" when done.
+std::string TakeBackFile(const JournalEntry& entry) {
+    CheckedFolder folder(ParentFolder(entry.path), entry.folder);
+    if (folder.Missing()) return "";  // nothing of this run's is left in it
+    if (!folder.Why().empty()) return folder.Why();
+    if (entry.change == Change::Wrote) {
+        const DWORD error = RemoveOrSchedule(entry.path);
+        return error == ERROR_SUCCESS ? "" : Failure("Cannot remove", entry.path, error);
+    }
+    const std::string aside = Aside(entry);
+    if (!FileExists(aside)) return "";  // never set aside, or already back
+    if (!IsPlainFile(aside)) return "\"" + aside + "\" is no longer the copy setup kept";
+    if (entry.change == Change::SetAside) {
+        const DWORD error = RemoveOrSchedule(entry.path);
+        if (error != ERROR_SUCCESS) return Failure("Cannot remove", entry.path, error);
+    }
+    if (!MoveFileExW(Wide(aside).data(), Wide(entry.path).data(), MOVEFILE_REPLACE_EXISTING))
+        return Failure("Cannot put back", entry.path, GetLastError());
+    return "";
+}
+
+// A folder this run made goes when it is empty and still the one it made.
+std::string RemoveMadeFolder(const JournalEntry& entry) {
+    UniqueHandle folder(CreateFileW(Wide(Trimmed(entry.path)).data(), DELETE | FILE_READ_ATTRIBUTES, kShareAll,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                    nullptr));
+    if (!folder.Valid()) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ""
+                                                                               : Failure("Cannot open", entry.path, error);
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(folder.Get(), &info)) return Failure("Cannot open", entry.path, GetLastError());
+    // A file at the name kept the folder from being made: it is not this run's.
+    if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return "";
+    const std::string final = FolderFinalPath(folder.Get());
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !SameText(final, entry.folder))
+        return "\"" + entry.path + "\" is no longer the folder setup made";
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    if (SetFileInformationByHandle(folder.Get(), FileDispositionInfo, &disposition, sizeof disposition)) return "";
+    const DWORD error = GetLastError();
+    // Something else is in it now: the user's, and it stays.
+    return error == ERROR_DIR_NOT_EMPTY ? "" : Failure("Cannot remove", entry.path, error);
+}
+
+class Steps {
+public:
+    explicit Steps(const char* what) : what_(what) {}
+    void Add(const std::string& failure) {
+        if (failure.empty()) return;
+        ok_ = false;
+        LogLine(what_ + failure);
+    }
+    bool Ok() const { return ok_; }
+
+private:
+    std::string what_;
+    bool ok_ = true;
+};
+
+// The set-aside copies and then the journal go: the new installation stands.
+// A copy that cannot go keeps the journal for the next start.
+bool FinishCommit(const std::vector<JournalEntry>& entries, Journal& journal) {
+    Steps steps("Cannot finish the install: ");
+    int gone = 0;
+    for (const JournalEntry& entry : entries) {
+        if (entry.change != Change::SetAside && entry.change != Change::KeptCopy) continue;
+        CheckedFolder folder(ParentFolder(entry.path), entry.folder);
+        if (folder.Missing()) continue;
+        if (!folder.Why().empty()) {
+            steps.Add(folder.Why());
+            continue;
+        }
+        const DWORD error = RemoveCopy(Aside(entry));
+        steps.Add(error == ERROR_SUCCESS ? "" : Failure("Cannot remove", Aside(entry), error));
+        BenchMark(("set-aside copy gone " + std::to_string(++gone)).c_str());
+    }
+    if (!steps.Ok()) return false;
+    BenchMark("journal");
+    try {
+        journal.Remove();
+    } catch (const std::exception& error) {
+        steps.Add(error.what());
+    }
+    return steps.Ok();
+}
+
+// Everything put back as it was, last change first; folders and keys this
+// run made go last, once empty (the settings key holds the journal). While a
+// change is left, the journal stays for the next start.
+bool TakeBack(const std::vector<JournalEntry>& entries, Journal& journal) {
+    Steps steps("Cannot take back a change: ");
     for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-        const std::vector<std::string> f = Fields(*it);
-        if (f[0] == "wrote") {
-            RemoveOrSchedule(f[1]);
-        } else if (f[0] == "aside") {
-            const std::string aside = f[1] + kAsideSuffix;
-            if (FileExists(aside)) {
-                RemoveOrSchedule(f[1]);
-                MoveFileExW(Wide(aside).data(), Wide(f[1]).data(), MOVEFILE_REPLACE_EXISTING);
-            }
-        } else if (f[0] == "key") {
-            RegRemoveKey(f[1], f[2]);
-        } else if (f[0] == "value") {
+        if (IsFileChange(it->change)) steps.Add(TakeBackFile(*it));
+        if (it->change == Change::SetValue) {
             SavedValue saved;
-            saved.present = f[4] == "1";
-            saved.type = std::strtoul(f[5].c_str(), nullptr, 10);
-            FromHex(f[6], saved.bytes);
-            RegRestoreValue(f[1], f[2], f[3], saved);
+            saved.present = it->present;
+            saved.type = it->type;
+            saved.bytes = it->bytes;
+            const DWORD error = RegRestoreValue(it->root, it->path, it->name, saved);
+            if (error != ERROR_SUCCESS) steps.Add(Failure("Cannot put back the value " + it->name + " of", it->path, error));
         }
     }
-}
-
-// Folders this run made, once what it put in them is gone; only an empty one goes.
-void RemoveMadeFolders(const std::vector<std::string>& entries) {
     for (auto it = entries.rbegin(); it != entries.rend(); ++it)
-        if (it->compare(0, 7, "folder\t") == 0) RemoveDirectoryW(Wide(it->substr(7)).data());
+        if (it->change == Change::MadeFolder) steps.Add(RemoveMadeFolder(*it));
+    if (!steps.Ok()) return false;
+    try {
+        journal.Remove();
+    } catch (const std::exception& error) {
+        steps.Add(error.what());
+        return false;
+    }
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+        if (it->change != Change::MadeKey) continue;
+        const DWORD error = RegRemoveKey(it->root, it->path);
+        if (error != ERROR_SUCCESS) steps.Add(Failure("Cannot remove the key", it->path, error));
+    }
+    return steps.Ok();
 }
 
-bool SameText(const std::string& a, const std::string& b) {
-    return CompareStringOrdinal(Wide(a).data(), -1, Wide(b).data(), -1, TRUE) == CSTR_EQUAL;
+bool BadPath(const std::string& path) {
+    const std::string steps = path + "\\";
+    return !IsFullPath(path) || path.find('/') != std::string::npos || steps.find("\\..\\") != std::string::npos ||
+           steps.find("\\.\\") != std::string::npos;
 }
 
-// True for folder itself or a name below it, with no "." or ".." on the way.
-bool Within(const std::string& path, const std::string& folder) {
-    if (folder.empty() || path.find('/') != std::string::npos) return false;
-    for (const char* step : {"\\..\\", "\\.\\"})
-        if ((path + "\\").find(step) != std::string::npos) return false;
-    if (SameText(path, folder)) return true;
-    return path.size() > folder.size() + 1 && path[folder.size()] == '\\' &&
-           SameText(path.substr(0, folder.size()), folder);
-}
-
-// Why an entry of a journal found at start is not one setup would write for
-// these places; "" when it is.
-std::string Refusal(const std::vector<std::string>& f, const InstallPaths& paths) {
-    auto inPlaces = [&paths](const std::string& path) {
-        return Within(path, paths.ProgPth) || Within(path, paths.DBPth) || Within(path, paths.VendorPth) ||
-               Within(path, paths.MenuPth) || SameText(path, JoinPath(paths.DeskPth, kProgramLink));
-    };
-    auto isOurKey = [](const std::string& root, const std::string& key) {
-        return root == "localmachine" && (key == kSettingsKey || key == kUninstallKey);
-    };
-    std::string bytes;
-    if ((f[0] == "folder" || f[0] == "wrote" || f[0] == "aside") && f.size() == 2)
-        return inPlaces(f[1]) ? "" : "\"" + f[1] + "\" lies outside WrenTide's folders";
-    if (f[0] == "key" && f.size() == 3) return isOurKey(f[1], f[2]) ? "" : "a key that is not WrenTide's";
-    if (f[0] == "value" && f.size() == 7)
-        return isOurKey(f[1], f[2]) && FromHex(f[6], bytes) ? "" : "a value that is not WrenTide's";
-    return "an entry it cannot read";
+// Why an entry of a journal found at start may not be acted on; "" when it may.
+std::string Refusal(const JournalEntry& entry, const std::string& root) {
+    if (entry.change == Change::Committed) return "";
+    if (entry.change == Change::MadeKey || entry.change == Change::SetValue)
+        return entry.root == root && (entry.path == kSettingsKey || entry.path == kUninstallKey)
+                   ? ""
+                   : "the key \"" + entry.path + "\" is not WrenTide's";
+    if (BadPath(entry.path)) return "\"" + entry.path + "\" is not a full path";
+    if (entry.change == Change::MadeFolder) {
+        CheckedFolder self(entry.path, entry.folder);
+        return self.Why();
+    }
+    CheckedFolder folder(ParentFolder(entry.path), entry.folder);
+    if (!folder.Why().empty()) return folder.Why();
+    if (entry.change != Change::Wrote && FileExists(Aside(entry)) && !IsPlainFile(Aside(entry)))
+        return "\"" + Aside(entry) + "\" is no longer the copy setup kept";
+    return "";
 }
 
 }  // namespace
 
 InstallTransaction::~InstallTransaction() {
-    if (!done_) Undo();
-}
-
-void InstallTransaction::Note(const std::string& entry) {
-    entries_.push_back(entry);
-    if (!journal_.Valid()) {
-        // Opened once the data folder is there, with every change so far.
-        const std::string path = JoinPath(paths_.DBPth, kJournalFile);
-        if (!IsFullPath(paths_.DBPth) || !DirectoryExists(paths_.DBPth)) return;
-        RemoveName(path);
-        journal_ = UniqueHandle(CreateFileW(Wide(path).data(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                            FILE_ATTRIBUTE_HIDDEN, nullptr));
-        if (!journal_.Valid()) return;
-        std::string all = std::string(kJournalHeader) + "\r\n";
-        for (const std::string& e : entries_) all += e + "\r\n";
-        DWORD written = 0;
-        WriteFile(journal_.Get(), all.data(), static_cast<DWORD>(all.size()), &written, nullptr);
-    } else {
-        const std::string line = entry + "\r\n";
-        DWORD written = 0;
-        WriteFile(journal_.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    try {
+        if (begun_ && !done_) Undo();
+    } catch (...) {
+        // The journal stays; the next start takes it back.
     }
-    // On the disk before the change is made: a kill may come at any moment.
-    FlushFileBuffers(journal_.Get());
 }
 
-void InstallTransaction::MadeFolder(const std::string& folder) { Note("folder\t" + folder); }
+void InstallTransaction::Begin() {
+    if (journal_.Exists())
+        throw Error("The journal of an earlier install at " + journal_.Place() +
+                    " could not be finished: nothing is changed while it is there");
+    const bool settingsKey = RegKeyExists(journal_.Root(), kSettingsKey);
+    journal_.Create();
+    begun_ = true;
+    if (!settingsKey) {
+        JournalEntry entry;
+        entry.change = Change::MadeKey;
+        entry.root = journal_.Root();
+        entry.path = kSettingsKey;
+        Note(entry);
+    }
+}
+
+void InstallTransaction::Note(JournalEntry entry) {
+    journal_.Append(entry);
+    entries_.push_back(std::move(entry));
+}
+
+bool InstallTransaction::MakingFolder(const std::string& folder, std::string& why) {
+    const std::string name = Trimmed(folder);
+    const std::string parent = ParentFolder(name);
+    DWORD error = ERROR_SUCCESS;
+    UniqueHandle handle = OpenFolder(parent, error);
+    const std::string final = handle.Valid() ? FolderFinalPath(handle.Get()) : "";
+    if (final.empty()) {
+        why = SystemMessage(handle.Valid() ? GetLastError() : error);
+        return false;
+    }
+    JournalEntry entry;
+    entry.change = Change::MadeFolder;
+    entry.path = name;
+    entry.folder = final + name.substr(name.find_last_of('\\'));
+    Note(entry);
+    return true;
+}
 
 void InstallTransaction::Replacing(const std::string& file) {
+    for (const JournalEntry& entry : entries_)
+        if (IsFileChange(entry.change) && entry.path == file) return;  // this run's own by now
+    JournalEntry entry;
+    entry.path = file;
+    entry.folder = FolderOf(file);
+    if (entry.folder.empty()) return;  // no folder: the write fails by itself
+    entry.change = Change::Wrote;
     if (FileExists(file)) {
-        if (FileInUse(file)) return;
         // A link planted at the name is no part of the installation: it goes
-        // as a name, as before. A rename under Wine would move its target.
+        // as a name. A rename under Wine would move its target.
         if (!IsPlainFile(file)) {
+            Note(entry);
             RemoveName(file);
-            Note("wrote\t" + file);
             return;
         }
-        const std::string aside = file + kAsideSuffix;
-        RemoveName(aside);
-        Note("aside\t" + file);
-        if (!MoveFileExW(Wide(file).data(), Wide(aside).data(), 0))
-            throw Error("Cannot set \"" + file + "\" aside. " + SystemMessage(GetLastError()));
+        if (const DWORD error = ExclusiveOpenError(file))
+            throw Error("Cannot create file \"" + file + "\". " + SystemMessage(error));
+        entry.change = Change::SetAside;
+        RemoveName(Aside(entry));  // a copy that an earlier run left behind
+        Note(entry);
+        if (!MoveFileExW(Wide(file).data(), Wide(Aside(entry)).data(), 0))
+            throw Error(Failure("Cannot set aside", file, GetLastError()));
+        return;
     }
-    Note("wrote\t" + file);
+    Note(entry);
 }
 
 void InstallTransaction::Changing(const std::string& file) {
     // A link is never copied: its target may be a file the user cannot read.
     if (!FileExists(file) || !IsPlainFile(file)) return;
-    const std::string aside = file + kAsideSuffix;
-    RemoveName(aside);
-    Note("aside\t" + file);
-    if (!CopyFileW(Wide(file).data(), Wide(aside).data(), TRUE))
-        throw Error("Cannot keep a copy of \"" + file + "\". " + SystemMessage(GetLastError()));
+    JournalEntry entry;
+    entry.change = Change::KeptCopy;
+    entry.path = file;
+    if ((entry.folder = FolderOf(file)).empty()) return;
+    // The copy is whole before the journal names it: a kill while copying
+    // leaves a stray copy, never one that would be put back half made.
+    KeepCopy(file, Aside(entry));
+    Note(entry);
 }
 
 void InstallTransaction::SettingValue(const std::string& root, const std::string& keyPath, const std::string& name) {
-    const std::string id = root + "\t" + keyPath + "\t" + name;
-    if (std::find(savedValues_.begin(), savedValues_.end(), id) != savedValues_.end()) return;
-    if (!RegKeyExists(root, keyPath) &&
-        std::find(entries_.begin(), entries_.end(), "key\t" + root + "\t" + keyPath) == entries_.end())
-        Note("key\t" + root + "\t" + keyPath);
+    bool keyMade = false;
+    for (const JournalEntry& entry : entries_) {
+        if (entry.root != root || entry.path != keyPath) continue;
+        if (entry.change == Change::SetValue && entry.name == name) return;  // its first value is the one kept
+        keyMade = keyMade || entry.change == Change::MadeKey;
+    }
+    if (!keyMade && !RegKeyExists(root, keyPath)) {
+        JournalEntry made;
+        made.change = Change::MadeKey;
+        made.root = root;
+        made.path = keyPath;
+        Note(made);
+    }
     const SavedValue saved = RegSaveValue(root, keyPath, name);
-    Note("value\t" + id + "\t" + (saved.present ? "1" : "0") + "\t" + std::to_string(saved.type) + "\t" +
-         Hex(saved.bytes));
-    savedValues_.push_back(id);
-}
-
-void InstallTransaction::Close() {
-    done_ = true;
-    journal_.Close();
-    RemoveName(JoinPath(paths_.DBPth, kJournalFile));
+    JournalEntry entry;
+    entry.change = Change::SetValue;
+    entry.root = root;
+    entry.path = keyPath;
+    entry.name = name;
+    entry.present = saved.present;
+    entry.type = saved.type;
+    entry.bytes = saved.bytes;
+    Note(entry);
 }
 
 void InstallTransaction::Commit() {
-    for (const std::string& entry : entries_)
-        if (entry.compare(0, 6, "aside\t") == 0) RemoveName(entry.substr(6) + kAsideSuffix);
-    Close();
+    if (!begun_ || done_) return;
+    for (const JournalEntry& entry : entries_)
+        if (IsFileChange(entry.change)) FlushToDisk(entry.path);
+    JournalEntry mark;
+    mark.change = Change::Committed;
+    Note(mark);
+    // From here on the new installation is the one: never undone.
+    done_ = true;
+    BenchMark("commit mark");
+    FinishCommit(entries_, journal_);
 }
 
-void InstallTransaction::Undo() {
-    // The journal goes last: a kill during the undo leaves it to finish.
-    UndoEntries(entries_);
-    Close();
-    RemoveMadeFolders(entries_);  // the data folder held the journal
+bool InstallTransaction::Undo() {
+    if (!begun_ || done_) return true;
+    done_ = true;
+    return TakeBack(entries_, journal_);
 }
 
-std::string FinishInterruptedInstall() {
-    try {
-        InstallPaths found;
-        DiscoverInstallPaths(found);
-        return FinishInterruptedInstall(found);
-    } catch (const std::exception&) {
-        return "";  // a shell folder that cannot be found: nothing to undo there
-    }
-}
-
-std::string FinishInterruptedInstall(const InstallPaths& paths) {
-    const std::string path = JoinPath(paths.DBPth, kJournalFile);
-    if (!IsFullPath(paths.DBPth) || !FileExists(path)) return "";
-    const std::string report = "The journal of an interrupted install, \"" + path + "\", ";
-    if (!IsPlainFile(path)) return report + "is a link to another place and was left alone";
-    UniqueHandle file(CreateFileW(Wide(path).data(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    LARGE_INTEGER size = {};
-    if (!file.Valid() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > 1 << 20)
-        return report + "cannot be read and was left alone";
-    std::string text(static_cast<size_t>(size.QuadPart), '\0');
-    DWORD got = 0;
-    if (!ReadFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &got, nullptr) || got != text.size())
-        return report + "cannot be read and was left alone";
-    file.Close();
-    std::vector<std::string> entries;
-    size_t start = 0;
-    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        entries.push_back(text.substr(start, end - start));
-    // A line cut short by the kill is one whose change was never begun.
-    if (entries.empty() || entries[0] != kJournalHeader)
-        return report + "is damaged or of another version, and was left alone";
-    entries.erase(entries.begin());
-    for (const std::string& entry : entries) {
-        const std::string why = Refusal(Fields(entry), paths);
-        if (!why.empty()) return report + "names " + why + ", and was left alone";
-    }
-    UndoEntries(entries);
-    RemoveName(JoinPath(paths.DBPth, kTempPak));  // a step's own, cut short
-    RemoveName(path);
-    RemoveMadeFolders(entries);
-    return "An interrupted install was undone: the previous installation is back";
+std::string FinishInterruptedInstall(const std::string& root) {
+    Journal journal(root);
+    if (!journal.Exists()) return "";
+    const std::string report = "The journal of an interrupted install at " + journal.Place() + " ";
+    std::vector<JournalEntry> entries;
+    std::string why;
+    if (!journal.Read(entries, why)) return report + why + ": everything was left alone";
+    for (const JournalEntry& entry : entries)
+        if (!(why = Refusal(entry, root)).empty()) return report + "was refused: " + why + "; everything was left alone";
+    const bool committed = std::any_of(entries.begin(), entries.end(),
+                                       [](const JournalEntry& entry) { return entry.change == Change::Committed; });
+    if (committed)
+        return FinishCommit(entries, journal) ? "An interrupted install was completed: the new installation stands"
+                                              : report + "could not be completed in full; it stays for the next start";
+    return TakeBack(entries, journal) ? "An interrupted install was undone: the previous installation is back"
+                                      : report + "could not be taken back in full; it stays for the next start";
 }
 
 }  // namespace wt

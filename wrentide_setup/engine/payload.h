@@ -27,8 +27,10 @@ struct PayloadRows {
 };
 inline constexpr PayloadRows PayloadTable{};
 
-// The seven files' total size in KB, rounded up: counted by the build.
+// The seven files' total size in KB, rounded up, and each row's size in
+// bytes, in table order: counted by the build.
 extern const unsigned long kPayloadKilobytes;
+extern const unsigned long kPayloadFileBytes[];
 
 // Every extraction goes through this one file in the data folder.
 extern const char kTempPak[];  // "\temp.pak"
@@ -36,8 +38,9 @@ extern const char kTempPak[];  // "\temp.pak"
 std::string Destination(const PayloadFile& file, const InstallPaths& paths);
 
 // Writes the raw bytes of the running exe's RCDATA resource to path. Never
-// raises: a missing resource or a failed write leaves what it managed.
-void ExtractResource(const std::string& name, const std::string& path);
+// raises: a missing resource or a failed write leaves what it managed, and
+// its cause comes back ("" when the whole resource was written).
+std::string ExtractResource(const std::string& name, const std::string& path);
 
 // Inflates the zlib stream in source into target, then deletes source.
 // Raises Error (leaving source in place) when source cannot be opened, target

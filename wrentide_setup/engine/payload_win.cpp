@@ -99,16 +99,18 @@ private:
 
 }  // namespace
 
-void ExtractResource(const std::string& name, const std::string& path) {
+std::string ExtractResource(const std::string& name, const std::string& path) {
     try {
         // The resource is mapped with the module and needs no release, so the
         // file is the only stream that has to be closed.
         const ResourceBytes bytes = FindResourceBytes(nullptr, name.c_str());
-        if (!bytes.data) return;
+        if (!bytes.data) return "The resource \"" + name + "\" is missing from setup.";
         UniqueHandle file = CreateForWriting(path);
         WriteAll(file.Get(), path, bytes.data, bytes.size);
-    } catch (const std::exception&) {
-        // Whatever went wrong shows in the inflate that follows.
+        return "";
+    } catch (const std::exception& error) {
+        // The inflate that follows fails on it; this is why.
+        return error.what();
     }
 }
 

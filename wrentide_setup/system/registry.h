@@ -3,12 +3,16 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace wt {
 
+extern const char kLocalMachine[];  // "localmachine": the per-machine installation's root
+
 // Opens (creating it and its parents if needed) the key and writes a REG_SZ
-// value. A key that cannot be opened writes nothing, silently; a write refused
-// after the key opened raises Error("Failed to set data for '<name>'").
+// value. A key that cannot be made or a write refused raises
+// Error("Failed to set data for '<name>'. <the system's cause>").
 void RegPutString(const std::string& root, const std::string& keyPath, const std::string& name,
                   const std::string& text);
 
@@ -20,8 +24,11 @@ void RegPutNumber(const std::string& root, const std::string& keyPath, const std
 // is empty. Expandable strings come back unexpanded.
 std::string RegGetString(const std::string& root, const std::string& keyPath, const std::string& name);
 
-// Deletes a key that has no subkeys, with its values; a missing key is no error.
-void RegRemoveKey(const std::string& root, const std::string& keyPath);
+// Deletes a key that has no subkeys, with its values; a missing key is no
+// error. ERROR_SUCCESS or the system's error code.
+unsigned long RegRemoveKey(const std::string& root, const std::string& keyPath);
+// The same for a key with everything below it.
+unsigned long RegRemoveTree(const std::string& root, const std::string& keyPath);
 
 // A value exactly as it is stored, to be put back later: its type and bytes,
 // or that there was none.
@@ -32,8 +39,20 @@ struct SavedValue {
 };
 SavedValue RegSaveValue(const std::string& root, const std::string& keyPath, const std::string& name);
 // Puts a saved value back as it was; one that was not there is deleted.
-void RegRestoreValue(const std::string& root, const std::string& keyPath, const std::string& name,
-                     const SavedValue& saved);
+// ERROR_SUCCESS or the system's error code.
+unsigned long RegRestoreValue(const std::string& root, const std::string& keyPath, const std::string& name,
+                              const SavedValue& saved);
+// Makes the key if needed and flushes it to the disk; ERROR_SUCCESS or the
+// system's error code.
+unsigned long RegMakeKey(const std::string& root, const std::string& keyPath);
+// Writes a value exactly as given, making the key if needed, and flushes the
+// key's hive to the disk. Raises Error with the system's cause.
+void RegPutFlushed(const std::string& root, const std::string& keyPath, const std::string& name,
+                   const SavedValue& value);
+// Every value of a key in the order of their names; false, with the system's
+// error code, when the key cannot be read (a missing key is empty, no error).
+bool RegListValues(const std::string& root, const std::string& keyPath,
+                   std::vector<std::pair<std::string, SavedValue>>& values, unsigned long& error);
 bool RegKeyExists(const std::string& root, const std::string& keyPath);
 
 }  // namespace wt

@@ -1,5 +1,6 @@
 #include "wrentide_setup/system/registry.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "wrentide_setup/error.h"
@@ -21,18 +22,32 @@ std::vector<wchar_t> RelativePath(const std::string& keyPath) {
     return Wide(!keyPath.empty() && keyPath[0] == '\\' ? keyPath.substr(1) : keyPath);
 }
 
+// The key, made with its parents if needed; raises when it cannot be.
+void CreateKey(const std::string& root, const std::string& keyPath, const std::string& name, RegKey& key) {
+    const LONG rc = RegCreateKeyExW(RootKey(root), RelativePath(keyPath).data(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                    KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr);
+    if (rc != ERROR_SUCCESS)
+        throw Error(Format("Failed to set data for '%s'", name) + ". The key \"" + keyPath + "\" cannot be made: " +
+                    SystemMessage(static_cast<DWORD>(rc)));
+}
+
+void SetValue(HKEY key, const std::string& name, DWORD type, const void* data, size_t size) {
+    const LONG rc =
+        RegSetValueExW(key, Wide(name).data(), 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(size));
+    if (rc != ERROR_SUCCESS)
+        throw Error(Format("Failed to set data for '%s'", name) + ". " + SystemMessage(static_cast<DWORD>(rc)));
+}
+
 }  // namespace
+
+const char kLocalMachine[] = "localmachine";
 
 void RegPutString(const std::string& root, const std::string& keyPath, const std::string& name,
                   const std::string& text) {
     RegKey key;
-    if (RegCreateKeyExW(RootKey(root), RelativePath(keyPath).data(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr) != ERROR_SUCCESS)
-        return;
+    CreateKey(root, keyPath, name, key);
     const std::vector<wchar_t> data = Wide(text);
-    if (RegSetValueExW(key.Get(), Wide(name).data(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
-                       static_cast<DWORD>(data.size() * sizeof(wchar_t))) != ERROR_SUCCESS)
-        throw Error(Format("Failed to set data for '%s'", name));
+    SetValue(key.Get(), name, REG_SZ, data.data(), data.size() * sizeof(wchar_t));
 }
 
 std::string RegGetString(const std::string& root, const std::string& keyPath, const std::string& name) {
@@ -68,17 +83,63 @@ std::string RegGetString(const std::string& root, const std::string& keyPath, co
 
 void RegPutNumber(const std::string& root, const std::string& keyPath, const std::string& name, unsigned long number) {
     RegKey key;
-    if (RegCreateKeyExW(RootKey(root), RelativePath(keyPath).data(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr) != ERROR_SUCCESS)
-        return;
+    CreateKey(root, keyPath, name, key);
     const DWORD data = number;
-    if (RegSetValueExW(key.Get(), Wide(name).data(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data) !=
-        ERROR_SUCCESS)
-        throw Error(Format("Failed to set data for '%s'", name));
+    SetValue(key.Get(), name, REG_DWORD, &data, sizeof data);
 }
 
-void RegRemoveKey(const std::string& root, const std::string& keyPath) {
-    RegDeleteKeyW(RootKey(root), RelativePath(keyPath).data());
+unsigned long RegMakeKey(const std::string& root, const std::string& keyPath) {
+    RegKey key;
+    LONG rc = RegCreateKeyExW(RootKey(root), RelativePath(keyPath).data(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr);
+    if (rc == ERROR_SUCCESS) rc = RegFlushKey(key.Get());
+    return static_cast<unsigned long>(rc);
+}
+
+void RegPutFlushed(const std::string& root, const std::string& keyPath, const std::string& name,
+                   const SavedValue& value) {
+    RegKey key;
+    CreateKey(root, keyPath, name, key);
+    SetValue(key.Get(), name, value.type, value.bytes.data(), value.bytes.size());
+    const LONG rc = RegFlushKey(key.Get());
+    if (rc != ERROR_SUCCESS)
+        throw Error(Format("Failed to set data for '%s'", name) + ". " + SystemMessage(static_cast<DWORD>(rc)));
+}
+
+unsigned long RegRemoveKey(const std::string& root, const std::string& keyPath) {
+    const LONG rc = RegDeleteKeyW(RootKey(root), RelativePath(keyPath).data());
+    return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : static_cast<unsigned long>(rc);
+}
+
+unsigned long RegRemoveTree(const std::string& root, const std::string& keyPath) {
+    RegKey key;
+    LONG rc = RegOpenKeyExW(RootKey(root), RelativePath(keyPath).data(), 0, KEY_ALL_ACCESS, key.Receive());
+    if (rc == ERROR_SUCCESS) rc = RegDeleteTreeW(key.Get(), nullptr);
+    if (rc == ERROR_SUCCESS) rc = RegDeleteKeyW(RootKey(root), RelativePath(keyPath).data());
+    if (rc == ERROR_SUCCESS) RegFlushKey(RootKey(root));
+    return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : static_cast<unsigned long>(rc);
+}
+
+bool RegListValues(const std::string& root, const std::string& keyPath,
+                   std::vector<std::pair<std::string, SavedValue>>& values, unsigned long& error) {
+    values.clear();
+    RegKey key;
+    LONG rc = RegOpenKeyExW(RootKey(root), RelativePath(keyPath).data(), 0, KEY_QUERY_VALUE, key.Receive());
+    if (rc == ERROR_FILE_NOT_FOUND) return true;
+    DWORD count = 0, longestName = 0;
+    if (rc == ERROR_SUCCESS)
+        rc = RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longestName,
+                              nullptr, nullptr, nullptr);
+    for (DWORD i = 0; rc == ERROR_SUCCESS && i < count; ++i) {
+        std::vector<wchar_t> name(longestName + 1, L'\0');
+        DWORD nameSize = longestName + 1;
+        rc = RegEnumValueW(key.Get(), i, name.data(), &nameSize, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_SUCCESS) values.emplace_back(Utf8(name.data()), RegSaveValue(root, keyPath, Utf8(name.data())));
+    }
+    error = static_cast<unsigned long>(rc);
+    std::sort(values.begin(), values.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    return rc == ERROR_SUCCESS;
 }
 
 SavedValue RegSaveValue(const std::string& root, const std::string& keyPath, const std::string& name) {
@@ -105,16 +166,19 @@ SavedValue RegSaveValue(const std::string& root, const std::string& keyPath, con
     return saved;
 }
 
-void RegRestoreValue(const std::string& root, const std::string& keyPath, const std::string& name,
-                     const SavedValue& saved) {
+unsigned long RegRestoreValue(const std::string& root, const std::string& keyPath, const std::string& name,
+                              const SavedValue& saved) {
     RegKey key;
-    if (RegOpenKeyExW(RootKey(root), RelativePath(keyPath).data(), 0, KEY_SET_VALUE, key.Receive()) != ERROR_SUCCESS)
-        return;
+    LONG rc = RegOpenKeyExW(RootKey(root), RelativePath(keyPath).data(), 0, KEY_SET_VALUE, key.Receive());
+    // A value in a key that is gone is gone too.
+    if (rc == ERROR_FILE_NOT_FOUND) return saved.present ? static_cast<unsigned long>(rc) : ERROR_SUCCESS;
+    if (rc != ERROR_SUCCESS) return static_cast<unsigned long>(rc);
     if (saved.present)
-        RegSetValueExW(key.Get(), Wide(name).data(), 0, saved.type, reinterpret_cast<const BYTE*>(saved.bytes.data()),
-                       static_cast<DWORD>(saved.bytes.size()));
-    else
-        RegDeleteValueW(key.Get(), Wide(name).data());
+        rc = RegSetValueExW(key.Get(), Wide(name).data(), 0, saved.type,
+                            reinterpret_cast<const BYTE*>(saved.bytes.data()), static_cast<DWORD>(saved.bytes.size()));
+    else if ((rc = RegDeleteValueW(key.Get(), Wide(name).data())) == ERROR_FILE_NOT_FOUND)
+        rc = ERROR_SUCCESS;
+    return static_cast<unsigned long>(rc);
 }
 
 bool RegKeyExists(const std::string& root, const std::string& keyPath) {

@@ -35,7 +35,7 @@ namespace {
 
 const char kTitle[] = "WrenTide Uninstall";
 const char kFinishSwitch[] = "/finish";
-const char kRoot[] = "localmachine";
+const char* const kRoot = wt::kLocalMachine;
 
 // A value that is missing or unreadable reads as not installed.
 std::string ReadSetting(const char* name) {
@@ -157,7 +157,7 @@ void FinishInterruptedInstall() {
     static wt::UniqueHandle lock;  // held until the process ends
     lock = wt::UniqueHandle(CreateMutexA(nullptr, FALSE, wt::kSetupMutex));
     if (!lock.Valid() || GetLastError() == ERROR_ALREADY_EXISTS) return;
-    wt::FinishInterruptedInstall();
+    wt::FinishInterruptedInstall(wt::kLocalMachine);
 }
 
 int Uninstall() {

@@ -1,0 +1,61 @@
+// The journal of an install: one record per change, written where only the
+// side that installs can write it, before the change is made. A killed
+// install is finished from it at the next start of setup or the uninstaller.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace wt {
+
+enum class Change : unsigned char {
+    MadeFolder = 1,  // path: a folder this run made (folder: its final path)
+    Wrote,           // path: a file this run writes where none of the installation stood
+    SetAside,        // path: the old file went to path + ".wt-old"; the one at path is this run's
+    KeptCopy,        // path: a file changed in place; its old bytes are at path + ".wt-old"
+    MadeKey,         // root, path: a registry key this run made
+    SetValue,        // root, path, name: a value this run writes, and what it held before
+    Committed,       // the commit point: every new file is on the disk, nothing is undone now
+};
+
+struct JournalEntry {
+    Change change = Change::Wrote;
+    std::string path;    // a file or folder; the key's path for a key or value
+    std::string folder;  // the final path, through a handle, of the folder that path lies in
+    std::string root;    // the registry root's word ("localmachine", "user")
+    std::string name;    // the value's name
+    bool present = false;     // the value's state before: whether there was one,
+    unsigned long type = 0;   // its type
+    std::string bytes;        // and its bytes
+};
+
+// The one writer and the one reader of a record. DecodeEntry is false for
+// anything EncodeEntry cannot have written.
+std::string EncodeEntry(const JournalEntry& entry);
+bool DecodeEntry(const std::string& record, JournalEntry& entry);
+
+// The journal of one registry root (per machine: under HKEY_LOCAL_MACHINE),
+// a key of WrenTide's own. Each record is a value, flushed to the disk.
+class Journal {
+public:
+    explicit Journal(std::string root) : root_(std::move(root)) {}
+    const std::string& Root() const { return root_; }
+    // Where it lies, for the log.
+    std::string Place() const;
+    bool Exists() const;
+    // Makes the empty journal; raises Error with the cause.
+    void Create();
+    // Written and flushed before the change it names; raises Error with the cause.
+    void Append(const JournalEntry& entry);
+    // Every record in order; false, with why, when one cannot be read.
+    bool Read(std::vector<JournalEntry>& entries, std::string& why) const;
+    // The journal goes; raises Error with the cause.
+    void Remove();
+
+private:
+    std::string root_;
+    unsigned long next_ = 0;
+};
+
+}  // namespace wt
