@@ -11,7 +11,7 @@ TEST(JournalRecord, RoundTripsAndRefusesWhatItDidNotWrite) {
     JournalEntry entry;
     entry.change = Change::SetValue;
     entry.path = "\\Software\\WrenTide";
-    entry.folder = "\\\\?\\C:\\Program Files\\\xC5\x81\xC3\xB3d\xC5\xBA";
+    entry.folder = "\\\\?\\C:\\Program Files\\\xC5\x81\xC3\xB3" "d\xC5\xBA";
     entry.root = "localmachine";
     entry.name = "ProgPth";
     entry.present = true;
