@@ -156,6 +156,22 @@ TEST_F(InstallSequence, ARefusedRegistrationIsReportedAndTheShortcutsStillCome) 
     ExpectFinalState(true);
 }
 
+// A journal that cannot be written (no lasting key can be made below a
+// volatile one) fails the install before its first change.
+TEST_F(InstallSequence, AJournalThatCannotBeWrittenFailsTheInstallBeforeItChangesAnything) {
+    HKEY settings;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, test::kSettings, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                              nullptr, &settings, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(settings);
+    form_->Button1Click();
+    EXPECT_EQ(recorder_.Texts(), (std::vector<std::string>{"Install Failed!  Try installing as administrator."}));
+    EXPECT_TRUE(seen_.positions.empty());
+    EXPECT_FALSE(test::PathExists(paths_.ProgPth));
+    EXPECT_FALSE(test::PathExists(paths_.VendorPth));
+    ExpectFinalState(false);
+}
+
 // A data folder that cannot be made (its parent is missing), or that is not
 // a full path (it would resolve against setup's working folder), is reported
 // once and nothing is installed.
