@@ -18,4 +18,6 @@ void BenchMark(const char* step) {
         throw Error(std::string("A fault made by the tests after ") + step);
 }
 
+void BenchMark(const char* step, int count) { BenchMark((std::string(step) + " " + std::to_string(count)).c_str()); }
+
 }  // namespace wt

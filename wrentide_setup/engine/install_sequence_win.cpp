@@ -150,7 +150,6 @@ void RunInstall(const InstallPaths& paths, const InstallOptions& options, Instal
         }
         if (success) {
             const std::string temp = JoinPath(paths.DBPth, kTempPak);
-            change.Replacing(temp);
             for (const PayloadFile& file : PayloadTable) {
                 const std::string destination = Destination(file, paths);
                 std::exception_ptr failure;
@@ -159,6 +158,7 @@ void RunInstall(const InstallPaths& paths, const InstallOptions& options, Instal
                     if (!IsFullPath(paths.*file.folder))
                         throw Error("Cannot create file \"" + destination + "\". The folder is not a full path.");
                     change.Replacing(destination);
+                    change.Replacing(temp);  // journalled once, the first time
                     const std::string extracted = ExtractResource(file.resource, temp);
                     if (!extracted.empty()) LogLine("Cannot extract \"" + destination + "\": " + extracted);
                     InflateFile(temp, destination);

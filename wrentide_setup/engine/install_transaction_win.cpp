@@ -244,7 +244,7 @@ bool FinishCommit(const std::vector<JournalEntry>& entries, Journal& journal) {
         }
         const DWORD error = RemoveCopy(Aside(entry));
         steps.Add(error == ERROR_SUCCESS ? "" : Failure("Cannot remove", Aside(entry), error));
-        BenchMark(("set-aside copy gone " + std::to_string(++gone)).c_str());
+        BenchMark("set-aside copy gone", ++gone);
     }
     if (!steps.Ok()) return false;
     BenchMark("journal");
