@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include <cstdio>
 
 #include "wrentide_setup/context/install_paths.h"
 #include "wrentide_setup/engine/journal.h"
@@ -17,10 +16,11 @@ namespace {
 // fails while one is there, so a journal is never lost with it.
 std::string JournalKey() { return JoinPath(kSettingsKey, "\\Journal"); }
 
-// Records are named by their number, so that name order is journal order.
+// Records are named by their number, eight digits, so that name order is
+// journal order. (No printf: its formatter would weigh more than the journal.)
 std::string RecordName(unsigned long index) {
-    char name[16];
-    std::snprintf(name, sizeof name, "%08lu", index);
+    std::string name(8, '0');
+    for (size_t digit = name.size(); digit-- > 0 && index; index /= 10) name[digit] = static_cast<char>('0' + index % 10);
     return name;
 }
 
@@ -39,12 +39,8 @@ void Journal::Create() {
 }
 
 void Journal::Append(const JournalEntry& entry) {
-    if (next_ == 0) {
-        // A journal this object did not begin goes on after its last record.
-        std::vector<std::pair<std::string, SavedValue>> values;
-        unsigned long error = 0;
-        if (RegListValues(root_, JournalKey(), values, error)) next_ = static_cast<unsigned long>(values.size());
-    }
+    // A journal this object did not begin goes on after its last record.
+    if (next_ == 0) RegValueCount(root_, JournalKey(), next_);
     SavedValue record;
     record.present = true;
     record.type = REG_BINARY;
@@ -59,17 +55,17 @@ void Journal::Append(const JournalEntry& entry) {
 
 bool Journal::Read(std::vector<JournalEntry>& entries, std::string& why) const {
     entries.clear();
-    std::vector<std::pair<std::string, SavedValue>> values;
-    unsigned long error = 0;
-    if (!RegListValues(root_, JournalKey(), values, error)) {
+    unsigned long count = 0;
+    if (const unsigned long error = RegValueCount(root_, JournalKey(), count)) {
         why = "cannot be read: " + SystemMessage(error);
         return false;
     }
-    for (size_t i = 0; i < values.size(); ++i) {
+    // Records 0 to count - 1, each one setup wrote: anything else is not its journal.
+    for (unsigned long i = 0; i < count; ++i) {
+        const SavedValue record = RegSaveValue(root_, JournalKey(), RecordName(i));
         JournalEntry entry;
-        if (values[i].first != RecordName(static_cast<unsigned long>(i)) || values[i].second.type != REG_BINARY ||
-            !DecodeEntry(values[i].second.bytes, entry)) {
-            why = "has a record it cannot read (\"" + values[i].first + "\")";
+        if (!record.present || record.type != REG_BINARY || !DecodeEntry(record.bytes, entry)) {
+            why = "has a record it cannot read (\"" + RecordName(i) + "\")";
             return false;
         }
         entries.push_back(entry);

@@ -3,8 +3,6 @@
 #pragma once
 
 #include <string>
-#include <utility>
-#include <vector>
 
 namespace wt {
 
@@ -49,10 +47,9 @@ unsigned long RegMakeKey(const std::string& root, const std::string& keyPath);
 // key's hive to the disk. Raises Error with the system's cause.
 void RegPutFlushed(const std::string& root, const std::string& keyPath, const std::string& name,
                    const SavedValue& value);
-// Every value of a key in the order of their names; false, with the system's
-// error code, when the key cannot be read (a missing key is empty, no error).
-bool RegListValues(const std::string& root, const std::string& keyPath,
-                   std::vector<std::pair<std::string, SavedValue>>& values, unsigned long& error);
+// How many values the key holds (a missing key none); ERROR_SUCCESS or the
+// system's error code.
+unsigned long RegValueCount(const std::string& root, const std::string& keyPath, unsigned long& count);
 bool RegKeyExists(const std::string& root, const std::string& keyPath);
 
 }  // namespace wt

@@ -1,6 +1,5 @@
 #include "wrentide_setup/system/registry.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "wrentide_setup/error.h"
@@ -120,26 +119,17 @@ unsigned long RegRemoveTree(const std::string& root, const std::string& keyPath)
     return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : static_cast<unsigned long>(rc);
 }
 
-bool RegListValues(const std::string& root, const std::string& keyPath,
-                   std::vector<std::pair<std::string, SavedValue>>& values, unsigned long& error) {
-    values.clear();
+unsigned long RegValueCount(const std::string& root, const std::string& keyPath, unsigned long& count) {
+    count = 0;
     RegKey key;
     LONG rc = RegOpenKeyExW(RootKey(root), RelativePath(keyPath).data(), 0, KEY_QUERY_VALUE, key.Receive());
-    if (rc == ERROR_FILE_NOT_FOUND) return true;
-    DWORD count = 0, longestName = 0;
+    if (rc == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
+    DWORD values = 0;
     if (rc == ERROR_SUCCESS)
-        rc = RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longestName,
+        rc = RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
                               nullptr, nullptr, nullptr);
-    for (DWORD i = 0; rc == ERROR_SUCCESS && i < count; ++i) {
-        std::vector<wchar_t> name(longestName + 1, L'\0');
-        DWORD nameSize = longestName + 1;
-        rc = RegEnumValueW(key.Get(), i, name.data(), &nameSize, nullptr, nullptr, nullptr, nullptr);
-        if (rc == ERROR_SUCCESS) values.emplace_back(Utf8(name.data()), RegSaveValue(root, keyPath, Utf8(name.data())));
-    }
-    error = static_cast<unsigned long>(rc);
-    std::sort(values.begin(), values.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
-    return rc == ERROR_SUCCESS;
+    count = values;
+    return static_cast<unsigned long>(rc);
 }
 
 SavedValue RegSaveValue(const std::string& root, const std::string& keyPath, const std::string& name) {
