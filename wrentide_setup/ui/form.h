@@ -14,8 +14,8 @@
 
 namespace wt {
 
-// Every control of the window, in table order. Label1 and Image1 have no
-// window of their own; the form paints them.
+// Every control of the window, in table order. Image1, the banner, has no
+// window of its own: the form paints it, and screen readers pass it by.
 enum ControlId : int {
     Image1,
     Label1,
@@ -96,6 +96,7 @@ private:
     // Fonts, icons and banner made for dpi_; the old fonts and icons stay
     // alive until the window and its controls hold the new ones.
     void MakeFonts();
+    HFONT FontOf(ControlId id) const;  // the welcome prompt's is larger
     void LoadIcons();
     void LoadBanner();
     // The texts whose controls take their text's size.
@@ -116,7 +117,6 @@ private:
     GdiObject<HFONT> font_;
     GdiObject<HFONT> labelFont_;
     IconOwner bigIcon_;
-    bool label1Visible_ = true;
     bool statusFitted_ = false;  // StaticText2 has taken its text's size
     DecodedImage banner_;
     int bannerScale_ = 0;  // 1 or 2: which picture banner_ holds; 0 none

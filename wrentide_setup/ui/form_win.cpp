@@ -49,8 +49,8 @@ struct ControlSpec {
 const ControlSpec kControls[] = {
     {Image1, Kind::Picture, kNoParent, 0, 0, 590, 89, "", true, true, -1, 0},
     {Label1, Kind::Label, kNoParent, 20, 211, 547, 31, "To install WrenTide to your system click next...", true, true,
-     -1, 0},
-    {GroupBox1, Kind::Group, kNoParent, 0, 89, 590, 285, "", true, true, 0, 0},
+     0, 0},
+    {GroupBox1, Kind::Group, kNoParent, 0, 89, 590, 285, "", true, true, 1, 0},
     {Button1, Kind::Button, GroupBox1, 272, 245, 153, 33, "Install &Now", true, false, 2, 0},
     {Button2, Kind::Button, GroupBox1, 431, 245, 153, 33, "&Cancel", true, true, 1, 0},
     {GroupBox2, Kind::Group, GroupBox1, 2, 15, 586, 224, "", false, true, 3, 0},
@@ -58,16 +58,16 @@ const ControlSpec kControls[] = {
     {CheckBox1, Kind::Check, GroupBox2, 24, 204, 541, 17, "I have read and agree with the EULA ", true, true, 1,
      BS_MULTILINE},
     {GroupBox3, Kind::Group, GroupBox1, 2, 6, 586, 233, "", false, true, 4, 0},
-    {LabeledEdit1, Kind::Edit, GroupBox3, 22, 36, 547, 21, "", true, true, 0, 0},
+    {LabeledEdit1, Kind::Edit, GroupBox3, 22, 36, 547, 21, "", true, true, 1, 0},
     {LabeledEdit1Label, Kind::EditLabel, GroupBox3, 22, 20, 369, 13,
-     "Install to this directory:  (Directory will be created for you if it does not exist)", true, true, 7, 0},
-    {Button3, Kind::Button, GroupBox3, 467, 63, 102, 25, "Chan&ge", true, true, 1, 0},
-    {CheckBox2, Kind::Check, GroupBox3, 203, 93, 208, 17, "Place a shortcut on the Desktop", true, true, 2, 0},
-    {StaticText2, Kind::Static, GroupBox3, 22, 169, 125, 17, "Installing Wrentide........", false, true, 4, SS_CENTER},
-    {ProgressBar1, Kind::Progress, GroupBox3, 22, 192, 547, 25, "", false, true, 5, PBS_SMOOTH},
-    {CheckBox4, Kind::Check, GroupBox3, 203, 116, 216, 17, "Run WrenTide when install finishes", true, true, 3, 0},
+     "Install to this directory:  (Directory will be created for you if it does not exist)", true, true, 0, 0},
+    {Button3, Kind::Button, GroupBox3, 467, 63, 102, 25, "Chan&ge", true, true, 2, 0},
+    {CheckBox2, Kind::Check, GroupBox3, 203, 93, 208, 17, "Place a shortcut on the Desktop", true, true, 3, 0},
+    {StaticText2, Kind::Static, GroupBox3, 22, 169, 125, 17, "Installing Wrentide........", false, true, 5, SS_CENTER},
+    {ProgressBar1, Kind::Progress, GroupBox3, 22, 192, 547, 25, "", false, true, 6, PBS_SMOOTH},
+    {CheckBox4, Kind::Check, GroupBox3, 203, 116, 216, 17, "Run WrenTide when install finishes", true, true, 4, 0},
     {StaticText3, Kind::Static, GroupBox3, 18, 142, 547, 18,
-     "Uninstall any other versions of WrenTide before proceeding.", true, true, 6, SS_CENTER},
+     "Uninstall any other versions of WrenTide before proceeding.", true, true, 7, SS_CENTER},
     {Button4, Kind::Button, GroupBox1, 272, 245, 153, 33, "&Next", true, true, 0, 0},
     {StaticText4, Kind::Static, GroupBox1, 16, 245, 250, 28, "The EULA is only available in English", false, true, 5,
      SS_LEFT},
@@ -100,8 +100,10 @@ ClassAndStyle Win32Class(Kind kind) {
         return {L"Static", SS_NOPREFIX, 0};
     case Kind::Progress:
         return {PROGRESS_CLASSW, 0, 0};
-    case Kind::Picture:
     case Kind::Label:
+        // A control of its own, so that a screen reader reads the prompt.
+        return {L"Static", SS_CENTER | SS_NOPREFIX, 0};
+    case Kind::Picture:
         break;
     }
     return {nullptr, 0, 0};
@@ -316,13 +318,17 @@ LRESULT TForm1::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_CTLCOLORSTATIC:
-        // The read-only licence text keeps the look of a text box.
+        // Every text and background in the system's colours, high contrast
+        // included. The read-only licence text keeps the look of a text box.
+        SetTextColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOWTEXT));
         if (reinterpret_cast<HWND>(lParam) == controls_[Memo1]) {
             SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOW));
             return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
         }
-        [[fallthrough]];
+        SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+        return reinterpret_cast<LRESULT>(FaceBrush());
     case WM_CTLCOLORBTN:
+        SetTextColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNTEXT));
         SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
         return reinterpret_cast<LRESULT>(FaceBrush());
     case WM_ACTIVATE:
@@ -379,6 +385,8 @@ void TForm1::Command(ControlId id, WORD notification) {
     if (id == LabeledEdit1 && notification == EN_KILLFOCUS) LabeledEdit1Exit();
 }
 
+HFONT TForm1::FontOf(ControlId id) const { return id == Label1 ? labelFont_.Get() : font_.Get(); }
+
 void TForm1::MakeFonts() {
     font_ = GdiObject<HFONT>(Tahoma(11, dpi_));
     labelFont_ = GdiObject<HFONT>(Tahoma(16, dpi_));
@@ -402,7 +410,7 @@ void TForm1::CreateControls() {
                                        place.right - place.left, place.bottom - place.top, parent,
                                        reinterpret_cast<HMENU>(INT_PTR(kControlIdBase + row.id)), instance_, nullptr);
         if (!control) throw Error("Cannot create the setup window");
-        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(row.id)), FALSE);
         controls_[row.id] = control;
     }
 
@@ -506,7 +514,7 @@ void TForm1::DpiChanged(UINT dpi, const RECT& suggested) {
         HWND control = controls_[row.id];
         if (!control) continue;
         MoveTo(control, ScaledRect(row, dpi_));
-        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(row.id)), FALSE);
     }
     FitTexts();
     LoadIcons();
@@ -530,24 +538,9 @@ void TForm1::Paint(HDC dc) {
                       banner_.pixels.data(), &info, DIB_RGB_COLORS, SRCCOPY);
         SetStretchBltMode(dc, oldMode);
     }
-    if (label1Visible_) {
-        RECT area = ScaledRect(kControls[Label1], dpi_);
-        const Selection font(dc, labelFont_.Get());
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-        DrawTextA(dc, kControls[Label1].text, -1, &area, DT_CENTER | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
-    }
 }
 
 void TForm1::SetVisible(ControlId id, bool visible) {
-    if (id == Label1) {
-        label1Visible_ = visible;
-        RECT area = ScaledRect(kControls[Label1], dpi_);
-        InvalidateRect(handle_, &area, TRUE);
-        // The label shows through the frame above it; that must repaint too.
-        RedrawWindow(controls_[GroupBox1], nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-        return;
-    }
     if (controls_[id]) ShowWindow(controls_[id], visible ? SW_SHOWNA : SW_HIDE);
 }
 
