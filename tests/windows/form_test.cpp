@@ -67,6 +67,16 @@ TEST_F(Form, CreationFillsTheFolderBoxItsHintAndTheInstallCaption) {
     EXPECT_TRUE(recorder_.Texts().empty());
 }
 
+// A window that cannot be built whole (here its frames' class is gone) is
+// never made: the error reaches the user, and no half-built window remains.
+TEST_F(Form, AWindowThatFailsToBuildIsNotMade) {
+    ASSERT_TRUE(UnregisterClassW(L"TGroupBox", GetModuleHandleA(nullptr)));
+    EXPECT_EQ(TForm1::Create(GetModuleHandleA(nullptr), paths_), nullptr);
+    EXPECT_EQ(recorder_.Texts(), std::vector<std::string>{"Cannot create the setup window."});
+    EXPECT_EQ(FindWindowA(kFormClass, nullptr), nullptr);
+    ASSERT_TRUE(RegisterFormClasses(GetModuleHandleA(nullptr)));
+}
+
 TEST_F(Form, ARecordedInstallationIsOfferedAsReInstall) {
     test::SetText(test::kSettings, "ProgPth", "D:\\Wren Tide");
     test::SetText(test::kSettings, "DBPth", "D:\\Data");

@@ -27,7 +27,8 @@ public:
     int FailureMessage(const std::string& text);
 
     // Shows an exception that escaped a handler: error icon, the title, the
-    // text ending in a full stop.
+    // text ending in a full stop; its text goes to the log. With a message
+    // handler set, the handler takes the text instead.
     void ShowException(const std::exception& error);
 
     void SetMessageHandler(MessageHandler handler) { messageHandler_ = std::move(handler); }

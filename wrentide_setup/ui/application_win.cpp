@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "wrentide_setup/error.h"
+#include "wrentide_setup/system/setup_log.h"
 #include "wrentide_setup/ui/dpi.h"
 #include "wrentide_setup/win32.h"
 
@@ -171,6 +172,12 @@ int Application::FailureMessage(const std::string& text) {
 
 void Application::ShowException(const std::exception& error) {
     const std::string text = WithFullStop(error.what());
+    // Unattended, or under test, it goes where every other message goes.
+    if (messageHandler_) {
+        messageHandler_(text);
+        return;
+    }
+    LogLine("Error: " + text);
     MessageBoxW(GetActiveWindow(), Wide(text).data(), Wide(title_).data(), MB_OK | MB_ICONERROR);
 }
 

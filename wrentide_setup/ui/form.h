@@ -42,6 +42,9 @@ enum ControlId : int {
 extern const char kFormClass[];  // "TForm1"
 extern const char kFormCaption[];
 
+// Where the wizard stands: the page it shows, then the install and its end.
+enum class Page { Welcome, Licence, Options, Installing, Installed, Failed };
+
 class TForm1 final : public InstallReport {
 public:
     // Creates the window and its controls and runs FormCreate; the window is
@@ -72,8 +75,9 @@ public:
     void Button1Click();  // runs the install sequence
     void Button2Click();
 
+    Page CurrentPage() const { return page_; }
     // True once the install has ended "Installation Complete".
-    bool InstallComplete() const;
+    bool InstallComplete() const { return page_ == Page::Installed; }
 
     // Shows "Applying preferences...." and stores the work folder into the
     // existing preferences file of the data folder. Always true.
@@ -106,6 +110,8 @@ private:
     // and every control and font again for the new DPI.
     void DpiChanged(UINT dpi, const RECT& suggested);
     void Paint(HDC dc);
+    // The push button Enter presses: the focused one, else the page's own.
+    HWND DefaultButton() const;
 
     HINSTANCE instance_;
     InstallPaths& paths_;
@@ -113,6 +119,7 @@ private:
     HWND controls_[kControlCount] = {};
     HWND tooltip_ = nullptr;
     HWND focus_ = nullptr;
+    Page page_ = Page::Welcome;
     UINT dpi_ = 96;  // the layout table is in pixels at 96 DPI; everything is drawn at this
     GdiObject<HFONT> font_;
     GdiObject<HFONT> labelFont_;

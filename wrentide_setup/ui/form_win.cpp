@@ -180,19 +180,29 @@ LRESULT CALLBACK GroupProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     } catch (const std::exception& error) {
         App().ShowException(error);
         return 0;
+    } catch (...) {
+        App().ShowException(Error("Unexpected failure"));
+        return 0;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 // The licence text box: no context menu, and Tab and Enter stay with the window.
 LRESULT CALLBACK MemoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
-    switch (message) {
-    case WM_CONTEXTMENU:
-        return 0;
-    case WM_GETDLGCODE:
-        return DefSubclassProc(hwnd, message, wParam, lParam) & ~DLGC_WANTALLKEYS;
+    try {
+        switch (message) {
+        case WM_CONTEXTMENU:
+            return 0;
+        case WM_GETDLGCODE:
+            return DefSubclassProc(hwnd, message, wParam, lParam) & ~DLGC_WANTALLKEYS;
+        }
+        return DefSubclassProc(hwnd, message, wParam, lParam);
+    } catch (const std::exception& error) {
+        App().ShowException(error);
+    } catch (...) {
+        App().ShowException(Error("Unexpected failure"));
     }
-    return DefSubclassProc(hwnd, message, wParam, lParam);
+    return 0;
 }
 
 // The extent of a line of text in the font, as the control would draw it.
@@ -287,7 +297,9 @@ LRESULT CALLBACK TForm1::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
         delete form;
         return DefWindowProcA(hwnd, message, wParam, lParam);
     }
-    // No exception may cross back into the system.
+    // No exception may cross back into the system. A window that cannot be
+    // built whole is not made at all: -1 from WM_CREATE ends its creation.
+    const LRESULT failed = message == WM_CREATE ? -1 : 0;
     try {
         return form->Dispatch(message, wParam, lParam);
     } catch (const std::exception& error) {
@@ -295,7 +307,7 @@ LRESULT CALLBACK TForm1::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
     } catch (...) {
         App().ShowException(Error("Unexpected failure"));
     }
-    return 0;
+    return failed;
 }
 
 LRESULT TForm1::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -343,14 +355,9 @@ LRESULT TForm1::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case DM_GETDEFID:
-        // Enter presses the push button that has the focus, as in a dialog.
-        // Anywhere else (the licence text, a check box) it presses nothing:
+        // Without a default button (the licence page) Enter presses nothing:
         // the IDOK command the system sends instead names no control.
-        for (ControlId id : {Button1, Button2, Button3, Button4}) {
-            HWND button = controls_[id];
-            if (button && button == GetFocus() && IsWindowEnabled(button) && IsWindowVisible(button))
-                return MAKELRESULT(kControlIdBase + id, DC_HASDEFID);
-        }
+        if (HWND button = DefaultButton()) return MAKELRESULT(GetDlgCtrlID(button), DC_HASDEFID);
         return 0;
     case WM_COMMAND: {
         int id = static_cast<int>(LOWORD(wParam)) - kControlIdBase;
@@ -369,6 +376,23 @@ LRESULT TForm1::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     return DefWindowProcA(handle_, message, wParam, lParam);
+}
+
+HWND TForm1::DefaultButton() const {
+    auto live = [this](ControlId id) {
+        HWND button = controls_[id];
+        return button && IsWindowEnabled(button) && IsWindowVisible(button) ? button : nullptr;
+    };
+    // As in a dialog, the push button that has the focus.
+    for (ControlId id : {Button1, Button2, Button3, Button4})
+        if (controls_[id] == GetFocus() && live(id)) return controls_[id];
+    switch (page_) {
+    case Page::Welcome: return live(Button4);
+    case Page::Options: return live(Button1);
+    case Page::Installed:
+    case Page::Failed: return live(Button2);
+    default: return nullptr;
+    }
 }
 
 void TForm1::Command(ControlId id, WORD notification) {

@@ -22,11 +22,10 @@ void TForm1::Button1Click() {
     Repaint(StaticText2);
     SetVisible(ProgressBar1, true);
     EnableWindow(handle_, FALSE);
+    page_ = Page::Installing;
     // The choice cannot change while the install runs: the window is disabled.
     RunInstall(paths_, InstallOptions{Checked(CheckBox2)}, *this);
 }
-
-bool TForm1::InstallComplete() const { return Text(StaticText2) == kComplete; }
 
 void TForm1::Progress(int position) { SetProgress(position); }
 
@@ -35,6 +34,7 @@ void TForm1::Message(const std::string& text) { App().FailureMessage(text); }
 void TForm1::StoreWorkFolder(const std::string& workFolder) { setdest(workFolder); }
 
 void TForm1::Finished(bool success) {
+    page_ = success ? Page::Installed : Page::Failed;
     SetEnabled(Button1, false);
     SetEnabled(Button2, true);
     SetText(StaticText2, success ? kComplete : kFailed);

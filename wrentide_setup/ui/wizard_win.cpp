@@ -14,7 +14,6 @@ namespace wt {
 namespace {
 
 const wchar_t kBrowsePrompt[] = L"Install WrenTide to this folder:";
-const char kFinishedCaption[] = "Finished";
 
 // Opens the browser on the current folder. Wine's browser sometimes loses a
 // selection made while it starts up, so it is made once more when it is up;
@@ -43,6 +42,7 @@ void TForm1::Button4Click() {
     SetVisible(Button4, false);
     SetVisible(Label1, false);
     SetVisible(GroupBox2, true);
+    page_ = Page::Licence;
     Activate(Memo1);
 }
 
@@ -52,6 +52,7 @@ void TForm1::CheckBox1Click() {
     SetVisible(GroupBox2, false);
     SetVisible(GroupBox3, true);
     SetEnabled(Button1, true);
+    page_ = Page::Options;
     Activate(Button1);
 }
 
@@ -86,9 +87,9 @@ void TForm1::LabeledEdit1Exit() {
 }
 
 void TForm1::Button2Click() {
-    // Only a finished install starts the program: "Close" means it failed,
-    // "&Cancel" that it never ran.
-    if (Checked(CheckBox4) && Text(Button2) == kFinishedCaption)
+    // Only a finished install starts the program: not a failed one, nor one
+    // that never ran.
+    if (Checked(CheckBox4) && InstallComplete())
         ShellExecuteW(handle_, L"open", Wide(JoinPath(paths_.ProgPth, kProgramFile)).data(), nullptr, nullptr,
                       SW_SHOWNORMAL);
     App().Terminate();
