@@ -1,5 +1,8 @@
 // The setup window: class TForm1, instance Form1. All three wizard pages are
 // panels of this one window; the controls are created from one table.
+// form_win.cpp holds the controls (layout, painting, scale, the operations on
+// them) and calls nothing above them; wizard_win.cpp the window's procedure,
+// its one command dispatch, the pages, the handlers and the install.
 #pragma once
 
 #include <windows.h>
@@ -65,6 +68,13 @@ public:
     void SetHint(ControlId id, const std::string& text);
     void Activate(ControlId id);
 
+    // Shows a page of the wizard and makes it the window's state.
+    void ShowPage(Page page);
+    // The install as the window shows it: the Installing state, progress and
+    // messages, then the end state. The install button's handler, and the
+    // unattended run's /SILENT, which starts it on the options page.
+    void Install(const InstallOptions& options);
+
     // Handlers.
     void FormCreate();
     void FormClose();
@@ -91,7 +101,14 @@ private:
     void Finished(bool success) override;
 
     friend bool RegisterFormClasses(HINSTANCE instance);
+    static constexpr int kControlIdBase = 100;  // a control's id is this plus its ControlId
     TForm1(HINSTANCE instance, InstallPaths& paths) : instance_(instance), paths_(paths) {}
+    // The see-through frame class, and the window's outer size for its client area at dpi.
+    static bool RegisterFrameClass(HINSTANCE instance);
+    static SIZE OuterSize(DWORD style, DWORD exStyle, UINT dpi);
+    // The window's background for WM_PRINTCLIENT; a control's colours.
+    void PrintClient(HDC dc);
+    LRESULT ControlColor(UINT message, HDC dc, HWND control) const;
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
     void Command(ControlId id, WORD notification);

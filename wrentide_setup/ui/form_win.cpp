@@ -1,16 +1,17 @@
+// The setup window's controls: the layout table, their creation, fonts,
+// painting and scale, and the operations the handlers use on them. Nothing
+// here calls a handler: those are wizard_win.cpp's, through its dispatch.
 #include "wrentide_setup/ui/form.h"
 
 #include <commctrl.h>
 
 #include <cwchar>
 #include <exception>
-#include <memory>
 #include <vector>
 
 #include "wrentide_setup/ui/application.h"
 #include "wrentide_setup/ui/dpi.h"
 #include "wrentide_setup/error.h"
-#include "wrentide_setup/system/registration.h"
 #include "wrentide_setup/win32.h"
 
 namespace wt {
@@ -21,13 +22,8 @@ const char kFormCaption[] = "WrenTide Installer";
 namespace {
 
 const wchar_t kGroupClass[] = L"TGroupBox";
-const char kReInstallCaption[] = "&Re-Install";
-const char kInstallCaption[] = "&Install";
-const char kAppActiveText[] =
-    "WrenTide seems to be active.  Close any other versions of WrenTide and try installing again.";
 const int kClientWidth = 590;
 const int kClientHeight = 374;
-const int kControlIdBase = 100;
 const ControlId kNoParent = kControlCount;
 
 enum class Kind { Picture, Label, Group, Button, Memo, Check, Edit, EditLabel, Static, Progress };
@@ -221,192 +217,34 @@ std::string ResourceText(HINSTANCE instance, const char* name) {
 
 }  // namespace
 
-bool RegisterFormClasses(HINSTANCE instance) {
+bool TForm1::RegisterFrameClass(HINSTANCE instance) {
     WNDCLASSW group = {};
     group.lpfnWndProc = GroupProc;
     group.hInstance = instance;
     group.hCursor = LoadCursor(nullptr, IDC_ARROW);
     group.lpszClassName = kGroupClass;
-    if (!RegisterClassW(&group) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
-
-    WNDCLASSA form = {};
-    form.lpfnWndProc = TForm1::WindowProc;
-    form.hInstance = instance;
-    form.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    // Shared: the system keeps the class's icon for as long as the process.
-    form.hIcon = static_cast<HICON>(LoadImageA(instance, "WINDOWICON", IMAGE_ICON, 32, 32, LR_SHARED));
-    form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    form.lpszClassName = kFormClass;
-    return RegisterClassA(&form) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    return RegisterClassW(&group) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-// What the window gets at its creation: the object, which it owns from its
-// first message on and deletes at its last.
-struct FormBirth {
-    TForm1* form;
-    bool adopted;
-};
+SIZE TForm1::OuterSize(DWORD style, DWORD exStyle, UINT dpi) { return FrameSize(style, exStyle, dpi); }
 
-TForm1* TForm1::Create(HINSTANCE instance, InstallPaths& paths) {
-    std::unique_ptr<TForm1> owner(new TForm1(instance, paths));
-    FormBirth birth = {owner.get(), false};
-    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
-    const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
-    // It opens on the primary monitor, whose scale the screen's DPI is.
-    const UINT dpi = ScreenDpi();
-    const SIZE size = FrameSize(style, exStyle, dpi);
-    RECT screen;
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &screen, 0);
-    const POINT at = CentredIn(screen, size);
-
-    const HWND window = CreateWindowExA(exStyle, kFormClass, kFormCaption, style, at.x, at.y, size.cx, size.cy, nullptr,
-                                        nullptr, instance, &birth);
-    if (birth.adopted) owner.release();  // deleted with the window, even one whose creation failed
-    if (!window) return nullptr;
-    TForm1* form = birth.form;
-    // A primary monitor rescaled since sign-in has a scale of its own.
-    if (form->dpi_ != dpi) {
-        const SIZE actual = FrameSize(style, exStyle, form->dpi_);
-        const POINT centred = CentredIn(screen, actual);
-        SetWindowPos(window, nullptr, centred.x, centred.y, actual.cx, actual.cy, SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    // An error here skips the rest of FormCreate; the window still opens.
-    try {
-        form->FormCreate();
-    } catch (const std::exception& error) {
-        App().ShowException(error);
-    }
-    return form;
+void TForm1::PrintClient(HDC dc) {
+    RECT client;
+    GetClientRect(handle_, &client);
+    FillRect(dc, &client, FaceBrush());
+    Paint(dc);
 }
 
-LRESULT CALLBACK TForm1::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    TForm1* form = reinterpret_cast<TForm1*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (message == WM_NCCREATE) {
-        FormBirth& birth = *static_cast<FormBirth*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        birth.adopted = true;
-        form = birth.form;
-        form->handle_ = hwnd;
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-        FollowDpiInFrame(hwnd);
-        form->dpi_ = WindowDpi(hwnd);
+LRESULT TForm1::ControlColor(UINT message, HDC dc, HWND control) const {
+    // Every text and background in the system's colours, high contrast
+    // included. The read-only licence text keeps the look of a text box.
+    SetTextColor(dc, GetSysColor(message == WM_CTLCOLORBTN ? COLOR_BTNTEXT : COLOR_WINDOWTEXT));
+    if (control == controls_[Memo1]) {
+        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
     }
-    if (!form) return DefWindowProcA(hwnd, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        // The window's last message: its object, fonts and icon go with it.
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-        delete form;
-        return DefWindowProcA(hwnd, message, wParam, lParam);
-    }
-    // No exception may cross back into the system. A window that cannot be
-    // built whole is not made at all: -1 from WM_CREATE ends its creation.
-    const LRESULT failed = message == WM_CREATE ? -1 : 0;
-    try {
-        return form->Dispatch(message, wParam, lParam);
-    } catch (const std::exception& error) {
-        App().ShowException(error);
-    } catch (...) {
-        App().ShowException(Error("Unexpected failure"));
-    }
-    return failed;
-}
-
-LRESULT TForm1::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_CREATE:
-        CreateControls();
-        LoadArtwork();
-        return 0;
-    case WM_PAINT: {
-        const PaintDC paint(handle_);
-        Paint(paint.Get());
-        return 0;
-    }
-    case WM_PRINTCLIENT: {
-        HDC dc = reinterpret_cast<HDC>(wParam);
-        RECT client;
-        GetClientRect(handle_, &client);
-        FillRect(dc, &client, FaceBrush());
-        Paint(dc);
-        return 0;
-    }
-    case WM_CTLCOLORSTATIC:
-        // Every text and background in the system's colours, high contrast
-        // included. The read-only licence text keeps the look of a text box.
-        SetTextColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOWTEXT));
-        if (reinterpret_cast<HWND>(lParam) == controls_[Memo1]) {
-            SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOW));
-            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
-        }
-        SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-        return reinterpret_cast<LRESULT>(FaceBrush());
-    case WM_CTLCOLORBTN:
-        SetTextColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNTEXT));
-        SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-        return reinterpret_cast<LRESULT>(FaceBrush());
-    case WM_ACTIVATE:
-        // Like a dialog: focus returns to the control that had it.
-        if (LOWORD(wParam) != WA_INACTIVE && focus_ && IsWindowEnabled(focus_) && IsWindowVisible(focus_)) {
-            SetFocus(focus_);
-            return 0;
-        }
-        if (LOWORD(wParam) == WA_INACTIVE) {
-            HWND focused = GetFocus();
-            if (focused && IsChild(handle_, focused)) focus_ = focused;
-        }
-        break;
-    case DM_GETDEFID:
-        // Without a default button (the licence page) Enter presses nothing:
-        // the IDOK command the system sends instead names no control.
-        if (HWND button = DefaultButton()) return MAKELRESULT(GetDlgCtrlID(button), DC_HASDEFID);
-        return 0;
-    case WM_COMMAND: {
-        int id = static_cast<int>(LOWORD(wParam)) - kControlIdBase;
-        if (lParam && id >= 0 && id < kControlCount) Command(static_cast<ControlId>(id), HIWORD(wParam));
-        return 0;
-    }
-    case WM_DPICHANGED:
-        if (lParam) DpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
-        return 0;
-    case WM_CLOSE:
-        FormClose();
-        DestroyWindow(handle_);
-        return 0;
-    case WM_DESTROY:
-        App().Terminate();
-        return 0;
-    }
-    return DefWindowProcA(handle_, message, wParam, lParam);
-}
-
-HWND TForm1::DefaultButton() const {
-    auto live = [this](ControlId id) {
-        HWND button = controls_[id];
-        return button && IsWindowEnabled(button) && IsWindowVisible(button) ? button : nullptr;
-    };
-    // As in a dialog, the push button that has the focus.
-    for (ControlId id : {Button1, Button2, Button3, Button4})
-        if (controls_[id] == GetFocus() && live(id)) return controls_[id];
-    switch (page_) {
-    case Page::Welcome: return live(Button4);
-    case Page::Options: return live(Button1);
-    case Page::Installed:
-    case Page::Failed: return live(Button2);
-    default: return nullptr;
-    }
-}
-
-void TForm1::Command(ControlId id, WORD notification) {
-    if (notification == BN_CLICKED) {
-        switch (id) {
-        case Button1: return Button1Click();
-        case Button2: return Button2Click();
-        case Button3: return Button3Click();
-        case Button4: return Button4Click();
-        case CheckBox1: return CheckBox1Click();
-        default: return;
-        }
-    }
-    if (id == LabeledEdit1 && notification == EN_KILLFOCUS) LabeledEdit1Exit();
+    SetBkMode(dc, TRANSPARENT);
+    return reinterpret_cast<LRESULT>(FaceBrush());
 }
 
 HFONT TForm1::FontOf(ControlId id) const { return id == Label1 ? labelFont_.Get() : font_.Get(); }
@@ -618,18 +456,6 @@ void TForm1::SetHint(ControlId id, const std::string& text) {
 void TForm1::Activate(ControlId id) {
     focus_ = controls_[id];
     if (IsWindowVisible(handle_)) SetFocus(focus_);
-}
-
-void ShowAppActive() { App().FailureMessage(kAppActiveText); }
-
-void TForm1::FormCreate() {
-    InstallKind kind = DiscoverInstallPaths(paths_);
-    if (kind == InstallKind::ApplicationActive) ShowAppActive();
-    if (kind == InstallKind::ReInstall) SetText(Button1, kReInstallCaption);
-    if (kind == InstallKind::FreshInstall) SetText(Button1, kInstallCaption);
-    SetText(LabeledEdit1, paths_.ProgPth);
-    SetHint(LabeledEdit1, paths_.ProgPth);
-    Activate(Button4);
 }
 
 }  // namespace wt

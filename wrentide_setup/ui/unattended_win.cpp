@@ -45,8 +45,8 @@ bool RunningAsLocalSystem() {
            IsWellKnownSid(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, WinLocalSystemSid);
 }
 
-// The wizard walked to its last page as a user would, then the install: the
-// window shows the Installing state and its progress and takes no input.
+// The window on its options page with the command's choices, then the
+// install: it shows the Installing state and its progress and takes no input.
 bool InstallInTheWindow(HINSTANCE instance, InstallPaths& paths, const SetupCommand& command) {
     const InstallPaths chosen = paths;
     TForm1* form = RegisterFormClasses(instance) ? TForm1::Create(instance, paths) : nullptr;
@@ -57,14 +57,12 @@ bool InstallInTheWindow(HINSTANCE instance, InstallPaths& paths, const SetupComm
     // Creating the window found the places once more: the command's own go back.
     paths.ProgPth = chosen.ProgPth;
     paths.DeskPth = chosen.DeskPth;
-    form->Button4Click();
-    SendMessageW(form->Control(CheckBox1), BM_SETCHECK, BST_CHECKED, 0);
-    form->CheckBox1Click();
+    form->ShowPage(Page::Options);
     form->SetText(LabeledEdit1, paths.ProgPth);
     SendMessageW(form->Control(CheckBox2), BM_SETCHECK, command.desktop ? BST_CHECKED : BST_UNCHECKED, 0);
     ShowWindow(form->Handle(), SW_SHOWNORMAL);
     UpdateWindow(form->Handle());
-    form->Button1Click();
+    form->Install(InstallOptions{command.desktop});
     const bool complete = form->InstallComplete();
     DestroyWindow(form->Handle());
     return complete;
