@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "setup_run.h"
+#include "window_layout.h"
 
 namespace wt::e2e {
 namespace {
@@ -34,12 +35,6 @@ bool Near(const RECT& a, const RECT& b) {
            abs(a.bottom - b.bottom) <= 1;
 }
 
-struct Row {
-    const char* className;
-    const char* text;
-    int left, top, width, height;
-    int margin;  // what the control itself takes from its width: a check box's box, a button's edges; -1: not measured
-};
 
 class AtDpi : public ::testing::TestWithParam<int> {};
 
@@ -48,25 +43,6 @@ TEST_P(AtDpi, TheWindowIsTheTableScaledWithItsTextsWholeAndItsBanner) {
     SeeRealPixels();
     ASSERT_EQ(ScreenDpi(), dpi) << "this case runs in a prefix at its DPI";
     const int box = GetSystemMetrics(SM_CXMENUCHECK) + At(4, dpi);
-    const Row rows[] = {
-        {"TGroupBox", "", 0, 89, 590, 285, -1},
-        {"Button", "&Install", 272, 245, 153, 33, At(8, dpi)},
-        {"Button", "&Cancel", 431, 245, 153, 33, At(8, dpi)},
-        {"Button", "&Next", 272, 245, 153, 33, At(8, dpi)},
-        {"Static", "The EULA is only available in English", 16, 245, 250, 28, 0},
-        {"TGroupBox", "", 2, 15, 586, 224, -1},
-        {"Button", "I have read and agree with the EULA ", 24, 204, 541, 17, box},
-        {"TGroupBox", "", 2, 6, 586, 233, -1},
-        {"Edit", nullptr, 22, 36, 547, 21, -1},
-        {"Edit", nullptr, 12, 15, 562, 186, -1},
-        {"Button", "Chan&ge", 467, 63, 102, 25, At(8, dpi)},
-        {"Button", "Place a shortcut on the Desktop", 203, 93, 208, 17, box},
-        {"Button", "Run WrenTide when install finishes", 203, 116, 216, 17, box},
-        // Sized to its text when the install shows it.
-        {"Static", "Installing Wrentide........", 22, 169, 125, 17, -1},
-        {"msctls_progress32", "", 22, 192, 547, 25, -1},
-        {"Static", "Uninstall any other versions of WrenTide before proceeding.", 18, 142, 547, 18, 0},
-    };
 
     SetupRun run;
     HWND form = run.Form();
@@ -77,7 +53,7 @@ TEST_P(AtDpi, TheWindowIsTheTableScaledWithItsTextsWholeAndItsBanner) {
     EXPECT_NEAR(client.bottom, At(374, dpi), 1);
 
     const std::vector<HWND> all = Descendants(form);
-    for (const Row& row : rows) {
+    for (const test::LayoutRow& row : test::kWindowLayout) {
         SCOPED_TRACE(std::string(row.className) + " \"" + (row.text ? row.text : "(text box)") + "\"");
         const RECT want = {At(row.left, dpi), At(row.top, dpi), At(row.left + row.width, dpi),
                            At(row.top + row.height, dpi)};
@@ -87,9 +63,13 @@ TEST_P(AtDpi, TheWindowIsTheTableScaledWithItsTextsWholeAndItsBanner) {
                 found = w;
         ASSERT_NE(found, nullptr) << "no such control at " << want.left << "," << want.top << " " << want.right << ","
                                   << want.bottom;
-        if (row.margin < 0) continue;
+        if (row.margin == test::Margin::NotMeasured) continue;
+        // What the control itself takes from its width: a button's edges, a check box's box.
+        const int margin = row.margin == test::Margin::PushButton ? At(8, dpi)
+                           : row.margin == test::Margin::CheckBox ? box
+                                                                  : 0;
         const SIZE text = TahomaExtent(TextOf(found), 11, dpi);
-        EXPECT_LE(text.cx + row.margin, want.right - want.left) << "the text is cut";
+        EXPECT_LE(text.cx + margin, want.right - want.left) << "the text is cut";
         EXPECT_LE(text.cy, want.bottom - want.top) << "the text is cut";
     }
     // The folder box's label takes its text's width.

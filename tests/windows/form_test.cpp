@@ -9,6 +9,7 @@
 #include <string>
 
 #include "test_support.h"
+#include "window_layout.h"
 #include "wrentide_setup/ui/dpi.h"
 
 namespace wt {
@@ -161,11 +162,6 @@ TEST_F(Form, ANewDpiLaysTheWindowOutAgain) {
     TForm1& form = Make();
     form.SetText(StaticText2, "Installing Wrentide........");
     const DWORD style = GetWindowLongA(form.Handle(), GWL_STYLE), exStyle = GetWindowLongA(form.Handle(), GWL_EXSTYLE);
-    struct Row {
-        ControlId id;
-        int left, top, width, height;
-    } rows[] = {{GroupBox1, 0, 89, 590, 285}, {Button2, 431, 245, 153, 33}, {Memo1, 12, 15, 562, 186},
-                {CheckBox4, 203, 116, 216, 17}, {ProgressBar1, 22, 192, 547, 25}, {LabeledEdit1, 22, 36, 547, 21}};
     for (UINT dpi : {144u, 192u, 96u}) {
         SCOPED_TRACE(dpi);
         RECT suggested = {40, 30, 40 + Scaled(590, dpi), 30 + Scaled(374, dpi)};
@@ -175,7 +171,8 @@ TEST_F(Form, ANewDpiLaysTheWindowOutAgain) {
         RECT frame;
         GetWindowRect(form.Handle(), &frame);
         EXPECT_TRUE(EqualRect(&frame, &suggested)) << frame.left << "," << frame.top << " " << frame.right;
-        for (const Row& row : rows) {
+        for (const test::LayoutRow& row : test::kWindowLayout) {
+            if (row.sizedToText) continue;  // measured below
             SCOPED_TRACE(row.id);
             RECT r;
             GetWindowRect(form.Control(row.id), &r);
