@@ -104,9 +104,9 @@ void Keys(std::initializer_list<WORD> held, WORD key) {
     Sleep(200);
 }
 
-// Alt+N to the licence, Tab and Space to accept it, Tab and Space for the
-// desktop link, Enter from the check box for the page's own button, and Enter
-// again for "Finished".
+// Alt+N to the licence, Tab and Space to accept it, Tab (and Shift+Tab) and
+// Space for the desktop link, Enter from the check box for the page's own
+// button, and Enter again for "Finished".
 TEST_F(ScreenReader, TheWholeWizardByKeyboardAlone) {
     test::LoopbackServer server(test::kOkReply, WT_STATS_PORT);
     SetupRun run;
@@ -125,6 +125,9 @@ TEST_F(ScreenReader, TheWholeWizardByKeyboardAlone) {
     Keys({}, VK_TAB);
     Keys({}, VK_TAB);
     ASSERT_EQ(Focused(form), desktop);
+    Keys({VK_SHIFT}, VK_TAB);
+    ASSERT_EQ(Focused(form), run.Control("Button", "Chan&ge")) << "Shift+Tab did not walk back";
+    Keys({}, VK_TAB);
     Keys({}, VK_SPACE);
     EXPECT_TRUE(run.Checked("Place a shortcut on the Desktop"));
     Keys({}, VK_RETURN);
