@@ -30,6 +30,9 @@ std::string Trimmed(std::string path) {
     return path;
 }
 
+// No such file or folder, or no folder on the way to it.
+bool IsMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
 std::string Failure(const std::string& what, const std::string& path, DWORD error) {
     return what + " \"" + path + "\": " + SystemMessage(error);
 }
@@ -66,7 +69,7 @@ public:
         DWORD error = ERROR_SUCCESS;
         handle_ = OpenFolder(folder, error);
         if (!handle_.Valid()) {
-            missing_ = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+            missing_ = IsMissing(error);
             if (!missing_) why_ = Failure("Cannot open the folder", folder, error);
             return;
         }
@@ -89,7 +92,7 @@ std::string FolderOf(const std::string& path) {
     const std::string folder = ParentFolder(path);
     DWORD error = ERROR_SUCCESS;
     UniqueHandle handle = OpenFolder(folder, error);
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return "";
+    if (IsMissing(error)) return "";
     BY_HANDLE_FILE_INFORMATION info;
     if (handle.Valid() && GetFileInformationByHandle(handle.Get(), &info) &&
         !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -105,7 +108,7 @@ std::string FolderOf(const std::string& path) {
 DWORD RemoveOrSchedule(const std::string& path) {
     if (DirectoryExists(path)) return ERROR_SUCCESS;
     const DWORD error = RemoveName(path);
-    if (error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return ERROR_SUCCESS;
+    if (error == ERROR_SUCCESS || IsMissing(error)) return ERROR_SUCCESS;
     const std::string gone = path + ".wt-gone";
     if (!MoveFileExW(Wide(path).data(), Wide(gone).data(), MOVEFILE_REPLACE_EXISTING)) return GetLastError();
     MoveFileExW(Wide(gone).data(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
@@ -119,7 +122,7 @@ DWORD RemoveCopy(const std::string& path) {
                                   nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!copy.Valid()) {
         const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ERROR_SUCCESS : error;
+        return IsMissing(error) ? ERROR_SUCCESS : error;
     }
     if (!HasOneName(copy.Get()) || !IsOwnName(copy.Get(), path)) {
         copy.Close();
@@ -141,7 +144,7 @@ void FlushToDisk(const std::string& path) {
                                   FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file.Valid()) {
         const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;  // the temporary file, gone
+        if (IsMissing(error)) return;  // the temporary file, gone
         throw Error(Failure("Cannot flush", path, error));
     }
     if (!FlushFileBuffers(file.Get())) throw Error(Failure("Cannot flush", path, GetLastError()));
@@ -197,7 +200,7 @@ std::string RemoveMadeFolder(const JournalEntry& entry) {
                                     nullptr));
     if (!folder.Valid()) {
         const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ""
+        return IsMissing(error) ? ""
                                                                                : Failure("Cannot open", entry.path, error);
     }
     BY_HANDLE_FILE_INFORMATION info;
@@ -347,12 +350,16 @@ void InstallTransaction::Note(JournalEntry entry) {
 
 bool InstallTransaction::MakingFolder(const std::string& folder, std::string& why) {
     const std::string name = Trimmed(folder);
-    const std::string parent = ParentFolder(name);
-    DWORD error = ERROR_SUCCESS;
-    UniqueHandle handle = OpenFolder(parent, error);
-    const std::string final = handle.Valid() ? FolderFinalPath(handle.Get()) : "";
+    std::string final;
+    try {
+        final = FolderOf(name);
+    } catch (const Error& error) {
+        why = error.what();
+        return false;
+    }
+    // One level only: a folder whose parent is missing cannot be made.
     if (final.empty()) {
-        why = SystemMessage(handle.Valid() ? GetLastError() : error);
+        why = SystemMessage(ERROR_PATH_NOT_FOUND);
         return false;
     }
     JournalEntry entry;
