@@ -3,11 +3,14 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <string>
+
+#include "wrentide_setup/bench_marks.h"
+#include "wrentide_setup/context/elevation.h"
 #include "wrentide_setup/context/install_paths.h"
 #include "wrentide_setup/context/setup_command.h"
 #include "wrentide_setup/dll_search.h"
 #include "wrentide_setup/engine/install_transaction.h"
-#include "wrentide_setup/system/registry.h"
 #include "wrentide_setup/system/setup_log.h"
 #include "wrentide_setup/ui/application.h"
 #include "wrentide_setup/ui/form.h"
@@ -18,6 +21,10 @@
 namespace {
 
 const char kAlreadyRunningText[] = "WrenTide setup is already running.";
+const char kOfferThisUserText[] =
+    "WrenTide Setup was not given administrator rights, which an install for everyone on this computer needs.\r\n"
+    "\r\n"
+    "Install WrenTide for you alone instead?";
 
 // True when another setup holds the lock; the lock is then not ours.
 bool AnotherSetupRuns(wt::UniqueHandle& lock) {
@@ -34,29 +41,77 @@ void BringRunningSetupForward() {
     SetForegroundWindow(running);
 }
 
+// The log of an unattended run or of /LOG: at the place the line names, or
+// the default one for a line that is refused.
+void OpenLog(const std::string& line, const wt::SetupCommand& command, bool refused) {
+    if (!command.Unattended() && !command.log) return;
+    wt::OpenSetupLog(refused || command.logFile.empty() ? wt::DefaultSetupLogPath() : command.logFile);
+    wt::LogLine("WrenTide Setup " WRENTIDE_PRODUCT_VERSION ", process " + std::to_string(GetCurrentProcessId()) +
+                ", command line: " + line);
+}
+
+// Rights before anything is shown or written: a run for everyone without an
+// elevated token starts again elevated and ends with that run's exit code.
+// Otherwise the scope to install for, or none when the user declined.
+bool ChooseScope(const std::string& line, const wt::SetupCommand& command, int show, wt::InstallScope& scope,
+                 int& code) {
+    scope = command.scope;
+    // The faults build can stand in a token that is not elevated.
+    const int token = wt::FaultToken();
+    const bool elevated = token == 0 && wt::TokenElevated();
+    wt::StartAction action = wt::DecideStart(scope, elevated, false, command.Unattended());
+    std::string refusal;
+    if (action == wt::StartAction::RelaunchElevated) {
+        if (token != 2 && wt::RunElevated(wt::ArgumentsOf(line), show, &code, &refusal)) return false;
+        if (token == 2) refusal = wt::SystemMessage(ERROR_CANCELLED);
+        action = wt::DecideStart(scope, false, true, command.Unattended());
+    }
+    OpenLog(line, command, false);
+    if (!refusal.empty()) wt::LogLine("Setup could not start with administrator rights: " + refusal);
+    if (action == wt::StartAction::EndRefused) {
+        code = wt::EndWith(wt::kExitCancelled, "an install for all users needs administrator rights; nothing was "
+                                               "changed (/CURRENTUSER installs for this user alone)");
+        return false;
+    }
+    if (action == wt::StartAction::OfferThisUser) {
+        if (MessageBoxW(nullptr, wt::Wide(kOfferThisUserText).data(), wt::Wide(wt::kFormCaption).data(),
+                        MB_YESNO | MB_ICONQUESTION) != IDYES) {
+            code = wt::EndWith(wt::kExitCancelled, "no rights for all users, and no install for this user alone");
+            return false;
+        }
+        scope = wt::InstallScope::User;
+        wt::LogLine("Installing for this user alone, as the user chose");
+    }
+    return true;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     wt::LoadDllsFromSystemFolderOnly();
     // Read once; with no switches at all everything below runs as it always has.
     const std::string line = wt::Utf8(GetCommandLineW());
-    const wt::SetupCommand command = wt::ParseSetupCommand(line);
+    wt::SetupCommand command = wt::ParseSetupCommand(line);
     const bool unattended = command.Unattended();
-    if (unattended || command.log) {
-        wt::OpenSetupLog(command.logFile.empty() ? wt::DefaultSetupLogPath() : command.logFile);
-        wt::LogLine("WrenTide Setup " WRENTIDE_PRODUCT_VERSION ", command line: " + line);
-    }
     if (!command.error.empty()) {
+        // A line that is refused touches nothing, the file it names for its log included.
+        OpenLog(line, command, true);
         wt::LogLine(command.error);
         if (!unattended)
             MessageBoxW(nullptr, wt::Wide(command.error).data(), wt::Wide(wt::kFormCaption).data(), MB_OK | MB_ICONERROR);
         return wt::EndWith(wt::kExitBadCommandLine, "bad command line; nothing was changed");
     }
     if (command.help) {
+        OpenLog(line, command, false);
         if (unattended) wt::LogLine(wt::kSetupHelpText);
         else MessageBoxW(nullptr, wt::Wide(wt::kSetupHelpText).data(), wt::Wide(wt::kFormCaption).data(), MB_OK);
         return wt::EndWith(wt::kExitInstalled, "help shown; nothing was changed");
     }
+    wt::InstallScope scope;
+    int code = 0;
+    if (!ChooseScope(line, command, show, scope, code)) return code;
+    // One name for the folder from here on: what is checked, logged and recorded.
+    if (command.hasFolder) command.folder = wt::NormalisedFolder(command.folder);
     // The shell-link object of the shortcuts needs COM on this thread.
     CoInitialize(nullptr);
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
@@ -79,14 +134,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     wt::EnforceRedirectionTrust();
     // An install that was killed is taken back first: the installation it was
     // replacing is then the one the wizard, or the unattended run, finds.
-    const std::string undone = wt::FinishInterruptedInstall(wt::kLocalMachine);
+    const std::string undone = wt::FinishInterruptedInstall(wt::RegistryRoot(scope));
     if (!undone.empty()) wt::LogLine(undone);
     if (unattended) {
-        const int code = wt::RunUnattended(instance, command);
+        code = wt::RunUnattended(instance, command, scope);
         CoUninitialize();
         return code;
     }
     static wt::InstallPaths installPaths;  // lives until the process ends
+    installPaths.Scope = scope;
     wt::TForm1* form = wt::RegisterFormClasses(instance) ? wt::TForm1::Create(instance, installPaths) : nullptr;
     if (form) {
         // What the command line chose is the wizard's first choice.

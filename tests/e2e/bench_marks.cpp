@@ -40,4 +40,7 @@ void BenchMark(const char* step) {
     }
 }
 
+// The benchmark measures the install, as elevated as it is.
+int FaultToken() { return 0; }
+
 }  // namespace wt

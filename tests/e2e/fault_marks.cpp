@@ -20,4 +20,11 @@ void BenchMark(const char* step) {
 
 void BenchMark(const char* step, int count) { BenchMark((std::string(step) + " " + std::to_string(count)).c_str()); }
 
+int FaultToken() {
+    char token[32] = "";
+    if (!GetEnvironmentVariableA("WT_TOKEN", token, sizeof token)) return 0;
+    SetEnvironmentVariableA("WT_TOKEN", nullptr);
+    return std::strcmp(token, "unelevated") == 0 ? 1 : std::strcmp(token, "refused") == 0 ? 2 : 0;
+}
+
 }  // namespace wt

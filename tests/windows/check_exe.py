@@ -201,7 +201,7 @@ class SetupExe(unittest.TestCase):
         self.assertRegex(text, r'<assemblyIdentity type="win32" name="[^"]+" version="1.0.0.0" processorArchitecture="\*"/>')
         self.assertIn('name="Microsoft.Windows.Common-Controls" version="6.0.0.0"', text)
         self.assertIn('publicKeyToken="6595b64144ccf1df" language="*" processorArchitecture="*"', text)
-        self.assertIn('<requestedExecutionLevel level="requireAdministrator" uiAccess="false"/>', text)
+        self.assertIn('<requestedExecutionLevel level="asInvoker" uiAccess="false"/>', text)
         compatibility = "{urn:schemas-microsoft-com:compatibility.v1}"
         found = ElementTree.fromstring(text).iterfind(".//%scompatibility/%sapplication/%ssupportedOS" % ((compatibility,) * 3))
         self.assertEqual(sorted(SUPPORTED_OS.get(e.get("Id"), e.get("Id")) for e in found), sorted(SUPPORTED_OS.values()))

@@ -30,6 +30,8 @@ bool IsFullPath(const std::string& path) {
     return path.size() >= 3 && IsSeparator(path[0]) && IsSeparator(path[1]) && !IsSeparator(path[2]);
 }
 
+const char* RegistryRoot(InstallScope scope) { return scope == InstallScope::User ? "user" : "localmachine"; }
+
 InstallKind DecideInstallKind(bool recorded, bool programExists, bool programInUse) {
     // A recorded installation is trusted as it stands: no in-use probe on that path.
     if (recorded) return InstallKind::ReInstall;

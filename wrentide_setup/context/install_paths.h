@@ -6,6 +6,11 @@
 
 namespace wt {
 
+// Whom an installation is for: everyone on the machine (elevated; its record
+// under HKEY_LOCAL_MACHINE) or the user who runs setup (no rights needed; its
+// record under HKEY_CURRENT_USER, its files in that user's profile).
+enum class InstallScope { Machine, User };
+
 struct InstallPaths {
     std::string ProgPth;    // program folder
     std::string DBPth;      // data folder
@@ -13,7 +18,11 @@ struct InstallPaths {
     std::string WrkPth;     // the user's work folder
     std::string MenuPth;    // Start-menu folder for the shortcuts
     std::string DeskPth;    // desktop folder
+    InstallScope Scope = InstallScope::Machine;  // chosen before the places are found
 };
+
+// The registry root of the scope's record and journal: "localmachine" or "user".
+const char* RegistryRoot(InstallScope scope);
 
 enum class InstallKind { FreshInstall, ReInstall, ApplicationActive };
 
@@ -33,6 +42,7 @@ extern const char kSetupMutex[];
 
 // Shell special folders used for the install locations.
 enum SpecialFolder : int {
+    kProgramsFolder = 2,         // the user's own Programs menu
     kPersonalFolder = 5,         // documents
     kDesktopFolder = 16,         // desktop directory
     kCommonProgramsFolder = 23,  // all users' Programs menu
@@ -52,6 +62,16 @@ bool IsFullPath(const std::string& path);
 
 // The outcome of discovery once the registry record and the program folder are known.
 InstallKind DecideInstallKind(bool recorded, bool programExists, bool programInUse);
+
+// Where a per-user installation's program folder goes:
+// %LOCALAPPDATA%\Programs, the folder Windows knows as the user's program
+// files, also where the system does not know it.
+std::string UserProgramFilesFolder();
+
+// A full path written as one name: forward slashes, doubled separators, "."
+// and ".." steps and a trailing backslash resolved. Anything that is not a
+// full path comes back as it was, to be refused where it is used.
+std::string NormalisedFolder(const std::string& path);
 
 // File-system path of a shell special folder; raises Error when the shell
 // cannot resolve it. Empty for a folder without a file-system path.

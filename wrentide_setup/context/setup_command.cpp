@@ -6,8 +6,11 @@
 namespace wt {
 
 const char kSetupHelpText[] =
-    "wrentide_setup.exe [/S | /VERYSILENT | /SILENT] [/DIR=\"folder\"] [/DESKTOP] [/LOG[=\"file\"]] [/D=folder]\r\n"
+    "wrentide_setup.exe [/ALLUSERS | /CURRENTUSER] [/S | /VERYSILENT | /SILENT] [/DIR=\"folder\"] [/DESKTOP] "
+    "[/LOG[=\"file\"]] [/D=folder]\r\n"
     "\r\n"
+    "/ALLUSERS\tinstall for everyone on this computer (the default; needs administrator rights)\r\n"
+    "/CURRENTUSER\tinstall for you alone, in your own profile (needs no rights)\r\n"
     "/S, /VERYSILENT\tinstall with no window and no message\r\n"
     "/SILENT\tshow the install's progress only\r\n"
     "/DIR=\"folder\"\tthe program folder (/D=folder last, unquoted)\r\n"
@@ -39,9 +42,15 @@ size_t ArgumentsStart(const std::string& line) {
 
 }  // namespace
 
+std::string ArgumentsOf(const std::string& line) {
+    size_t at = ArgumentsStart(line);
+    while (at < line.size() && IsBlank(line[at])) ++at;
+    return line.substr(at);
+}
+
 SetupCommand ParseSetupCommand(const std::string& line) {
     SetupCommand command;
-    bool silent = false, verySilent = false, dirGiven = false, dGiven = false;
+    bool silent = false, verySilent = false, dirGiven = false, dGiven = false, allUsers = false, currentUser = false;
     auto refuse = [&command](const std::string& why) {
         if (command.error.empty()) command.error = why;
     };
@@ -76,7 +85,8 @@ SetupCommand ParseSetupCommand(const std::string& line) {
             break;
         }
         const bool flag = name == "S" || name == "VERYSILENT" || name == "SILENT" || name == "DESKTOP" ||
-                          name == "SUPPRESSMSGBOXES" || name == "NORESTART" || name == "?" || name == "HELP";
+                          name == "SUPPRESSMSGBOXES" || name == "NORESTART" || name == "?" || name == "HELP" ||
+                          name == "ALLUSERS" || name == "CURRENTUSER";
         if (flag && hasValue) {
             refuse("The switch " + raw + " takes no value");
         } else if (name == "S" || name == "VERYSILENT") {
@@ -85,6 +95,10 @@ SetupCommand ParseSetupCommand(const std::string& line) {
             silent = true;
         } else if (name == "DESKTOP") {
             command.desktop = true;
+        } else if (name == "ALLUSERS") {
+            allUsers = true;
+        } else if (name == "CURRENTUSER") {
+            currentUser = true;
         } else if (name == "?" || name == "HELP") {
             command.help = true;
         } else if (name == "SUPPRESSMSGBOXES" || name == "NORESTART") {
@@ -106,6 +120,8 @@ SetupCommand ParseSetupCommand(const std::string& line) {
     }
     if (silent && verySilent) refuse("The switches /SILENT and /S (/VERYSILENT) contradict each other");
     if (dirGiven && dGiven) refuse("The switches /DIR and /D contradict each other");
+    if (allUsers && currentUser) refuse("The switches /ALLUSERS and /CURRENTUSER contradict each other");
+    command.scope = currentUser ? InstallScope::User : InstallScope::Machine;
     command.mode = verySilent ? RunMode::VerySilent : silent ? RunMode::Silent : RunMode::Interactive;
     return command;
 }

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "wrentide_setup/context/install_paths.h"
+
 namespace wt {
 
 enum class RunMode {
@@ -30,6 +32,7 @@ struct SetupCommand {
     std::string logFile;         // empty: the default place
     bool hasFolder = false;      // /DIR="folder" or /D=folder
     std::string folder;
+    InstallScope scope = InstallScope::Machine;  // /ALLUSERS (the default) or /CURRENTUSER
     std::string error;           // why the line is refused, naming the switch; empty when it is good
 
     bool Unattended() const { return mode != RunMode::Interactive; }
@@ -40,6 +43,10 @@ struct SetupCommand {
 // be quoted ("/DIR=C:\Some Where" or /DIR="C:\Some Where"). /D=, as NSIS has
 // it, comes last and takes the rest of the line as it stands.
 SetupCommand ParseSetupCommand(const std::string& commandLine);
+
+// What follows the program's own name on a command line, as it stands: what
+// a program started again with the same command line is given.
+std::string ArgumentsOf(const std::string& commandLine);
 
 // The switches and exit codes, for /? and /HELP.
 extern const char kSetupHelpText[];

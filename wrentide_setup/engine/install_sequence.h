@@ -29,6 +29,9 @@ protected:
 
 struct InstallOptions {
     bool desktopShortcut = false;
+    // A program folder named on the command line is made with every missing
+    // level above it; one typed into the window, one level only.
+    bool everyFolderLevel = false;
 };
 
 // Installs into paths and reports to report; ends with report.Finished.

@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <exception>
+#include <vector>
 
 #include "wrentide_setup/bench_marks.h"
 #include "wrentide_setup/error.h"
 #include "wrentide_setup/engine/install_transaction.h"
 #include "wrentide_setup/engine/payload.h"
+#include "wrentide_setup/path.h"
 #include "wrentide_setup/stats/stats_ping.h"
 #include "wrentide_setup/system/preferences.h"
 #include "wrentide_setup/system/registration.h"
@@ -26,10 +28,12 @@ const char kProgramFolderFailed[] = "Install Failed! Unable to create Install Fo
 const char kDataFolderFailed[] = "Install Failed! Try installing again as Administrator.";
 const char kInstallFailed[] = "Install Failed!  Try installing as administrator.";
 
-// One level only: a missing parent makes it fail. A name that is not a full
-// path would resolve against setup's own working folder (an emptied folder
-// box means the root of the drive): it counts as a folder it could not make.
-bool EnsureFolder(const std::string& path, const char* what, InstallTransaction& change) {
+// One level only unless told otherwise: a missing parent makes it fail. A
+// name that is not a full path would resolve against setup's own working
+// folder (an emptied folder box means the root of the drive): it counts as a
+// folder it could not make. Each level made is journalled, so that a run that
+// fails takes it back.
+bool EnsureFolder(const std::string& path, const char* what, InstallTransaction& change, bool everyLevel = false) {
     if (!IsFullPath(path)) {
         LogLine(std::string(what) + " \"" + path + "\" is not a full path");
         return false;
@@ -38,9 +42,17 @@ bool EnsureFolder(const std::string& path, const char* what, InstallTransaction&
         LogLine(std::string(what) + " \"" + path + "\" exists");
         return true;
     }
+    std::vector<std::string> levels{path};
+    for (std::string above = ParentFolder(path); everyLevel && !above.empty() && !IsRootFolder(above) &&
+                                                 !DirectoryExists(above);
+         above = ParentFolder(above))
+        levels.push_back(above);
     std::string why;
-    const bool made = change.MakingFolder(path, why) && CreateDirectoryW(Wide(path).data(), nullptr);
-    if (!made && why.empty()) why = SystemMessage(GetLastError());
+    bool made = true;
+    for (auto level = levels.rbegin(); made && level != levels.rend(); ++level) {
+        made = change.MakingFolder(*level, why) && CreateDirectoryW(Wide(*level).data(), nullptr);
+        if (!made && why.empty()) why = SystemMessage(GetLastError());
+    }
     LogLine(std::string(what) + " \"" + path + "\" " + (made ? "created" : "cannot be created: " + why));
     return made;
 }
@@ -137,13 +149,18 @@ RegistryAccess Journalled(InstallTransaction& change) {
 void RunInstall(const InstallPaths& paths, const InstallOptions& options, InstallReport& report) {
     // Told of every change before it is made; a run that does not complete
     // takes them all back.
-    InstallTransaction change(kLocalMachine);
+    InstallTransaction change(RegistryRoot(paths.Scope));
     bool success = true;
     try {
         // Before the first change: the room the install needs, and a journal.
         CheckRoom(paths, options);
         change.Begin();
-        if (!EnsureFolder(paths.ProgPth, "Program folder", change)) report.Message(kProgramFolderFailed);
+        // The user's own program-files folder is made when missing, as
+        // Windows makes it the first time it is used.
+        const bool everyLevel = options.everyFolderLevel ||
+                                (paths.Scope == InstallScope::User &&
+                                 SameText(ParentFolder(paths.ProgPth), UserProgramFilesFolder()));
+        if (!EnsureFolder(paths.ProgPth, "Program folder", change, everyLevel)) report.Message(kProgramFolderFailed);
         if (!EnsureDataFolder(paths.VendorPth, change) || !EnsureDataFolder(paths.DBPth, change)) {
             success = false;
             report.Message(kDataFolderFailed);

@@ -10,7 +10,6 @@ const char kRegistrationFailed[] = "Install Failed. Be certain to run install wi
 
 namespace {
 
-const char kRoot[] = "localmachine";
 const char kProductName[] = "WrenTide";
 // The installer's own version, which the application reads; not the exe's version resource.
 const char kVersion[] = "2.2";
@@ -22,33 +21,41 @@ const char kModeOn[] = "On";
 
 bool WriteRegistration(const InstallPaths& paths, const WorkFolderStore& storeWorkFolder,
                        const RegistryAccess& registry, unsigned long installedKilobytes, std::string* failure) {
+    // Each scope has its own record: the same keys under its own root.
+    const char* const root = RegistryRoot(paths.Scope);
+    const std::string uninstaller = JoinPath(paths.DBPth, kUninstallerFile);
     try {
-        registry.put(kRoot, kSettingsKey, "ProgName", kProductName);
-        registry.put(kRoot, kSettingsKey, "Ver", kVersion);
-        registry.put(kRoot, kSettingsKey, "BuildDate", kBuildDate);
-        registry.put(kRoot, kSettingsKey, "ProgPth", paths.ProgPth);
-        registry.put(kRoot, kSettingsKey, "DBPth", paths.DBPth);
-        registry.put(kRoot, kSettingsKey, "WrkPth", paths.WrkPth);
+        registry.put(root, kSettingsKey, "ProgName", kProductName);
+        registry.put(root, kSettingsKey, "Ver", kVersion);
+        registry.put(root, kSettingsKey, "BuildDate", kBuildDate);
+        registry.put(root, kSettingsKey, "ProgPth", paths.ProgPth);
+        registry.put(root, kSettingsKey, "DBPth", paths.DBPth);
+        registry.put(root, kSettingsKey, "WrkPth", paths.WrkPth);
         // A user who turned the mode off keeps it off; anything else, even "off", is switched on.
-        if (registry.get(kRoot, kSettingsKey, "ModeIs") != kModeOff)
-            registry.put(kRoot, kSettingsKey, "ModeIs", kModeOn);
+        if (registry.get(root, kSettingsKey, "ModeIs") != kModeOff)
+            registry.put(root, kSettingsKey, "ModeIs", kModeOn);
 
-        // The system runs this line as it stands: no quotation marks, even around blanks.
-        registry.put(kRoot, kUninstallKey, "UninstallString", JoinPath(paths.DBPth, kUninstallerFile));
+        // The system runs this line as it stands: no quotation marks, even
+        // around blanks. A per-user record is new and carries a switch: its
+        // program's name is quoted.
+        if (paths.Scope == InstallScope::User)
+            registry.put(root, kUninstallKey, "UninstallString", "\"" + uninstaller + "\" /CURRENTUSER");
+        else
+            registry.put(root, kUninstallKey, "UninstallString", uninstaller);
         // What deployment tools run to remove it with no one at the screen.
-        registry.put(kRoot, kUninstallKey, "QuietUninstallString",
-                     "\"" + JoinPath(paths.DBPth, kUninstallerFile) + "\" /S");
-        registry.put(kRoot, kUninstallKey, "DisplayName", kProductName);
-        registry.put(kRoot, kUninstallKey, "FriendlyName", kProductName);
+        registry.put(root, kUninstallKey, "QuietUninstallString",
+                     "\"" + uninstaller + "\"" + (paths.Scope == InstallScope::User ? " /CURRENTUSER" : "") + " /S");
+        registry.put(root, kUninstallKey, "DisplayName", kProductName);
+        registry.put(root, kUninstallKey, "FriendlyName", kProductName);
         // The rest of what the list of installed programs shows: the program's
         // icon, version, maker, folder and size; it offers no change or repair.
-        registry.put(kRoot, kUninstallKey, "DisplayIcon", JoinPath(paths.ProgPth, kProgramFile));
-        registry.put(kRoot, kUninstallKey, "DisplayVersion", WRENTIDE_PRODUCT_VERSION);
-        registry.put(kRoot, kUninstallKey, "Publisher", WRENTIDE_COMPANY_NAME);
-        registry.put(kRoot, kUninstallKey, "InstallLocation", paths.ProgPth);
-        registry.putNumber(kRoot, kUninstallKey, "EstimatedSize", installedKilobytes);
-        registry.putNumber(kRoot, kUninstallKey, "NoModify", 1);
-        registry.putNumber(kRoot, kUninstallKey, "NoRepair", 1);
+        registry.put(root, kUninstallKey, "DisplayIcon", JoinPath(paths.ProgPth, kProgramFile));
+        registry.put(root, kUninstallKey, "DisplayVersion", WRENTIDE_PRODUCT_VERSION);
+        registry.put(root, kUninstallKey, "Publisher", WRENTIDE_COMPANY_NAME);
+        registry.put(root, kUninstallKey, "InstallLocation", paths.ProgPth);
+        registry.putNumber(root, kUninstallKey, "EstimatedSize", installedKilobytes);
+        registry.putNumber(root, kUninstallKey, "NoModify", 1);
+        registry.putNumber(root, kUninstallKey, "NoRepair", 1);
 
         storeWorkFolder(paths.WrkPth);
         return true;

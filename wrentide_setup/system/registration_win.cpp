@@ -8,11 +8,14 @@ namespace wt {
 RegistryAccess SystemRegistry() { return {RegPutString, RegGetString, RegPutNumber}; }
 
 InstallKind DiscoverInstallPaths(InstallPaths& paths) {
-    paths.DBPth = RegGetString("localmachine", kSettingsKey, "DBPth");
-    paths.ProgPth = RegGetString("localmachine", kSettingsKey, "ProgPth");
-    paths.WrkPth = RegGetString("localmachine", kSettingsKey, "WrkPth");
+    // A scope looks for its own installation only, under its own root.
+    const bool perUser = paths.Scope == InstallScope::User;
+    const char* const root = RegistryRoot(paths.Scope);
+    paths.DBPth = RegGetString(root, kSettingsKey, "DBPth");
+    paths.ProgPth = RegGetString(root, kSettingsKey, "ProgPth");
+    paths.WrkPth = RegGetString(root, kSettingsKey, "WrkPth");
     paths.VendorPth = JoinPath(SpecialFolderPath(kLocalAppDataFolder), kVendorFolder);
-    paths.MenuPth = JoinPath(SpecialFolderPath(kCommonProgramsFolder), kProductFolder);
+    paths.MenuPth = JoinPath(SpecialFolderPath(perUser ? kProgramsFolder : kCommonProgramsFolder), kProductFolder);
     paths.DeskPth = SpecialFolderPath(kDesktopFolder);
 
     // A recorded installation is taken as it stands; otherwise the defaults
@@ -20,7 +23,8 @@ InstallKind DiscoverInstallPaths(InstallPaths& paths) {
     const bool recorded = !paths.DBPth.empty() && !paths.ProgPth.empty();
     bool exists = false, inUse = false;
     if (!recorded) {
-        paths.ProgPth = JoinPath(SpecialFolderPath(kProgramFilesFolder), kProductFolder);
+        paths.ProgPth =
+            JoinPath(perUser ? UserProgramFilesFolder() : SpecialFolderPath(kProgramFilesFolder), kProductFolder);
         paths.VendorPth = JoinPath(SpecialFolderPath(kLocalAppDataFolder), kVendorFolder);
         paths.DBPth = JoinPath(paths.VendorPth, kProductFolder);
         paths.WrkPth = JoinPath(SpecialFolderPath(kPersonalFolder), kProductFolder);

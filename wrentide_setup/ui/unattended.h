@@ -10,8 +10,9 @@ namespace wt {
 
 // Installs as command asks (/S, /VERYSILENT or /SILENT) and returns the exit
 // code, which is also the log's last line. Every failure message goes to the
-// log, none to the screen.
-int RunUnattended(HINSTANCE instance, const SetupCommand& command);
+// log, none to the screen. A folder the command names is made with every
+// missing level above it.
+int RunUnattended(HINSTANCE instance, const SetupCommand& command, InstallScope scope);
 
 // The log's last line: the exit code and why; returns code.
 int EndWith(int code, const std::string& why);

@@ -62,7 +62,7 @@ bool InstallInTheWindow(HINSTANCE instance, InstallPaths& paths, const SetupComm
     SendMessageW(form->Control(CheckBox2), BM_SETCHECK, command.desktop ? BST_CHECKED : BST_UNCHECKED, 0);
     ShowWindow(form->Handle(), SW_SHOWNORMAL);
     UpdateWindow(form->Handle());
-    form->Install(InstallOptions{command.desktop});
+    form->Install(InstallOptions{command.desktop, command.hasFolder});
     const bool complete = form->InstallComplete();
     DestroyWindow(form->Handle());
     return complete;
@@ -75,7 +75,7 @@ int EndWith(int code, const std::string& why) {
     return code;
 }
 
-int RunUnattended(HINSTANCE instance, const SetupCommand& command) {
+int RunUnattended(HINSTANCE instance, const SetupCommand& command, InstallScope scope) {
     // Every failure message of the install, and any other, goes to the log.
     bool failed = false;
     App().SetMessageHandler([&failed](const std::string& text) {
@@ -84,25 +84,27 @@ int RunUnattended(HINSTANCE instance, const SetupCommand& command) {
         return IDCANCEL;
     });
     InstallPaths paths;
+    paths.Scope = scope;
     try {
         if (DiscoverInstallPaths(paths) == InstallKind::ApplicationActive) {
             ShowAppActive();
             return EndWith(kExitFailed, "WrenTide is running; nothing was changed");
         }
         if (command.hasFolder) paths.ProgPth = command.folder;
-        if (RunningAsLocalSystem()) paths.DeskPth = SpecialFolderPath(kCommonDesktopFolder);
+        if (scope == InstallScope::Machine && RunningAsLocalSystem()) paths.DeskPth = SpecialFolderPath(kCommonDesktopFolder);
     } catch (const std::exception& error) {
         LogLine(std::string("Cannot find where to install: ") + error.what());
         return EndWith(kExitFailed, "nothing was changed");
     }
-    LogLine("Program folder \"" + paths.ProgPth + "\", data folder \"" + paths.DBPth + "\", Start-menu folder \"" +
+    LogLine(std::string(scope == InstallScope::User ? "For this user alone" : "For all users") +
+            ": program folder \"" + paths.ProgPth + "\", data folder \"" + paths.DBPth + "\", Start-menu folder \"" +
             paths.MenuPth + "\"" + (command.desktop ? ", desktop \"" + paths.DeskPth + "\"" : ""));
     bool complete = false;
     if (command.mode == RunMode::Silent) {
         complete = InstallInTheWindow(instance, paths, command);
     } else {
         QuietReport report(paths);
-        RunInstall(paths, InstallOptions{command.desktop}, report);
+        RunInstall(paths, InstallOptions{command.desktop, command.hasFolder}, report);
         complete = report.Succeeded();
     }
     if (!complete || failed) return EndWith(kExitFailed, "the install failed");

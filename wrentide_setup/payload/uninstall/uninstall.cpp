@@ -16,9 +16,15 @@
 #include <string>
 #include <vector>
 
+// An installation for one user (its record under HKEY_CURRENT_USER) is
+// removed with /CURRENTUSER, which its record's command lines carry, and
+// needs no rights; one for everyone elevates itself first, as setup does.
+//
 // What setup puts where, and how it reads it back: its own table, names and
 // helpers, linked from setup's code, so that the two cannot drift apart.
+#include "wrentide_setup/context/elevation.h"
 #include "wrentide_setup/context/install_paths.h"
+#include "wrentide_setup/context/setup_command.h"
 #include "wrentide_setup/dll_search.h"
 #include "wrentide_setup/engine/install_transaction.h"
 #include "wrentide_setup/engine/payload.h"
@@ -35,12 +41,13 @@ namespace {
 
 const char kTitle[] = "WrenTide Uninstall";
 const char kFinishSwitch[] = "/finish";
-const char* const kRoot = wt::kLocalMachine;
+// Which installation this run removes: /CURRENTUSER, or the one for everyone.
+wt::InstallScope scope = wt::InstallScope::Machine;
 
 // A value that is missing or unreadable reads as not installed.
-std::string ReadSetting(const char* name) {
+std::string ReadSetting(const char* name, wt::InstallScope of = scope) {
     try {
-        return wt::RegGetString(kRoot, wt::kSettingsKey, name);
+        return wt::RegGetString(wt::RegistryRoot(of), wt::kSettingsKey, name);
     } catch (const wt::Error&) {
         return "";
     }
@@ -55,7 +62,7 @@ std::string OwnPath() {
 // /S: no question and no message, for deployment tools, which read the exit code alone.
 bool silent = false;
 // Windows Installer's codes, which deployment tools understand.
-const int kRemoved = 0, kFailed = 1603, kNothingInstalled = 1605, kBadCommandLine = 1639;
+const int kRemoved = 0, kRefused = 1602, kFailed = 1603, kNothingInstalled = 1605, kBadCommandLine = 1639;
 
 // The answer a silent run gives every question is the one that goes on.
 int Say(const char* text, UINT type, int silentAnswer = IDOK) {
@@ -157,7 +164,7 @@ void FinishInterruptedInstall() {
     static wt::UniqueHandle lock;  // held until the process ends
     lock = wt::UniqueHandle(CreateMutexA(nullptr, FALSE, wt::kSetupMutex));
     if (!lock.Valid() || GetLastError() == ERROR_ALREADY_EXISTS) return;
-    wt::FinishInterruptedInstall(wt::kLocalMachine);
+    wt::FinishInterruptedInstall(wt::RegistryRoot(scope));
 }
 
 int Uninstall() {
@@ -179,8 +186,12 @@ int Uninstall() {
             return silent ? kFailed : 2;
     }
 
-    // The running uninstaller itself goes last, through its copy.
-    const bool dataFolder = PlainDataFolder(paths.DBPth);
+    // The running uninstaller itself goes last, through its copy. A data
+    // folder that the other scope's installation records too (the same user
+    // installed both) keeps its files for that one.
+    const wt::InstallScope other = scope == wt::InstallScope::User ? wt::InstallScope::Machine : wt::InstallScope::User;
+    const bool shared = wt::SameText(ReadSetting("DBPth", other), paths.DBPth);
+    const bool dataFolder = !shared && PlainDataFolder(paths.DBPth);
     for (const wt::PayloadFile& file : wt::PayloadTable)
         if (file.fileName != wt::kUninstallerFile && (dataFolder || file.folder != &wt::InstallPaths::DBPth))
             RemoveFile(wt::Destination(file, paths));
@@ -188,7 +199,8 @@ int Uninstall() {
     RemoveEmptyFolder(paths.ProgPth);
 
     try {
-        const std::string menu = JoinPath(wt::SpecialFolderPath(wt::kCommonProgramsFolder), wt::kProductFolder);
+        const int programs = scope == wt::InstallScope::User ? wt::kProgramsFolder : wt::kCommonProgramsFolder;
+        const std::string menu = JoinPath(wt::SpecialFolderPath(programs), wt::kProductFolder);
         for (const char* link : {wt::kProgramLink, wt::kUninstallLink}) RemoveFile(JoinPath(menu, link));
         RemoveEmptyFolder(menu);
         RemoveFile(JoinPath(wt::SpecialFolderPath(wt::kDesktopFolder), wt::kProgramLink));
@@ -196,15 +208,16 @@ int Uninstall() {
         // A shell folder that cannot be found keeps its link; the rest goes.
     }
 
-    wt::RegRemoveKey(kRoot, wt::kUninstallKey);
-    wt::RegRemoveKey(kRoot, wt::kSettingsKey);
+    wt::RegRemoveKey(wt::RegistryRoot(scope), wt::kUninstallKey);
+    wt::RegRemoveKey(wt::RegistryRoot(scope), wt::kSettingsKey);
     if (!ReadSetting("ProgPth").empty()) leftBehind = true;
 
     Say("WrenTide was removed from your computer.", MB_OK | MB_ICONINFORMATION);
     // Everything else is gone by now: a deployment tool that reads the exit
     // code may rely on it. The copy then takes the original file and its folder.
     const std::string self = OwnPath();
-    if (!self.empty() && !HandOverToCopy(self)) MoveFileExW(Wide(self).data(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (dataFolder && !self.empty() && !HandOverToCopy(self))
+        MoveFileExW(Wide(self).data(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     return silent && leftBehind ? kFailed : kRemoved;
 }
 
@@ -222,14 +235,33 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         return Finish(wt::UniqueHandle(reinterpret_cast<HANDLE>(handle)), Utf8(args[3]));
     }
     std::string unknown;
+    bool allUsers = false, currentUser = false;
+    auto is = [](const wchar_t* arg, const wchar_t* name) {
+        return (arg[0] == L'/' || arg[0] == L'-') && lstrcmpiW(arg + 1, name) == 0;
+    };
     for (int i = 1; args && i < count; ++i) {
-        if (lstrcmpiW(args[i], L"/S") == 0 || lstrcmpiW(args[i], L"-S") == 0) silent = true;
-        else if (unknown.empty()) unknown = Utf8(args[i]);
+        if (is(args[i], L"S")) silent = true;
+        else if (is(args[i], L"ALLUSERS")) allUsers = true;
+        else if (is(args[i], L"CURRENTUSER")) currentUser = true;
+        else if (unknown.empty()) unknown = "Unknown switch: " + Utf8(args[i]);
     }
+    if (allUsers && currentUser && unknown.empty()) unknown = "The switches /ALLUSERS and /CURRENTUSER contradict each other";
     if (!unknown.empty()) {
-        const std::string text = "Unknown switch: " + unknown + "\r\n\r\nuninstall.exe [/S]";
+        const std::string text = unknown + "\r\n\r\nuninstall.exe [/ALLUSERS | /CURRENTUSER] [/S]";
         Say(text.c_str(), MB_OK | MB_ICONERROR);
         return kBadCommandLine;
+    }
+    if (currentUser) scope = wt::InstallScope::User;
+    // The installation for everyone is removed elevated: a run without the
+    // rights starts itself again with them and ends with that run's code.
+    if (wt::DecideStart(scope, wt::TokenElevated(), false, silent) == wt::StartAction::RelaunchElevated) {
+        int code = 0;
+        std::string why;
+        if (wt::RunElevated(wt::ArgumentsOf(Utf8(GetCommandLineW())), SW_SHOWNORMAL, &code, &why)) return code;
+        const std::string text = "WrenTide was installed for everyone on this computer: removing it needs "
+                                 "administrator rights.\r\n\r\n" + why;
+        Say(text.c_str(), MB_OK | MB_ICONERROR);
+        return kRefused;
     }
     return Uninstall();
 }

@@ -1,0 +1,32 @@
+// Rights before anything else: an install for everyone needs an elevated
+// token, one for the current user needs none. A run without the rights it
+// needs starts itself again elevated, with nothing but its command line.
+#pragma once
+
+#include <string>
+
+#include "wrentide_setup/context/install_paths.h"
+
+namespace wt {
+
+enum class StartAction {
+    Install,           // this process has what the scope needs
+    RelaunchElevated,  // start again elevated and hand back that run's exit code
+    OfferThisUser,     // elevation was refused: ask whether to install for this user alone
+    EndRefused,        // elevation was refused and no one can be asked: 1602
+};
+
+// What a run asked for scope does next, given its token and whether starting
+// it elevated was refused (the prompt cancelled) or impossible.
+StartAction DecideStart(InstallScope asked, bool elevated, bool elevationRefused, bool unattended);
+
+// True when the process's token is elevated (or UAC is off and it is an
+// administrator's full token).
+bool TokenElevated();
+
+// Starts this program again with the verb "runas" and arguments, in the same
+// working folder, and waits for it to end: true with its exit code in *code.
+// False when the elevation was refused or could not be made; *why says why.
+bool RunElevated(const std::string& arguments, int show, int* code, std::string* why);
+
+}  // namespace wt

@@ -1,0 +1,56 @@
+#include <windows.h>
+#include <shellapi.h>
+
+#include <vector>
+
+#include "wrentide_setup/context/elevation.h"
+#include "wrentide_setup/win32.h"
+
+namespace wt {
+
+bool TokenElevated() {
+    HANDLE opened = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened)) return false;
+    const UniqueHandle token(opened);
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    return GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+           elevation.TokenIsElevated != 0;
+}
+
+bool RunElevated(const std::string& arguments, int show, int* code, std::string* why) {
+    std::vector<wchar_t> self(32768, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
+    if (length == 0 || length >= self.size()) {
+        *why = "This program's own file cannot be named: " + SystemMessage(GetLastError());
+        return false;
+    }
+    std::vector<wchar_t> folder(32768, L'\0');
+    const DWORD folderLength = GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
+    const std::vector<wchar_t> parameters = Wide(arguments);
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof info;
+    // No box of the shell's own: a refusal is reported here.
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"runas";
+    info.lpFile = self.data();
+    info.lpParameters = parameters.data();
+    info.lpDirectory = folderLength && folderLength < folder.size() ? folder.data() : nullptr;
+    info.nShow = show;
+    if (!ShellExecuteExW(&info)) {
+        // ERROR_CANCELLED when the prompt was cancelled.
+        *why = SystemMessage(GetLastError());
+        return false;
+    }
+    // It was started: whatever happens now, this process does not install too.
+    // An outcome that cannot be read is a failure (Windows Installer's 1603).
+    const UniqueHandle process(info.hProcess);
+    DWORD exitCode = 1603;
+    if (!process.Valid() || WaitForSingleObject(process.Get(), INFINITE) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(process.Get(), &exitCode))
+        exitCode = 1603;
+    *code = static_cast<int>(exitCode);
+    return true;
+}
+
+}  // namespace wt
