@@ -130,13 +130,18 @@ protected:
     }
     void Clean() {
         test::DeleteProductKeys();
+        RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
+        RegDeleteTreeA(HKEY_CURRENT_USER, kUninstall);
+        test::RemoveTree(places_.userProgram);
+        RemoveDirectoryA(places_.userPrograms.c_str());  // as a new profile has it: missing
+        test::RemoveTree(places_.userMenu);
         for (const std::string& copy : UninstallerCopies()) DeleteFileW(Wide(copy).data());
         test::RemoveTree(places_.program);
         test::RemoveTree(places_.vendor);
         test::RemoveTree(places_.menu);
         for (const char* link : {"\\WrenTide.lnk", "\\WrenTide.lnk.wt-old"})
             DeleteFileW(Wide(places_.desk + link).data());
-        for (const char* made : {"C:\\wt-e2e", "C:\\WTProg", "C:\\WTData", "C:\\WT1", kTypedParent})
+        for (const char* made : {"C:\\wt-e2e", "C:\\WTProg", "C:\\WTData", "C:\\WT1", "C:\\WT", kTypedParent})
             test::RemoveTree(made);
         for (const char* name : kPlantedNames)
             for (const char* suffix : {"", ".loaded"}) DeleteFileW(Wide(TempFolder() + "\\" + name + suffix).data());
@@ -211,14 +216,21 @@ protected:
     static constexpr const char* kPlantedNames[] = {"shcore.dll", "shell32.dll", "shlwapi.dll", "ole32.dll",
                                                     "ws2_32.dll", "uxtheme.dll", "version.dll", "propsys.dll"};
     const std::string kPlantSetupFolder = "C:\\wt-e2e\\setup";
-    void ExpectRegistration(const std::string& program, const std::string& modeIs) {
+    // The record of the installation for everyone, or with HKEY_CURRENT_USER
+    // that of the one for this user, whose command lines carry /CURRENTUSER.
+    void ExpectRegistration(const std::string& program, const std::string& modeIs, HKEY root = HKEY_LOCAL_MACHINE) {
         size_t bytes = 0;
         for (const PayloadFile& f : kFiles) bytes += test::ReadFileBytes(test::BuiltPayloadFile(f.name)).size();
         // Spelled out: Wine's documents folder ends in a backslash of its own.
         const std::string work = "C:\\users\\" + UserName() + "\\Documents\\WrenTide";
-        for (const test::RecordValue& v : test::ExpectedRecord(program, places_.data, work, modeIs,
-                                                               static_cast<unsigned long>((bytes + 1023) / 1024)))
-            EXPECT_EQ(RegValue(v.key, v.name), v.text) << v.name;
+        const std::string user = Quoted(places_.data + "\\uninstall.exe") + " /CURRENTUSER";
+        for (test::RecordValue v : test::ExpectedRecord(program, places_.data, work, modeIs,
+                                                        static_cast<unsigned long>((bytes + 1023) / 1024))) {
+            if (root == HKEY_CURRENT_USER && std::string(v.name) == "UninstallString") v.text = user;
+            if (root == HKEY_CURRENT_USER && std::string(v.name) == "QuietUninstallString") v.text = user + " /S";
+            EXPECT_EQ(test::ReadBack(v.key, v.name, root).text, v.text) << v.name;
+        }
+        if (root == HKEY_CURRENT_USER) return;
         BOOL wow64 = FALSE;
         IsWow64Process(GetCurrentProcess(), &wow64);
         if (wow64) {
@@ -229,12 +241,14 @@ protected:
             EXPECT_NE(places_.program.find("Program Files (x86)"), std::string::npos);
         }
     }
-    void ExpectLinks(const std::string& program, bool desktop) {
+    void ExpectLinks(const std::string& program, bool desktop) { ExpectLinks(program, desktop, places_.menu, ""); }
+    // The menu's links, the uninstaller's with its arguments, and the desktop's.
+    void ExpectLinks(const std::string& program, bool desktop, const std::string& menu, const char* uninstallArguments) {
         struct Expected {
-            std::string file, target, folder;
+            std::string file, target, folder, arguments;
         } links[] = {
-            {places_.menu + "\\WrenTide.lnk", program + "\\WrenTide.exe", program},
-            {places_.menu + "\\Uninstall.lnk", places_.data + "\\uninstall.exe", places_.data},
+            {menu + "\\WrenTide.lnk", program + "\\WrenTide.exe", program, ""},
+            {menu + "\\Uninstall.lnk", places_.data + "\\uninstall.exe", places_.data, uninstallArguments},
         };
         for (const Expected& e : links) {
             SCOPED_TRACE(e.file);
@@ -242,7 +256,7 @@ protected:
             ASSERT_TRUE(test::LoadLink(e.file, link));
             EXPECT_EQ(link.target, e.target);
             EXPECT_EQ(link.workingFolder, e.folder);
-            EXPECT_EQ(link.arguments, "");
+            EXPECT_EQ(link.arguments, e.arguments);
             EXPECT_EQ(link.showCommand, static_cast<uint32_t>(SW_SHOW));
         }
         test::Link onDesktop;
@@ -649,7 +663,13 @@ TEST_F(Install, UnattendedRunsThatCannotInstallChangeNothing) {
         EXPECT_FALSE(test::KeyExists(kSettings));
         EXPECT_FALSE(test::PathExists(places_.data));
         EXPECT_EQ(test::PathExists(places_.program), c.code == 1603);
-        const std::string text = test::ReadFileBytes(log);
+        // A refused line writes its log to the default place, not where it says.
+        const std::vector<std::string> defaults = NamesIn(TempFolder(), "WrenTide-Setup-*.log");
+        if (c.code == 1639) {
+            EXPECT_FALSE(test::PathExists(log));
+            ASSERT_EQ(defaults.size(), 1u);
+        }
+        const std::string text = test::ReadFileBytes(c.code == 1639 ? TempFolder() + "\\" + defaults[0] : log);
         EXPECT_NE(text.find(c.why), std::string::npos) << text;
         EXPECT_NE(text.find("Exit code " + std::to_string(c.code) + ": "), std::string::npos) << text;
         if (first) {
@@ -1196,6 +1216,198 @@ INSTANTIATE_TEST_SUITE_P(, PlantedLink, ::testing::Values("temp.pak", "wtdb.res"
                              std::string name = *info.param ? info.param : "DataFolder";
                              return name.substr(0, name.find('.'));
                          });
+
+// Every key and value under HKEY_LOCAL_MACHINE\Software (both views) but the
+// file types, and of the system's list of files to delete at its next start:
+// what a run for one user must leave exactly as it was.
+void WalkKey(HKEY parent, const std::wstring& path, std::map<std::string, std::string>& all) {
+    HKEY key;
+    if (RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) return;
+    wchar_t name[512];
+    std::vector<BYTE> data(1 << 16);
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = 512, size = static_cast<DWORD>(data.size()), type = 0;
+        if (RegEnumValueW(key, i, name, &nameSize, nullptr, &type, data.data(), &size) != ERROR_SUCCESS) break;
+        all[Utf8(path.c_str()) + "|" + Utf8(name)] = std::to_string(type) + ":" + std::string(data.begin(), data.begin() + size);
+    }
+    all[Utf8(path.c_str())] = "key";
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = 512;
+        if (RegEnumKeyExW(key, i, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        // The file types, thousands of keys that setup never writes, are left out.
+        if (_wcsicmp(name, L"Classes") != 0) WalkKey(parent, path + L"\\" + name, all);
+    }
+    RegCloseKey(key);
+}
+
+std::map<std::string, std::string> MachineRegistry() {
+    std::map<std::string, std::string> all;
+    WalkKey(HKEY_LOCAL_MACHINE, L"Software", all);
+    WalkKey(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", all);
+    return all;
+}
+
+// The names whose values differ between two snapshots.
+std::vector<std::string> Changed(const std::map<std::string, std::string>& was,
+                                 const std::map<std::string, std::string>& now) {
+    std::vector<std::string> changed;
+    for (const auto& [name, value] : was)
+        if (!now.count(name) || now.at(name) != value) changed.push_back(name);
+    for (const auto& [name, value] : now)
+        if (!was.count(name)) changed.push_back(name);
+    return changed;
+}
+
+// What the started application says of the installation it found.
+std::string ApplicationText(HWND app) {
+    for (HWND child : Descendants(app))
+        if (ClassOf(child) == "Static") return TextOf(child);
+    return "";
+}
+
+// The application started from a shell link, as the shell starts it.
+HWND StartFromLink(const std::string& file) {
+    if (reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", Wide(file).data(), nullptr, nullptr, SW_SHOWNORMAL)) <= 32)
+        return nullptr;
+    return FindStartedApplication(20000);
+}
+
+// An installation for this user alone, unattended, then removed by its own
+// record's command line: everything lands in the user's profile and under
+// HKEY_CURRENT_USER, and nothing of the machine's changes.
+TEST_F(Install, ForOneUserEverythingLandsInTheUsersOwnPlacesAndGoesAgain) {
+    const std::map<std::string, std::string> machine = MachineRegistry();
+    const Unattended run = RunUnattended(Quoted(LoopbackSetupExe()) + " /CURRENTUSER /S /DESKTOP");
+    EXPECT_EQ(run.code, 0u);
+    EXPECT_FALSE(run.windowSeen);
+    ExpectInstalledFiles(places_.userProgram, places_.data);
+    ExpectRegistration(places_.userProgram, "On", HKEY_CURRENT_USER);
+    ExpectLinks(places_.userProgram, true, places_.userMenu, "/CURRENTUSER");
+    for (const std::string& none : {places_.program, places_.menu})
+        EXPECT_FALSE(test::PathExists(none)) << none;
+    EXPECT_EQ(Changed(machine, MachineRegistry()), std::vector<std::string>{});
+
+    HWND app = StartFromLink(places_.userMenu + "\\WrenTide.lnk");
+    ASSERT_NE(app, nullptr);
+    EXPECT_NE(ApplicationText(app).find("Program folder: " + places_.userProgram + " (HKEY_CURRENT_USER)"),
+              std::string::npos) << ApplicationText(app);
+    CloseStartedApplication(app);
+
+    const std::string quiet = test::ReadBack(kUninstall, "QuietUninstallString", HKEY_CURRENT_USER).text;
+    EXPECT_EQ(RunUnattended(quiet).code, 0u) << quiet;
+    EXPECT_FALSE(test::KeyExists(kSettings, HKEY_CURRENT_USER));
+    EXPECT_FALSE(test::KeyExists(kUninstall, HKEY_CURRENT_USER));
+    for (const std::string& gone : {places_.userProgram, places_.userMenu, places_.desk + "\\WrenTide.lnk"})
+        EXPECT_FALSE(test::PathExists(gone)) << gone;
+    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.data); }, 20000)) << "the copy's part";
+    EXPECT_EQ(Changed(machine, MachineRegistry()), std::vector<std::string>{});
+}
+
+// The same user's two installations stand side by side; the application
+// takes the user's own, and removing it leaves the one for everyone whole.
+TEST_F(Install, AnInstallationForOneUserStandsBesideTheOneForEveryone) {
+    ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /ALLUSERS /S").code, 0u);
+    ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /CURRENTUSER /S").code, 0u);
+    ExpectInstalledFiles(places_.userProgram, places_.data);
+    ExpectRegistration(places_.program, "On");
+    ExpectRegistration(places_.userProgram, "On", HKEY_CURRENT_USER);
+    auto programFolderShown = [this](const std::string& link) {
+        HWND app = StartFromLink(link);
+        const std::string text = app ? ApplicationText(app) : "not started";
+        if (app) CloseStartedApplication(app);
+        return text.substr(text.find("Program folder: ") + 16);
+    };
+    EXPECT_EQ(programFolderShown(places_.menu + "\\WrenTide.lnk"), places_.userProgram + " (HKEY_CURRENT_USER)");
+
+    const std::string quiet = test::ReadBack(kUninstall, "QuietUninstallString", HKEY_CURRENT_USER).text;
+    EXPECT_EQ(RunUnattended(quiet).code, 0u);
+    EXPECT_FALSE(test::PathExists(places_.userProgram));
+    // The data folder is the same user's for both: it stays for the other.
+    ExpectInstalledFiles(places_.program, places_.data);
+    ExpectRegistration(places_.program, "On");
+    ExpectLinks(places_.program, false);
+    EXPECT_EQ(programFolderShown(places_.menu + "\\WrenTide.lnk"), places_.program + " (HKEY_LOCAL_MACHINE)");
+}
+
+// The window for one user shows that user's folder: asked for on the command
+// line, or chosen when the rights for everyone were refused.
+TEST_F(Install, TheWizardForOneUserShowsTheUsersOwnFolder) {
+    {
+        SetupRun run(LoopbackSetupExe(), "/CURRENTUSER");
+        ASSERT_NE(run.Form(), nullptr);
+        EXPECT_EQ(TextOf(run.Edit()), places_.userProgram);
+    }
+    Environment token("WT_TOKEN", "refused");
+    for (const char* answer : {"&No", "&Yes"}) {
+        SCOPED_TRACE(answer);
+        SetupRun run(FaultsSetupExe(), "");
+        HWND box = WaitForWindow(run.process().Id(), "#32770", "WrenTide Installer", 20000, true);
+        ASSERT_NE(box, nullptr);
+        EXPECT_NE(MessageText(box).find("Install WrenTide for you alone instead?"), std::string::npos);
+        ASSERT_TRUE(Answer(box, answer));
+        DWORD code = 99;
+        if (std::string(answer) == "&No") {
+            EXPECT_TRUE(run.process().WaitExit(20000, &code));
+            EXPECT_EQ(code, 1602u);
+            continue;
+        }
+        ASSERT_NE(run.Form(), nullptr);
+        EXPECT_EQ(TextOf(run.Edit()), places_.userProgram);
+    }
+}
+
+// A run for everyone without an elevated token (stood in for by the faults
+// build) starts itself again elevated and ends with that run's exit code; a
+// refused elevation ends unattended with 1602 and changes nothing.
+TEST_F(Install, ARunForEveryoneWithoutRightsStartsAgainElevated) {
+    CreateDirectoryA("C:\\wt-e2e", nullptr);
+    const std::string log = "C:\\wt-e2e\\elevated.log";
+    {
+        Environment token("WT_TOKEN", "unelevated");
+        Process first = Process::FromCommandLine(Quoted(FaultsSetupExe()) + " /ALLUSERS /S /LOG=" + Quoted(log));
+        DWORD code = 99;
+        ASSERT_TRUE(first.WaitExit(120000, &code));
+        EXPECT_EQ(code, 0u);
+        ExpectInstalledFiles(places_.program, places_.data);
+        ExpectRegistration(places_.program, "On");
+        const std::string text = test::ReadFileBytes(log);
+        EXPECT_EQ(text.find("process " + std::to_string(first.Id()) + ","), std::string::npos)
+            << "the first process installed itself:\n" << text;
+        EXPECT_EQ(text.substr(text.rfind("Exit code")), "Exit code 0: WrenTide is installed\r\n");
+    }
+    Clean();
+    CreateDirectoryA("C:\\wt-e2e", nullptr);
+    Environment token("WT_TOKEN", "refused");
+    EXPECT_EQ(RunUnattended(Quoted(FaultsSetupExe()) + " /S /LOG=" + Quoted(log)).code, 1602u);
+    EXPECT_FALSE(test::PathExists(places_.program));
+    EXPECT_FALSE(test::PathExists(places_.data));
+    EXPECT_FALSE(test::KeyExists(kSettings));
+    const std::string text = test::ReadFileBytes(log);
+    EXPECT_NE(text.find("Setup could not start with administrator rights: "), std::string::npos) << text;
+    EXPECT_NE(text.find("Exit code 1602: "), std::string::npos) << text;
+}
+
+// A folder named on the command line is made with every missing level and
+// recorded by one name however it was written; a refused line leaves even
+// its log file alone.
+TEST_F(Install, AFolderOnTheCommandLineIsMadeWholeAndRecordedByOneName) {
+    const std::string deep = "C:\\wt-e2e\\Tools\\Apps\\WrenTide";
+    EXPECT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S /DIR=" + Quoted(deep)).code, 0u);
+    ExpectInstalledFiles(deep, places_.data);
+    EXPECT_EQ(RegValue(kSettings, "ProgPth"), deep);
+    Clean();
+    EXPECT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S /D=C:/wt-e2e/../WT\\").code, 0u);
+    ExpectInstalledFiles("C:\\WT", places_.data);
+    EXPECT_EQ(RegValue(kSettings, "ProgPth"), "C:\\WT");
+    EXPECT_EQ(RegValue(kUninstall, "InstallLocation"), "C:\\WT");
+    Clean();
+
+    CreateDirectoryA("C:\\wt-e2e", nullptr);
+    const std::string log = "C:\\wt-e2e\\kept.log";
+    test::WriteFileBytes(log, "the operator's own file");
+    EXPECT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S /BOGUS /LOG=" + Quoted(log)).code, 1639u);
+    EXPECT_EQ(test::ReadFileBytes(log), "the operator's own file");
+}
 
 }  // namespace
 }  // namespace wt::e2e

@@ -24,6 +24,10 @@ struct Places {
     std::string work = ShellFolder(CSIDL_PERSONAL) + "\\WrenTide";
     std::string menu = ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\WrenTide";
     std::string desk = ShellFolder(CSIDL_DESKTOPDIRECTORY);
+    // An installation for one user: its program folder and its own menu.
+    std::string userPrograms = ShellFolder(CSIDL_LOCAL_APPDATA) + "\\Programs";
+    std::string userProgram = userPrograms + "\\WrenTide";
+    std::string userMenu = ShellFolder(CSIDL_PROGRAMS) + "\\WrenTide";
 };
 
 struct PayloadFile {

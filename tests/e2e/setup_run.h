@@ -95,6 +95,8 @@ std::string HintOf(HWND form, HWND control);
 class SetupRun {
 public:
     explicit SetupRun(const std::string& exe = LoopbackSetupExe()) : process_(exe) {}
+    SetupRun(const std::string& exe, const std::string& arguments)
+        : process_(Process::FromCommandLine("\"" + exe + "\" " + arguments)) {}
     Process& process() { return process_; }
 
     HWND Form();

@@ -1,6 +1,8 @@
 // Setup's command line as deployment tools write it.
 #include "wrentide_setup/context/setup_command.h"
 
+#include "wrentide_setup/context/elevation.h"
+
 #include <gtest/gtest.h>
 
 namespace wt {
@@ -55,6 +57,49 @@ TEST(ParseSetupCommand, ReadsEverySwitchAndRefusesBadLines) {
         EXPECT_EQ(got.help, c.help);
         EXPECT_EQ(got.error.substr(0, std::string(c.error).size()), c.error);
         EXPECT_EQ(got.error.empty(), *c.error == '\0');
+    }
+}
+
+TEST(ParseSetupCommand, ReadsTheScopeAndHandsOnTheArgumentsAsTheyStand) {
+    const InstallScope M = InstallScope::Machine, U = InstallScope::User;
+    struct Case {
+        const char* line;
+        InstallScope scope;
+        bool refused;
+    } cases[] = {
+        {"setup.exe /S", M, false},
+        {"setup.exe -allusers /S", M, false},
+        {"setup.exe /CurrentUser", U, false},
+        {"setup.exe /CURRENTUSER /CURRENTUSER", U, false},
+        {"setup.exe /ALLUSERS -currentuser", U, true},
+        {"setup.exe /CURRENTUSER=1", M, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const SetupCommand got = ParseSetupCommand(c.line);
+        EXPECT_EQ(got.scope, c.scope);
+        EXPECT_EQ(got.error.empty(), !c.refused) << got.error;
+    }
+    EXPECT_EQ(ArgumentsOf("\"C:\\Down Loads\\setup.exe\"  /S \"/DIR=C:\\A B\""), "/S \"/DIR=C:\\A B\"");
+    EXPECT_EQ(ArgumentsOf("setup.exe"), "");
+}
+
+TEST(DecideStart, ElevatesOnlyForEveryoneAndFallsBackToThisUser) {
+    const InstallScope M = InstallScope::Machine, U = InstallScope::User;
+    const StartAction I = StartAction::Install, R = StartAction::RelaunchElevated, O = StartAction::OfferThisUser,
+                      E = StartAction::EndRefused;
+    struct Case {
+        InstallScope asked;
+        bool elevated, refused, unattended;
+        StartAction action;
+    } cases[] = {
+        {M, true, false, false, I},  {M, true, false, true, I},  {M, false, false, false, R},
+        {M, false, false, true, R},  {M, false, true, false, O}, {M, false, true, true, E},
+        {U, false, false, false, I}, {U, false, false, true, I}, {U, true, false, true, I},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << static_cast<int>(c.asked) << c.elevated << c.refused << c.unattended);
+        EXPECT_EQ(DecideStart(c.asked, c.elevated, c.refused, c.unattended), c.action);
     }
 }
 

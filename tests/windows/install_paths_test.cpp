@@ -26,7 +26,9 @@ protected:
     void TearDown() override { Clean(); }
     void Clean() {
         test::DeleteSettingsKey();
+        RegDeleteTreeA(HKEY_CURRENT_USER, test::kSettings);
         test::RemoveTree(programFolder_);
+        test::RemoveTree(test::ShellFolder(CSIDL_LOCAL_APPDATA) + "\\Programs\\WrenTide");
     }
     std::string PlaceProgram() {
         CreateDirectoryA(programFolder_.c_str(), nullptr);
@@ -130,6 +132,44 @@ TEST_F(Discovery, ANonStringRecordEndsDiscoveryWithTheReadError) {
         EXPECT_STREQ(e.what(), "Invalid data type for 'ProgPth'");
     }
     EXPECT_EQ(p.VendorPth, "") << "later steps must not have run";
+}
+
+// An installation for one user looks in its own root and places only: a
+// record for everyone does not make it a re-install, nor steer it.
+TEST_F(Discovery, ForOneUserOnlyTheUsersOwnRecordAndPlacesCount) {
+    RegPutString("localmachine", kSettingsKey, "ProgPth", "D:\\Everyone");
+    RegPutString("localmachine", kSettingsKey, "DBPth", "D:\\Everyone's data");
+    InstallPaths p;
+    p.Scope = InstallScope::User;
+    EXPECT_EQ(DiscoverInstallPaths(p), InstallKind::FreshInstall);
+    // Wine knows no FOLDERID_UserProgramFiles: the folder Windows gives it.
+    EXPECT_EQ(p.ProgPth, test::ShellFolder(CSIDL_LOCAL_APPDATA) + "\\Programs\\WrenTide");
+    EXPECT_EQ(p.DBPth, test::ShellFolder(CSIDL_LOCAL_APPDATA) + "\\tessel-soft\\WrenTide");
+    EXPECT_EQ(p.MenuPth, test::ShellFolder(CSIDL_PROGRAMS) + "\\WrenTide");
+    EXPECT_EQ(p.Scope, InstallScope::User);
+
+    RegPutString("user", kSettingsKey, "ProgPth", "C:\\Mine");
+    RegPutString("user", kSettingsKey, "DBPth", "C:\\My data");
+    EXPECT_EQ(DiscoverInstallPaths(p), InstallKind::ReInstall);
+    EXPECT_EQ(p.ProgPth, "C:\\Mine");
+    EXPECT_EQ(p.DBPth, "C:\\My data");
+}
+
+TEST(NormalisedFolder, GivesOneNameForEveryWayOfWritingIt) {
+    const struct {
+        const char* typed;
+        const char* normal;
+    } cases[] = {
+        {"C:\\WT1\\", "C:\\WT1"},
+        {"C:/x/../WT\\", "C:\\WT"},
+        {"C:\\Tools\\\\Apps\\.\\WrenTide", "C:\\Tools\\Apps\\WrenTide"},
+        {"C:\\", "C:\\"},
+        {"c:/", "c:\\"},
+        {"\\\\server\\share\\Apps\\", "\\\\server\\share\\Apps"},
+        {"WrenTide", "WrenTide"},  // not a full path: refused where it is used
+        {"C:WrenTide", "C:WrenTide"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(NormalisedFolder(c.typed), c.normal) << c.typed;
 }
 
 TEST(SpecialFolders, ResolveToTheShellsPathsOrRaise) {

@@ -79,6 +79,27 @@ TEST_F(Registration, AFreshInstallRecordsEveryValueAndHandsOnTheWorkFolder) {
     EXPECT_EQ(stored_, std::vector<std::string>{paths.WrkPth});
 }
 
+// One user's record: the same keys under HKEY_CURRENT_USER, and command
+// lines that start the uninstaller for that user.
+TEST_F(Registration, ForOneUserTheRecordGoesUnderTheUsersOwnRoot) {
+    InstallPaths paths = Paths();
+    paths.Scope = InstallScope::User;
+    EXPECT_TRUE(WriteRegistration(paths, [](const std::string&) { return true; }));
+    const std::string uninstaller = "\"" + paths.DBPth + "\\uninstall.exe\"";
+    for (const Value& v : test::ExpectedRecord(paths.ProgPth, paths.DBPth, paths.WrkPth, "On", 0)) {
+        std::string text = v.text;
+        if (std::string(v.name) == "UninstallString") text = uninstaller + " /CURRENTUSER";
+        if (std::string(v.name) == "QuietUninstallString") text = uninstaller + " /CURRENTUSER /S";
+        if (!v.number) {
+            EXPECT_EQ(ReadBack(v.key, v.name, HKEY_CURRENT_USER).text, text) << v.name;
+        }
+    }
+    EXPECT_FALSE(test::KeyExists(kSettings));
+    EXPECT_FALSE(test::KeyExists(kUninstall));
+    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kUninstall);
+}
+
 TEST_F(Registration, AReInstallOverwritesEveryValueButAModeTurnedOff) {
     for (const Value& v : Record(Paths())) SetText(v.key, v.name, "old " + std::string(v.name));
     SetText(kSettings, "ModeIs", "Off");

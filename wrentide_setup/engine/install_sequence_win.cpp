@@ -211,7 +211,8 @@ void RunInstall(const InstallPaths& paths, const InstallOptions& options, Instal
             if (!DirectoryExists(paths.MenuPth) && change.MakingFolder(paths.MenuPth, unused))
                 CreateDirectoryW(Wide(paths.MenuPth).data(), nullptr);
             MakeShortcut(MakeProgramShortcut, paths.ProgPth, paths.MenuPth, kProgramLink, change);
-            MakeShortcut(MakeUninstallShortcut, paths.DBPth, paths.MenuPth, kUninstallLink, change);
+            MakeShortcut(paths.Scope == InstallScope::User ? MakeUserUninstallShortcut : MakeUninstallShortcut,
+                         paths.DBPth, paths.MenuPth, kUninstallLink, change);
             report.Progress(99);
             if (options.desktopShortcut)
                 MakeShortcut(MakeProgramShortcut, paths.ProgPth, paths.DeskPth, kProgramLink, change);

@@ -17,7 +17,8 @@ namespace {
 
 const int kShowCommand = SW_SHOW;
 
-void MakeShortcut(const std::string& linkPath, const std::string& target, const std::string& workingFolder) {
+void MakeShortcut(const std::string& linkPath, const std::string& target, const std::string& workingFolder,
+                  const char* arguments = "") {
     const std::vector<wchar_t> widePath = Wide(linkPath);
     ComPtr<IShellLinkW> link;
     // __uuidof keeps each identifier local: the system's uuid library would
@@ -29,7 +30,7 @@ void MakeShortcut(const std::string& linkPath, const std::string& target, const 
     // same; none of these results would change what is saved.
     link->SetPath(Wide(target).data());
     link->SetWorkingDirectory(Wide(workingFolder).data());
-    link->SetArguments(L"");
+    link->SetArguments(Wide(arguments).data());
     link->SetShowCmd(kShowCommand);
     // The path relative to the link itself, which a save through the link's
     // file interface would have stored; Windows works it out from the link's
@@ -69,6 +70,11 @@ void MakeProgramShortcut(const std::string& programFolder, const std::string& li
 
 void MakeUninstallShortcut(const std::string& dataFolder, const std::string& linkFolder) {
     MakeShortcut(JoinPath(linkFolder, kUninstallLink), JoinPath(dataFolder, kUninstallerFile), dataFolder);
+}
+
+void MakeUserUninstallShortcut(const std::string& dataFolder, const std::string& linkFolder) {
+    MakeShortcut(JoinPath(linkFolder, kUninstallLink), JoinPath(dataFolder, kUninstallerFile), dataFolder,
+                 "/CURRENTUSER");
 }
 
 }  // namespace wt

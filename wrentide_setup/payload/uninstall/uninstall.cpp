@@ -86,13 +86,19 @@ bool ProgramRunning(const wt::InstallPaths& paths) {
 // Something that stayed: a silent run then ends with kFailed.
 bool leftBehind = false;
 
+// Only an administrator can have the system delete a file at its next start
+// (the list is the machine's): a run for one user leaves it where it is.
+void RemoveAtNextStart(const std::string& path) {
+    if (scope == wt::InstallScope::Machine) MoveFileExW(Wide(path).data(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
 // Only the name goes, never what a link there points at. A file of its own in
 // use that cannot go now goes at the next start.
 void RemoveFile(const std::string& path) {
     const DWORD error = wt::RemoveName(path);
     if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
         leftBehind = true;
-        if (wt::IsPlainFile(path)) MoveFileExW(Wide(path).data(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        if (wt::IsPlainFile(path)) RemoveAtNextStart(path);
     }
 }
 
@@ -122,7 +128,8 @@ bool HandOverToCopy(const std::string& self) {
     }
     const wt::UniqueHandle me(duplicate);  // the copy inherits its own
     std::string command = "\"" + copy + "\" " + kFinishSwitch + " " +
-                          std::to_string(reinterpret_cast<UINT_PTR>(me.Get())) + " \"" + self + "\"";
+                          std::to_string(reinterpret_cast<UINT_PTR>(me.Get())) + " \"" + self + "\"" +
+                          (scope == wt::InstallScope::User ? " /CURRENTUSER" : "");
     std::vector<wchar_t> line = Wide(command);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -153,7 +160,7 @@ int Finish(wt::UniqueHandle original, const std::string& originalPath) {
         RemoveEmptyFolder(wt::ParentFolder(data));
     }
     const std::string self = OwnPath();
-    if (!self.empty()) MoveFileExW(Wide(self).data(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (!self.empty()) RemoveAtNextStart(self);
     return 0;
 }
 
@@ -216,8 +223,7 @@ int Uninstall() {
     // Everything else is gone by now: a deployment tool that reads the exit
     // code may rely on it. The copy then takes the original file and its folder.
     const std::string self = OwnPath();
-    if (dataFolder && !self.empty() && !HandOverToCopy(self))
-        MoveFileExW(Wide(self).data(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (dataFolder && !self.empty() && !HandOverToCopy(self)) RemoveAtNextStart(self);
     return silent && leftBehind ? kFailed : kRemoved;
 }
 
@@ -230,7 +236,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const std::unique_ptr<wchar_t*, decltype(&LocalFree)> owned(CommandLineToArgvW(GetCommandLineW(), &count),
                                                                 LocalFree);
     wchar_t** args = owned.get();
-    if (args && count == 4 && Utf8(args[1]) == kFinishSwitch) {
+    if (args && (count == 4 || count == 5) && Utf8(args[1]) == kFinishSwitch) {
+        if (count == 5 && lstrcmpiW(args[4], L"/CURRENTUSER") == 0) scope = wt::InstallScope::User;
         UINT_PTR handle = static_cast<UINT_PTR>(std::wcstoull(args[2], nullptr, 10));
         return Finish(wt::UniqueHandle(reinterpret_cast<HANDLE>(handle)), Utf8(args[3]));
     }
