@@ -136,6 +136,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     // replacing is then the one the wizard, or the unattended run, finds.
     const std::string undone = wt::FinishInterruptedInstall(wt::RegistryRoot(scope));
     if (!undone.empty()) wt::LogLine(undone);
+    if (command.closeApplications) wt::CloseRunningWrenTide(command, scope);
     if (unattended) {
         code = wt::RunUnattended(instance, command, scope);
         CoUninitialize();

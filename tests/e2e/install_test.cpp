@@ -145,8 +145,8 @@ protected:
             test::RemoveTree(made);
         for (const char* name : kPlantedNames)
             for (const char* suffix : {"", ".loaded"}) DeleteFileW(Wide(TempFolder() + "\\" + name + suffix).data());
-        for (const std::string& log : NamesIn(TempFolder(), "WrenTide-Setup-*.log"))
-            DeleteFileW(Wide(TempFolder() + "\\" + log).data());
+        for (const char* logs : {"WrenTide-Setup-*.log", "WrenTide-Uninstall-*.log"})
+            for (const std::string& log : NamesIn(TempFolder(), logs)) DeleteFileW(Wide(TempFolder() + "\\" + log).data());
     }
     // A whole install through the wizard, as the user asks it.
     void InstallAsUser(bool desktop, const std::string& exe = LoopbackSetupExe()) {
@@ -1407,6 +1407,78 @@ TEST_F(Install, AFolderOnTheCommandLineIsMadeWholeAndRecordedByOneName) {
     test::WriteFileBytes(log, "the operator's own file");
     EXPECT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S /BOGUS /LOG=" + Quoted(log)).code, 1639u);
     EXPECT_EQ(test::ReadFileBytes(log), "the operator's own file");
+}
+
+// An unattended upgrade over a running WrenTide: without /CLOSEAPPLICATIONS
+// it fails and changes nothing, as before; with it WrenTide is asked to close,
+// ends by itself and the upgrade completes.
+TEST_F(Install, AnUpgradeWithCloseApplicationsClosesTheRunningWrenTide) {
+    ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S").code, 0u);
+    Process app(places_.program + "\\WrenTide.exe");
+    ASSERT_NE(FindStartedApplication(20000), nullptr);
+    const std::map<std::string, std::string> before = Snapshot(places_);
+    EXPECT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S").code, 1603u);
+    EXPECT_TRUE(Snapshot(places_) == before) << "the failed upgrade changed something";
+
+    CreateDirectoryA("C:\\wt-e2e", nullptr);
+    const std::string log = "C:\\wt-e2e\\close.log";
+    EXPECT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S /CLOSEAPPLICATIONS /LOG=" + Quoted(log)).code, 0u);
+    DWORD code = 99;
+    EXPECT_TRUE(app.WaitExit(0, &code)) << "WrenTide still runs";
+    EXPECT_EQ(code, 0u) << "it was not left to end by itself";
+    ExpectInstalledFiles(places_.program, places_.data);
+    const std::string text = test::ReadFileBytes(log);
+    for (const std::string& step : {"Asked process " + std::to_string(app.Id()) + " to close through its",
+                                    "Process " + std::to_string(app.Id()) + " of \"" + places_.program +
+                                        "\\WrenTide.exe\" has closed"})
+        EXPECT_NE(text.find(step), std::string::npos) << step << " not in the log:\n" << text;
+}
+
+// One that refuses to close is left running after the wait, and the upgrade
+// changes nothing.
+TEST_F(Install, AWrenTideThatWillNotCloseIsLeftRunningAndNothingChanges) {
+    ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S").code, 0u);
+    const std::string program = places_.program + "\\WrenTide.exe";
+    ASSERT_TRUE(CopyFileA(test::FromHost(WT_STUBBORN_EXE).c_str(), program.c_str(), FALSE));
+    Process stubborn(program);
+    ASSERT_NE(FindStartedApplication(20000), nullptr);
+    const std::map<std::string, std::string> before = Snapshot(places_);
+    CreateDirectoryA("C:\\wt-e2e", nullptr);
+    const std::string log = "C:\\wt-e2e\\close.log";
+    EXPECT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S /CLOSEAPPLICATIONS /LOG=" + Quoted(log)).code, 1603u);
+    EXPECT_FALSE(stubborn.WaitExit(0)) << "it was ended";
+    EXPECT_TRUE(Snapshot(places_) == before) << "the failed upgrade changed something";
+    const std::string text = test::ReadFileBytes(log);
+    for (const char* step : {"it refused", "is still running after 30 seconds; it was left running",
+                             "WrenTide seems to be active", "Exit code 1603: "})
+        EXPECT_NE(text.find(step), std::string::npos) << step << " not in the log:\n" << text;
+}
+
+// The uninstaller closes a running WrenTide too, and logs every step.
+TEST_F(Install, TheUninstallerClosesARunningWrenTideAndLogsEachStep) {
+    ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S").code, 0u);
+    Process app(places_.program + "\\WrenTide.exe");
+    ASSERT_NE(FindStartedApplication(20000), nullptr);
+    CreateDirectoryA("C:\\wt-e2e", nullptr);
+    const std::string log = "C:\\wt-e2e\\uninstall.log";
+    const std::string quiet = RegValue(kUninstall, "QuietUninstallString");
+    EXPECT_EQ(RunUnattended(quiet + " /CLOSEAPPLICATIONS /LOG=" + Quoted(log)).code, 0u);
+    EXPECT_TRUE(app.WaitExit(0));
+    EXPECT_FALSE(test::PathExists(places_.program));
+    const std::string text = test::ReadFileBytes(log);
+    for (const std::string& step :
+         {"Process " + std::to_string(app.Id()) + " of \"" + places_.program + "\\WrenTide.exe\" has closed",
+          "Removed \"" + places_.program + "\\WrenTide.exe\"", "Removed the folder \"" + places_.menu + "\"",
+          std::string("Removed the key \"HKEY_LOCAL_MACHINE\\") + kSettings + "\"",
+          std::string("Exit code 0: WrenTide was removed")})
+        EXPECT_NE(text.find(step), std::string::npos) << step << " not in the log:\n" << text;
+    // Every silent run writes one, by default in the temporary folder.
+    const std::string copy = "C:\\wt-e2e\\uninstall.exe";
+    test::WriteFileBytes(copy, test::ReadFileBytes(test::BuiltPayloadFile("uninstall.exe")));
+    EXPECT_EQ(RunUnattended(Quoted(copy) + " /S").code, 1605u) << "nothing is installed";
+    const std::vector<std::string> logs = NamesIn(TempFolder(), "WrenTide-Uninstall-*.log");
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_NE(test::ReadFileBytes(TempFolder() + "\\" + logs[0]).find("Exit code 1605: "), std::string::npos);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@ namespace wt {
 
 const char kSetupHelpText[] =
     "wrentide_setup.exe [/ALLUSERS | /CURRENTUSER] [/S | /VERYSILENT | /SILENT] [/DIR=\"folder\"] [/DESKTOP] "
-    "[/LOG[=\"file\"]] [/D=folder]\r\n"
+    "[/CLOSEAPPLICATIONS] [/LOG[=\"file\"]] [/D=folder]\r\n"
     "\r\n"
     "/ALLUSERS\tinstall for everyone on this computer (the default; needs administrator rights)\r\n"
     "/CURRENTUSER\tinstall for you alone, in your own profile (needs no rights)\r\n"
@@ -15,6 +15,7 @@ const char kSetupHelpText[] =
     "/SILENT\tshow the install's progress only\r\n"
     "/DIR=\"folder\"\tthe program folder (/D=folder last, unquoted)\r\n"
     "/DESKTOP\talso put a shortcut on the desktop\r\n"
+    "/CLOSEAPPLICATIONS\task a running WrenTide to close first, and wait up to 30 seconds for it\r\n"
     "/LOG[=\"file\"]\twrite a log (unattended runs always do)\r\n"
     "\r\n"
     "Exit codes: 0 installed, 1602 cancelled, 1603 failed, 1618 another setup is running, "
@@ -86,7 +87,7 @@ SetupCommand ParseSetupCommand(const std::string& line) {
         }
         const bool flag = name == "S" || name == "VERYSILENT" || name == "SILENT" || name == "DESKTOP" ||
                           name == "SUPPRESSMSGBOXES" || name == "NORESTART" || name == "?" || name == "HELP" ||
-                          name == "ALLUSERS" || name == "CURRENTUSER";
+                          name == "ALLUSERS" || name == "CURRENTUSER" || name == "CLOSEAPPLICATIONS";
         if (flag && hasValue) {
             refuse("The switch " + raw + " takes no value");
         } else if (name == "S" || name == "VERYSILENT") {
@@ -95,6 +96,8 @@ SetupCommand ParseSetupCommand(const std::string& line) {
             silent = true;
         } else if (name == "DESKTOP") {
             command.desktop = true;
+        } else if (name == "CLOSEAPPLICATIONS") {
+            command.closeApplications = true;
         } else if (name == "ALLUSERS") {
             allUsers = true;
         } else if (name == "CURRENTUSER") {

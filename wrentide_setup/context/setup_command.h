@@ -28,6 +28,7 @@ struct SetupCommand {
     RunMode mode = RunMode::Interactive;
     bool help = false;
     bool desktop = false;        // /DESKTOP
+    bool closeApplications = false;  // /CLOSEAPPLICATIONS: ask a running WrenTide to close first
     bool log = false;            // /LOG or /LOG="file"
     std::string logFile;         // empty: the default place
     bool hasFolder = false;      // /DIR="folder" or /D=folder

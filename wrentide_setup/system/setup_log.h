@@ -7,9 +7,9 @@
 
 namespace wt {
 
-// %TEMP%\WrenTide-Setup-<yyyymmdd-hhmmss>.log: never inside a folder that
-// setup or the uninstaller removes.
-std::string DefaultSetupLogPath();
+// %TEMP%\WrenTide-<program>-<yyyymmdd-hhmmss>.log ("Setup" or
+// "Uninstall"): never inside a folder that setup or the uninstaller removes.
+std::string DefaultSetupLogPath(const char* program = "Setup");
 
 // Starts the process's log at path, making its missing folders. Whatever
 // stood at the name goes as a name, never what a link there points at. False

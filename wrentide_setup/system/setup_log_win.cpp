@@ -27,13 +27,13 @@ void MakeFoldersAbove(const std::string& path) {
 
 }  // namespace
 
-std::string DefaultSetupLogPath() {
+std::string DefaultSetupLogPath(const char* program) {
     wchar_t temp[MAX_PATH + 1] = L"";
     const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
     SYSTEMTIME now;
     GetLocalTime(&now);
-    char name[64];
-    wsprintfA(name, "WrenTide-Setup-%04u%02u%02u-%02u%02u%02u.log", now.wYear, now.wMonth, now.wDay, now.wHour,
+    char name[80];
+    wsprintfA(name, "WrenTide-%s-%04u%02u%02u-%02u%02u%02u.log", program, now.wYear, now.wMonth, now.wDay, now.wHour,
               now.wMinute, now.wSecond);
     return (length && length <= MAX_PATH ? Utf8(temp) : std::string("C:\\")) + name;
 }

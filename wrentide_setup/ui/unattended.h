@@ -12,6 +12,10 @@ namespace wt {
 // code, which is also the log's last line. Every failure message goes to the
 // log, none to the screen. A folder the command names is made with every
 // missing level above it.
+// /CLOSEAPPLICATIONS: a WrenTide that runs from the program folder that this
+// run installs into is asked to close, and waited for; never terminated.
+void CloseRunningWrenTide(const SetupCommand& command, InstallScope scope);
+
 int RunUnattended(HINSTANCE instance, const SetupCommand& command, InstallScope scope);
 
 // The log's last line: the exit code and why; returns code.

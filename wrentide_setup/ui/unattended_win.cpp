@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "wrentide_setup/engine/install_sequence.h"
+#include "wrentide_setup/system/close_applications.h"
 #include "wrentide_setup/system/preferences.h"
 #include "wrentide_setup/system/registration.h"
 #include "wrentide_setup/system/setup_log.h"
@@ -70,6 +71,19 @@ bool InstallInTheWindow(HINSTANCE instance, InstallPaths& paths, const SetupComm
 
 }  // namespace
 
+void CloseRunningWrenTide(const SetupCommand& command, InstallScope scope) {
+    InstallPaths paths;
+    paths.Scope = scope;
+    try {
+        DiscoverInstallPaths(paths);
+    } catch (const std::exception& error) {
+        LogLine(std::string("Cannot find where WrenTide runs from: ") + error.what());
+        return;
+    }
+    const std::string program = JoinPath(command.hasFolder ? command.folder : paths.ProgPth, kProgramFile);
+    if (FileInUse(program)) CloseApplications(program);
+}
+
 int EndWith(int code, const std::string& why) {
     LogLine("Exit code " + std::to_string(code) + ": " + why);
     return code;
@@ -91,6 +105,11 @@ int RunUnattended(HINSTANCE instance, const SetupCommand& command, InstallScope 
             return EndWith(kExitFailed, "WrenTide is running; nothing was changed");
         }
         if (command.hasFolder) paths.ProgPth = command.folder;
+        // Asked to close and still running: nothing is changed, as without the switch.
+        if (command.closeApplications && FileInUse(JoinPath(paths.ProgPth, kProgramFile))) {
+            ShowAppActive();
+            return EndWith(kExitFailed, "WrenTide is running and did not close; nothing was changed");
+        }
         if (scope == InstallScope::Machine && RunningAsLocalSystem()) paths.DeskPth = SpecialFolderPath(kCommonDesktopFolder);
     } catch (const std::exception& error) {
         LogLine(std::string("Cannot find where to install: ") + error.what());

@@ -30,7 +30,10 @@
 #include "wrentide_setup/engine/payload.h"
 #include "wrentide_setup/error.h"
 #include "wrentide_setup/path.h"
+#include "wrentide_setup/system/close_applications.h"
 #include "wrentide_setup/system/registry.h"
+#include "wrentide_setup/system/setup_log.h"
+#include "wrentide_setup/version.h"
 #include "wrentide_setup/win32.h"
 
 using wt::JoinPath;
@@ -61,8 +64,16 @@ std::string OwnPath() {
 
 // /S: no question and no message, for deployment tools, which read the exit code alone.
 bool silent = false;
+// /CLOSEAPPLICATIONS: a running WrenTide is asked to close rather than waited for.
+bool closeApplications = false;
 // Windows Installer's codes, which deployment tools understand.
 const int kRemoved = 0, kRefused = 1602, kFailed = 1603, kNothingInstalled = 1605, kBadCommandLine = 1639;
+
+// The last line of the log: the exit code and why.
+int EndWith(int code, const std::string& why) {
+    wt::LogLine("Exit code " + std::to_string(code) + ": " + why);
+    return code;
+}
 
 // The answer a silent run gives every question is the one that goes on.
 int Say(const char* text, UINT type, int silentAnswer = IDOK) {
@@ -96,9 +107,13 @@ void RemoveAtNextStart(const std::string& path) {
 // use that cannot go now goes at the next start.
 void RemoveFile(const std::string& path) {
     const DWORD error = wt::RemoveName(path);
+    if (error == ERROR_SUCCESS) wt::LogLine("Removed \"" + path + "\"");
     if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
         leftBehind = true;
-        if (wt::IsPlainFile(path)) RemoveAtNextStart(path);
+        const bool plain = wt::IsPlainFile(path);
+        if (plain) RemoveAtNextStart(path);
+        wt::LogLine("Cannot remove \"" + path + "\": " + wt::SystemMessage(error) +
+                    (plain && scope == wt::InstallScope::Machine ? " It goes at the next start of Windows." : ""));
     }
 }
 
@@ -109,7 +124,11 @@ bool PlainDataFolder(const std::string& data) {
 }
 
 // Only an empty folder goes: whatever the user put there stays.
-void RemoveEmptyFolder(const std::string& path) { RemoveDirectoryW(Wide(path).data()); }
+void RemoveEmptyFolder(const std::string& path) {
+    if (RemoveDirectoryW(Wide(path).data())) wt::LogLine("Removed the folder \"" + path + "\"");
+    else if (GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND)
+        wt::LogLine("The folder \"" + path + "\" stays: " + wt::SystemMessage(GetLastError()));
+}
 
 // Starts a copy of this program from the temporary folder, which ends the job
 // once this process has gone. Returns false when that cannot be done.
@@ -171,7 +190,8 @@ void FinishInterruptedInstall() {
     static wt::UniqueHandle lock;  // held until the process ends
     lock = wt::UniqueHandle(CreateMutexA(nullptr, FALSE, wt::kSetupMutex));
     if (!lock.Valid() || GetLastError() == ERROR_ALREADY_EXISTS) return;
-    wt::FinishInterruptedInstall(wt::RegistryRoot(scope));
+    const std::string undone = wt::FinishInterruptedInstall(wt::RegistryRoot(scope));
+    if (!undone.empty()) wt::LogLine(undone);
 }
 
 int Uninstall() {
@@ -182,15 +202,25 @@ int Uninstall() {
     paths.DBPth = ReadSetting("DBPth");
     if (paths.ProgPth.empty() || paths.DBPth.empty()) {
         Say("WrenTide is not installed on this computer.", MB_OK | MB_ICONINFORMATION);
-        return silent ? kNothingInstalled : 1;
+        return EndWith(silent ? kNothingInstalled : 1, "WrenTide is not installed (no record under " +
+                                                           std::string(scope == wt::InstallScope::User
+                                                                           ? "HKEY_CURRENT_USER"
+                                                                           : "HKEY_LOCAL_MACHINE") + ")");
     }
+    wt::LogLine("Program folder \"" + paths.ProgPth + "\", data folder \"" + paths.DBPth + "\"");
     if (Say("Remove WrenTide and all of its components?", MB_YESNO | MB_ICONQUESTION, IDYES) != IDYES)
-        return 0;
+        return EndWith(0, "the user chose not to remove WrenTide");
+    const std::string program = JoinPath(paths.ProgPth, wt::kProgramFile);
+    if (closeApplications && ProgramRunning(paths)) {
+        if (wt::FileInUse(program)) wt::CloseApplications(program);
+        else wt::LogLine("WrenTide's window is open, but its program file is not in use: nothing to close");
+    }
     // Nothing is removed while the program runs: no half-removed install.
     while (ProgramRunning(paths)) {
+        wt::LogLine("WrenTide is running");
         if (Say("WrenTide is running. Close it, then press Retry.", MB_RETRYCANCEL | MB_ICONEXCLAMATION,
                 IDCANCEL) != IDRETRY)
-            return silent ? kFailed : 2;
+            return EndWith(silent ? kFailed : 2, "WrenTide is running; nothing was removed");
     }
 
     // The running uninstaller itself goes last, through its copy. A data
@@ -215,16 +245,29 @@ int Uninstall() {
         // A shell folder that cannot be found keeps its link; the rest goes.
     }
 
-    wt::RegRemoveKey(wt::RegistryRoot(scope), wt::kUninstallKey);
-    wt::RegRemoveKey(wt::RegistryRoot(scope), wt::kSettingsKey);
+    for (const char* key : {wt::kUninstallKey, wt::kSettingsKey}) {
+        const unsigned long error = wt::RegRemoveKey(wt::RegistryRoot(scope), key);
+        const std::string name = std::string(scope == wt::InstallScope::User ? "HKEY_CURRENT_USER\\"
+                                                                             : "HKEY_LOCAL_MACHINE\\") +
+                                 (key[0] == '\\' ? key + 1 : key);
+        wt::LogLine(error == ERROR_SUCCESS ? "Removed the key \"" + name + "\""
+                                           : "Cannot remove the key \"" + name + "\": " + wt::SystemMessage(error));
+    }
     if (!ReadSetting("ProgPth").empty()) leftBehind = true;
 
     Say("WrenTide was removed from your computer.", MB_OK | MB_ICONINFORMATION);
     // Everything else is gone by now: a deployment tool that reads the exit
     // code may rely on it. The copy then takes the original file and its folder.
     const std::string self = OwnPath();
-    if (dataFolder && !self.empty() && !HandOverToCopy(self)) RemoveAtNextStart(self);
-    return silent && leftBehind ? kFailed : kRemoved;
+    if (dataFolder && !self.empty()) {
+        const bool handedOver = HandOverToCopy(self);
+        if (!handedOver) RemoveAtNextStart(self);
+        wt::LogLine(handedOver ? "A copy in the temporary folder removes \"" + self + "\" once this run ends"
+                               : "\"" + self + "\" cannot be handed to a copy: it stays");
+    }
+    if (silent && leftBehind) return EndWith(kFailed, "something could not be removed (see above)");
+    return EndWith(kRemoved, leftBehind ? "WrenTide was removed, with something left behind (see above)"
+                                        : "WrenTide was removed");
 }
 
 }  // namespace
@@ -241,8 +284,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         UINT_PTR handle = static_cast<UINT_PTR>(std::wcstoull(args[2], nullptr, 10));
         return Finish(wt::UniqueHandle(reinterpret_cast<HANDLE>(handle)), Utf8(args[3]));
     }
-    std::string unknown;
-    bool allUsers = false, currentUser = false;
+    std::string unknown, logFile;
+    bool allUsers = false, currentUser = false, log = false;
     auto is = [](const wchar_t* arg, const wchar_t* name) {
         return (arg[0] == L'/' || arg[0] == L'-') && lstrcmpiW(arg + 1, name) == 0;
     };
@@ -250,13 +293,26 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         if (is(args[i], L"S")) silent = true;
         else if (is(args[i], L"ALLUSERS")) allUsers = true;
         else if (is(args[i], L"CURRENTUSER")) currentUser = true;
+        else if (is(args[i], L"CLOSEAPPLICATIONS")) closeApplications = true;
+        else if (is(args[i], L"LOG")) log = true;
+        else if ((args[i][0] == L'/' || args[i][0] == L'-') && _wcsnicmp(args[i] + 1, L"LOG=", 4) == 0 && args[i][5])
+            log = true, logFile = Utf8(args[i] + 5);
         else if (unknown.empty()) unknown = "Unknown switch: " + Utf8(args[i]);
     }
     if (allUsers && currentUser && unknown.empty()) unknown = "The switches /ALLUSERS and /CURRENTUSER contradict each other";
+    // Every silent run writes a log, as setup's unattended runs do; a refused
+    // line writes it to the default place.
+    if (silent || log) {
+        wt::OpenSetupLog(logFile.empty() || !unknown.empty() ? wt::DefaultSetupLogPath("Uninstall") : logFile);
+        wt::LogLine("WrenTide Uninstall " WRENTIDE_PRODUCT_VERSION ", process " + std::to_string(GetCurrentProcessId()) +
+                    ", command line: " + Utf8(GetCommandLineW()));
+    }
     if (!unknown.empty()) {
-        const std::string text = unknown + "\r\n\r\nuninstall.exe [/ALLUSERS | /CURRENTUSER] [/S]";
+        wt::LogLine(unknown);
+        const std::string text =
+            unknown + "\r\n\r\nuninstall.exe [/ALLUSERS | /CURRENTUSER] [/S] [/CLOSEAPPLICATIONS] [/LOG[=\"file\"]]";
         Say(text.c_str(), MB_OK | MB_ICONERROR);
-        return kBadCommandLine;
+        return EndWith(kBadCommandLine, "bad command line; nothing was removed");
     }
     if (currentUser) scope = wt::InstallScope::User;
     // The installation for everyone is removed elevated: a run without the
@@ -268,7 +324,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         const std::string text = "WrenTide was installed for everyone on this computer: removing it needs "
                                  "administrator rights.\r\n\r\n" + why;
         Say(text.c_str(), MB_OK | MB_ICONERROR);
-        return kRefused;
+        return EndWith(kRefused, "no administrator rights: " + why);
     }
     return Uninstall();
 }
