@@ -301,13 +301,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
     if (allUsers && currentUser && unknown.empty()) unknown = "The switches /ALLUSERS and /CURRENTUSER contradict each other";
     // Every silent run writes a log, as setup's unattended runs do; a refused
-    // line writes it to the default place.
-    if (silent || log) {
+    // line writes it to the default place. It is opened only once this process
+    // is the one that works: an elevated run started from here writes its own.
+    auto openLog = [&] {
+        if (!silent && !log) return;
         wt::OpenSetupLog(logFile.empty() || !unknown.empty() ? wt::DefaultSetupLogPath("Uninstall") : logFile);
         wt::LogLine("WrenTide Uninstall " WRENTIDE_PRODUCT_VERSION ", process " + std::to_string(GetCurrentProcessId()) +
                     ", command line: " + Utf8(GetCommandLineW()));
-    }
+    };
     if (!unknown.empty()) {
+        openLog();
         wt::LogLine(unknown);
         const std::string text =
             unknown + "\r\n\r\nuninstall.exe [/ALLUSERS | /CURRENTUSER] [/S] [/CLOSEAPPLICATIONS] [/LOG[=\"file\"]]";
@@ -321,10 +324,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         int code = 0;
         std::string why;
         if (wt::RunElevated(wt::ArgumentsOf(Utf8(GetCommandLineW())), SW_SHOWNORMAL, &code, &why)) return code;
+        openLog();
         const std::string text = "WrenTide was installed for everyone on this computer: removing it needs "
                                  "administrator rights.\r\n\r\n" + why;
         Say(text.c_str(), MB_OK | MB_ICONERROR);
         return EndWith(kRefused, "no administrator rights: " + why);
     }
+    openLog();
     return Uninstall();
 }
