@@ -1329,6 +1329,25 @@ TEST_F(Install, AnInstallationForOneUserStandsBesideTheOneForEveryone) {
     EXPECT_EQ(programFolderShown(places_.menu + "\\WrenTide.lnk"), places_.program + " (HKEY_LOCAL_MACHINE)");
 }
 
+// One user's journal lives under HKEY_CURRENT_USER: an install for one user
+// that was killed is taken back when setup starts again for that user.
+TEST_F(Install, AKilledInstallForOneUserIsUndoneAtItsNextStart) {
+    {
+        Environment kill("WT_KILL_AFTER", "registration");
+        EXPECT_EQ(RunUnattended(Quoted(FaultsSetupExe()) + " /CURRENTUSER /S").code, 9u);
+    }
+    ASSERT_TRUE(test::KeyExists(kJournal, HKEY_CURRENT_USER)) << "the kill left no journal";
+    EXPECT_FALSE(test::KeyExists(kJournal));
+    ASSERT_TRUE(test::PathExists(places_.userProgram + "\\WrenTide.exe"));
+    SetupRun next(LoopbackSetupExe(), "/CURRENTUSER");
+    ASSERT_NE(next.Form(), nullptr);
+    EXPECT_FALSE(test::KeyExists(kSettings, HKEY_CURRENT_USER)) << "the record or the journal stayed";
+    EXPECT_FALSE(test::PathExists(places_.userPrograms)) << "the folders it made stayed";
+    EXPECT_FALSE(test::PathExists(places_.data));
+    Click(next.Control("Button", "&Cancel"));
+    EXPECT_TRUE(next.process().WaitExit(20000));
+}
+
 // The window for one user shows that user's folder: asked for on the command
 // line, or chosen when the rights for everyone were refused.
 TEST_F(Install, TheWizardForOneUserShowsTheUsersOwnFolder) {
