@@ -56,16 +56,11 @@ void OpenLog(const std::string& line, const wt::SetupCommand& command, bool refu
 bool ChooseScope(const std::string& line, const wt::SetupCommand& command, int show, wt::InstallScope& scope,
                  int& code) {
     scope = command.scope;
-    // The faults build can stand in a token that is not elevated.
-    const int token = wt::FaultToken();
-    const bool elevated = token == 0 && wt::TokenElevated();
-    wt::StartAction action = wt::DecideStart(scope, elevated, false, command.Unattended());
     std::string refusal;
-    if (action == wt::StartAction::RelaunchElevated) {
-        if (token != 2 && wt::RunElevated(wt::ArgumentsOf(line), show, &code, &refusal)) return false;
-        if (token == 2) refusal = wt::SystemMessage(ERROR_CANCELLED);
-        action = wt::DecideStart(scope, false, true, command.Unattended());
-    }
+    // The faults build can stand in a token that is not elevated.
+    const wt::StartAction action = wt::StartWithRights(scope, command.Unattended(), wt::FaultToken(),
+                                                       wt::ArgumentsOf(line), show, &code, &refusal);
+    if (action == wt::StartAction::RelaunchElevated) return false;
     OpenLog(line, command, false);
     if (!refusal.empty()) wt::LogLine("Setup could not start with administrator rights: " + refusal);
     if (action == wt::StartAction::EndRefused) {

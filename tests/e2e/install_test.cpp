@@ -1406,6 +1406,33 @@ TEST_F(Install, ARunForEveryoneWithoutRightsStartsAgainElevated) {
     EXPECT_NE(text.find("Exit code 1602: "), std::string::npos) << text;
 }
 
+// The uninstaller of the installation for everyone does the same: refused,
+// 1602 and nothing removed; otherwise its elevated run removes it all.
+TEST_F(Install, TheUninstallerForEveryoneWithoutRightsStartsAgainElevated) {
+    ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S").code, 0u);
+    const std::string uninstaller = places_.data + "\\uninstall.exe";
+    ASSERT_TRUE(CopyFileA(test::FromHost(WT_FAULTS_UNINSTALL_EXE).c_str(), uninstaller.c_str(), FALSE));
+    CreateDirectoryA("C:\\wt-e2e", nullptr);
+    const std::string log = "C:\\wt-e2e\\uninstall.log";
+    {
+        Environment token("WT_TOKEN", "refused");
+        EXPECT_EQ(RunUnattended(Quoted(uninstaller) + " /S /LOG=" + Quoted(log)).code, 1602u);
+        EXPECT_TRUE(test::PathExists(places_.program + "\\WrenTide.exe"));
+        EXPECT_TRUE(test::KeyExists(kSettings));
+        EXPECT_NE(test::ReadFileBytes(log).find("Exit code 1602: no administrator rights"), std::string::npos);
+    }
+    Environment token("WT_TOKEN", "unelevated");
+    Process first = Process::FromCommandLine(Quoted(uninstaller) + " /S /LOG=" + Quoted(log));
+    DWORD code = 99;
+    ASSERT_TRUE(first.WaitExit(60000, &code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_FALSE(test::PathExists(places_.program));
+    EXPECT_FALSE(test::KeyExists(kSettings));
+    const std::string text = test::ReadFileBytes(log);
+    EXPECT_EQ(text.find("process " + std::to_string(first.Id()) + ","), std::string::npos) << text;
+    EXPECT_EQ(text.substr(text.rfind("Exit code")), "Exit code 0: WrenTide was removed\r\n");
+}
+
 // A folder named on the command line is made with every missing level and
 // recorded by one name however it was written; a refused line leaves even
 // its log file alone.

@@ -24,6 +24,15 @@ StartAction DecideStart(InstallScope asked, bool elevated, bool elevationRefused
 // administrator's full token).
 bool TokenElevated();
 
+// The start of a run for asked, with the rights it needs: Install when this
+// process has them; RelaunchElevated once a run started again elevated with
+// arguments has ended (its exit code in *code); OfferThisUser or EndRefused
+// when the elevation was refused or impossible (*why says why). token is the
+// faults build's stand-in for the process's token (FaultToken): 0 the real
+// one, 1 not elevated, 2 not elevated and every elevation refused.
+StartAction StartWithRights(InstallScope asked, bool unattended, int token, const std::string& arguments, int show,
+                            int* code, std::string* why);
+
 // Starts this program again with the verb "runas" and arguments, in the same
 // working folder, and waits for it to end: true with its exit code in *code.
 // False when the elevation was refused or could not be made; *why says why.

@@ -18,6 +18,15 @@ bool TokenElevated() {
            elevation.TokenIsElevated != 0;
 }
 
+StartAction StartWithRights(InstallScope asked, bool unattended, int token, const std::string& arguments, int show,
+                            int* code, std::string* why) {
+    const StartAction action = DecideStart(asked, token == 0 && TokenElevated(), false, unattended);
+    if (action != StartAction::RelaunchElevated) return action;
+    if (token != 2 && RunElevated(arguments, show, code, why)) return action;
+    if (token == 2) *why = SystemMessage(ERROR_CANCELLED);
+    return DecideStart(asked, false, true, unattended);
+}
+
 bool RunElevated(const std::string& arguments, int show, int* code, std::string* why) {
     std::vector<wchar_t> self(32768, L'\0');
     const DWORD length = GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));

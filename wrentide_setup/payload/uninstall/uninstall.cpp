@@ -22,6 +22,7 @@
 //
 // What setup puts where, and how it reads it back: its own table, names and
 // helpers, linked from setup's code, so that the two cannot drift apart.
+#include "wrentide_setup/bench_marks.h"
 #include "wrentide_setup/context/elevation.h"
 #include "wrentide_setup/context/install_paths.h"
 #include "wrentide_setup/context/setup_command.h"
@@ -320,10 +321,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (currentUser) scope = wt::InstallScope::User;
     // The installation for everyone is removed elevated: a run without the
     // rights starts itself again with them and ends with that run's code.
-    if (wt::DecideStart(scope, wt::TokenElevated(), false, silent) == wt::StartAction::RelaunchElevated) {
-        int code = 0;
-        std::string why;
-        if (wt::RunElevated(wt::ArgumentsOf(Utf8(GetCommandLineW())), SW_SHOWNORMAL, &code, &why)) return code;
+    int code = 0;
+    std::string why;
+    const wt::StartAction action = wt::StartWithRights(scope, silent, wt::FaultToken(),
+                                                       wt::ArgumentsOf(Utf8(GetCommandLineW())), SW_SHOWNORMAL, &code, &why);
+    if (action == wt::StartAction::RelaunchElevated) return code;
+    if (action != wt::StartAction::Install) {
         openLog();
         const std::string text = "WrenTide was installed for everyone on this computer: removing it needs "
                                  "administrator rights.\r\n\r\n" + why;
