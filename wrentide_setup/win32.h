@@ -197,6 +197,10 @@ bool HasOneName(HANDLE file);
 // True for an existing folder.
 bool DirectoryExists(const std::string& path);
 
+// The folders above path that do not exist, from the top down, stopping at a
+// drive's or share's root.
+std::vector<std::string> MissingFoldersAbove(const std::string& path);
+
 // Setup and the uninstaller run elevated in a data folder the user can write,
 // where a planted link would turn their writes and deletions onto another file.
 // Under Wine a host symbolic link is no reparse point, and every call by name,

@@ -39,6 +39,14 @@ bool DirectoryExists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+std::vector<std::string> MissingFoldersAbove(const std::string& path) {
+    std::vector<std::string> missing;
+    for (std::string folder = ParentFolder(path); !folder.empty() && !IsRootFolder(folder) && !DirectoryExists(folder);
+         folder = ParentFolder(folder))
+        missing.insert(missing.begin(), folder);
+    return missing;
+}
+
 std::string FinalPath(HANDLE handle) {
     std::vector<wchar_t> path(32768, L'\0');
     DWORD length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()), 0);

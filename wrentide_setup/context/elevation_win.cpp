@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "wrentide_setup/context/elevation.h"
+#include "wrentide_setup/context/setup_command.h"
 #include "wrentide_setup/win32.h"
 
 namespace wt {
@@ -52,12 +53,12 @@ bool RunElevated(const std::string& arguments, int show, int* code, std::string*
         return false;
     }
     // It was started: whatever happens now, this process does not install too.
-    // An outcome that cannot be read is a failure (Windows Installer's 1603).
+    // An outcome that cannot be read is a failure.
     const UniqueHandle process(info.hProcess);
-    DWORD exitCode = 1603;
+    DWORD exitCode = kExitFailed;
     if (!process.Valid() || WaitForSingleObject(process.Get(), INFINITE) != WAIT_OBJECT_0 ||
         !GetExitCodeProcess(process.Get(), &exitCode))
-        exitCode = 1603;
+        exitCode = kExitFailed;
     *code = static_cast<int>(exitCode);
     return true;
 }

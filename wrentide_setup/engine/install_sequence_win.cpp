@@ -42,14 +42,11 @@ bool EnsureFolder(const std::string& path, const char* what, InstallTransaction&
         LogLine(std::string(what) + " \"" + path + "\" exists");
         return true;
     }
-    std::vector<std::string> levels{path};
-    for (std::string above = ParentFolder(path); everyLevel && !above.empty() && !IsRootFolder(above) &&
-                                                 !DirectoryExists(above);
-         above = ParentFolder(above))
-        levels.push_back(above);
+    std::vector<std::string> levels = everyLevel ? MissingFoldersAbove(path) : std::vector<std::string>{};
+    levels.push_back(path);
     std::string why;
     bool made = true;
-    for (auto level = levels.rbegin(); made && level != levels.rend(); ++level) {
+    for (auto level = levels.begin(); made && level != levels.end(); ++level) {
         made = change.MakingFolder(*level, why) && CreateDirectoryW(Wide(*level).data(), nullptr);
         if (!made && why.empty()) why = SystemMessage(GetLastError());
     }

@@ -19,10 +19,8 @@ const UINT kAnswerMilliseconds = 5000;  // for each message; a hung window is no
 std::string FinalName(const std::string& path) {
     const UniqueHandle file(CreateFileW(Wide(path).data(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    std::vector<wchar_t> name(32768, L'\0');
-    if (!file.Valid() || !GetFinalPathNameByHandleW(file.Get(), name.data(), static_cast<DWORD>(name.size()), 0))
-        return path;
-    return Utf8(name.data());
+    const std::string final = file.Valid() ? FinalPath(file.Get()) : "";
+    return final.empty() ? path : final;
 }
 
 struct Running {

@@ -19,4 +19,7 @@ bool OpenSetupLog(const std::string& path);
 // One line, written through at once; never raises.
 void LogLine(const std::string& text);
 
+// The log's last line: the exit code and why; returns code.
+int EndWith(int code, const std::string& why);
+
 }  // namespace wt

@@ -2,9 +2,6 @@
 
 #include <windows.h>
 
-#include <vector>
-
-#include "wrentide_setup/path.h"
 #include "wrentide_setup/win32.h"
 
 namespace wt {
@@ -13,16 +10,6 @@ namespace {
 UniqueHandle& LogFile() {
     static UniqueHandle file;
     return file;
-}
-
-// Each missing folder above path, from the top down; an existing one is left as it is.
-void MakeFoldersAbove(const std::string& path) {
-    std::vector<std::string> missing;
-    for (std::string folder = ParentFolder(path); !folder.empty() && !IsRootFolder(folder) &&
-                                                  !DirectoryExists(folder);
-         folder = ParentFolder(folder))
-        missing.push_back(folder);
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it) CreateDirectoryW(Wide(*it).data(), nullptr);
 }
 
 }  // namespace
@@ -39,7 +26,7 @@ std::string DefaultSetupLogPath(const char* program) {
 }
 
 bool OpenSetupLog(const std::string& path) {
-    MakeFoldersAbove(path);
+    for (const std::string& folder : MissingFoldersAbove(path)) CreateDirectoryW(Wide(folder).data(), nullptr);
     RemoveName(path);
     // A new file of our own: a name something took again in between fails.
     LogFile() = UniqueHandle(CreateFileW(Wide(path).data(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
@@ -62,6 +49,11 @@ void LogLine(const std::string& text) {
     DWORD written = 0;
     // A log that cannot be written never fails the install.
     WriteFile(LogFile().Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+int EndWith(int code, const std::string& why) {
+    LogLine("Exit code " + std::to_string(code) + ": " + why);
+    return code;
 }
 
 }  // namespace wt

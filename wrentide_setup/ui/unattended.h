@@ -18,7 +18,4 @@ void CloseRunningWrenTide(const SetupCommand& command, InstallScope scope);
 
 int RunUnattended(HINSTANCE instance, const SetupCommand& command, InstallScope scope);
 
-// The log's last line: the exit code and why; returns code.
-int EndWith(int code, const std::string& why);
-
 }  // namespace wt

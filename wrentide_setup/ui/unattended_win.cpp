@@ -84,11 +84,6 @@ void CloseRunningWrenTide(const SetupCommand& command, InstallScope scope) {
     if (FileInUse(program)) CloseApplications(program);
 }
 
-int EndWith(int code, const std::string& why) {
-    LogLine("Exit code " + std::to_string(code) + ": " + why);
-    return code;
-}
-
 int RunUnattended(HINSTANCE instance, const SetupCommand& command, InstallScope scope) {
     // Every failure message of the install, and any other, goes to the log.
     bool failed = false;

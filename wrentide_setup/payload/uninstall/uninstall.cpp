@@ -70,12 +70,6 @@ bool closeApplications = false;
 // Windows Installer's codes, which deployment tools understand.
 const int kRemoved = 0, kRefused = 1602, kFailed = 1603, kNothingInstalled = 1605, kBadCommandLine = 1639;
 
-// The last line of the log: the exit code and why.
-int EndWith(int code, const std::string& why) {
-    wt::LogLine("Exit code " + std::to_string(code) + ": " + why);
-    return code;
-}
-
 // The answer a silent run gives every question is the one that goes on.
 int Say(const char* text, UINT type, int silentAnswer = IDOK) {
     return silent ? silentAnswer : MessageBoxW(nullptr, Wide(text).data(), Wide(kTitle).data(), type);
@@ -203,14 +197,14 @@ int Uninstall() {
     paths.DBPth = ReadSetting("DBPth");
     if (paths.ProgPth.empty() || paths.DBPth.empty()) {
         Say("WrenTide is not installed on this computer.", MB_OK | MB_ICONINFORMATION);
-        return EndWith(silent ? kNothingInstalled : 1, "WrenTide is not installed (no record under " +
+        return wt::EndWith(silent ? kNothingInstalled : 1, "WrenTide is not installed (no record under " +
                                                            std::string(scope == wt::InstallScope::User
                                                                            ? "HKEY_CURRENT_USER"
                                                                            : "HKEY_LOCAL_MACHINE") + ")");
     }
     wt::LogLine("Program folder \"" + paths.ProgPth + "\", data folder \"" + paths.DBPth + "\"");
     if (Say("Remove WrenTide and all of its components?", MB_YESNO | MB_ICONQUESTION, IDYES) != IDYES)
-        return EndWith(0, "the user chose not to remove WrenTide");
+        return wt::EndWith(0, "the user chose not to remove WrenTide");
     const std::string program = JoinPath(paths.ProgPth, wt::kProgramFile);
     if (closeApplications && ProgramRunning(paths)) {
         if (wt::FileInUse(program)) wt::CloseApplications(program);
@@ -221,7 +215,7 @@ int Uninstall() {
         wt::LogLine("WrenTide is running");
         if (Say("WrenTide is running. Close it, then press Retry.", MB_RETRYCANCEL | MB_ICONEXCLAMATION,
                 IDCANCEL) != IDRETRY)
-            return EndWith(silent ? kFailed : 2, "WrenTide is running; nothing was removed");
+            return wt::EndWith(silent ? kFailed : 2, "WrenTide is running; nothing was removed");
     }
 
     // The running uninstaller itself goes last, through its copy. A data
@@ -266,8 +260,8 @@ int Uninstall() {
         wt::LogLine(handedOver ? "A copy in the temporary folder removes \"" + self + "\" once this run ends"
                                : "\"" + self + "\" cannot be handed to a copy: it stays");
     }
-    if (silent && leftBehind) return EndWith(kFailed, "something could not be removed (see above)");
-    return EndWith(kRemoved, leftBehind ? "WrenTide was removed, with something left behind (see above)"
+    if (silent && leftBehind) return wt::EndWith(kFailed, "something could not be removed (see above)");
+    return wt::EndWith(kRemoved, leftBehind ? "WrenTide was removed, with something left behind (see above)"
                                         : "WrenTide was removed");
 }
 
@@ -316,7 +310,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         const std::string text =
             unknown + "\r\n\r\nuninstall.exe [/ALLUSERS | /CURRENTUSER] [/S] [/CLOSEAPPLICATIONS] [/LOG[=\"file\"]]";
         Say(text.c_str(), MB_OK | MB_ICONERROR);
-        return EndWith(kBadCommandLine, "bad command line; nothing was removed");
+        return wt::EndWith(kBadCommandLine, "bad command line; nothing was removed");
     }
     if (currentUser) scope = wt::InstallScope::User;
     // The installation for everyone is removed elevated: a run without the
@@ -331,7 +325,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         const std::string text = "WrenTide was installed for everyone on this computer: removing it needs "
                                  "administrator rights.\r\n\r\n" + why;
         Say(text.c_str(), MB_OK | MB_ICONERROR);
-        return EndWith(kRefused, "no administrator rights: " + why);
+        return wt::EndWith(kRefused, "no administrator rights: " + why);
     }
     openLog();
     return Uninstall();
