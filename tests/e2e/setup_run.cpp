@@ -137,7 +137,10 @@ std::string HintOf(HWND form, HWND control) {
 
 HWND FindStartedApplication(DWORD milliseconds) {
     HWND found = nullptr;
-    WaitUntil([&] { return (found = FindWindowA("WrenTideMain", nullptr)) != nullptr; }, milliseconds);
+    // Visible, so that it is whole: its text and windows are made before it is shown.
+    WaitUntil([&] { return (found = FindWindowA("WrenTideMain", nullptr)) != nullptr && IsWindowVisible(found); },
+              milliseconds);
+    if (found && !IsWindowVisible(found)) found = nullptr;
     return found;
 }
 
