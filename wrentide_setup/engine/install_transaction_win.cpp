@@ -200,8 +200,7 @@ std::string RemoveMadeFolder(const JournalEntry& entry) {
                                     nullptr));
     if (!folder.Valid()) {
         const DWORD error = GetLastError();
-        return IsMissing(error) ? ""
-                                                                               : Failure("Cannot open", entry.path, error);
+        return IsMissing(error) ? "" : Failure("Cannot open", entry.path, error);
     }
     BY_HANDLE_FILE_INFORMATION info;
     if (!GetFileInformationByHandle(folder.Get(), &info)) return Failure("Cannot open", entry.path, GetLastError());

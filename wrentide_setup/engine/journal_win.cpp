@@ -27,7 +27,7 @@ std::string RecordName(unsigned long index) {
 }  // namespace
 
 std::string Journal::Place() const {
-    return (root_ == kLocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER") + JournalKey();
+    return RegKeyName(root_, JournalKey());
 }
 
 bool Journal::Exists() const { return RegKeyExists(root_, JournalKey()); }

@@ -8,6 +8,10 @@ namespace wt {
 
 extern const char kLocalMachine[];  // "localmachine": the per-machine installation's root
 
+// A key's name as the registry editor shows it, for messages and the log:
+// "HKEY_LOCAL_MACHINE\Software\WrenTide"; the root's name alone for no path.
+std::string RegKeyName(const std::string& root, const std::string& keyPath);
+
 // Opens (creating it and its parents if needed) the key and writes a REG_SZ
 // value. A key that cannot be made or a write refused raises
 // Error("Failed to set data for '<name>'. <the system's cause>").

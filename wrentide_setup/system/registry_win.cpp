@@ -41,6 +41,12 @@ void SetValue(HKEY key, const std::string& name, DWORD type, const void* data, s
 
 const char kLocalMachine[] = "localmachine";
 
+std::string RegKeyName(const std::string& root, const std::string& keyPath) {
+    const std::string name = RootKey(root) == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
+    if (keyPath.empty()) return name;
+    return name + (keyPath[0] == '\\' ? keyPath : "\\" + keyPath);
+}
+
 void RegPutString(const std::string& root, const std::string& keyPath, const std::string& name,
                   const std::string& text) {
     RegKey key;

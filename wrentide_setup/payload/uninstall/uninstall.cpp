@@ -198,9 +198,7 @@ int Uninstall() {
     if (paths.ProgPth.empty() || paths.DBPth.empty()) {
         Say("WrenTide is not installed on this computer.", MB_OK | MB_ICONINFORMATION);
         return wt::EndWith(silent ? kNothingInstalled : 1, "WrenTide is not installed (no record under " +
-                                                           std::string(scope == wt::InstallScope::User
-                                                                           ? "HKEY_CURRENT_USER"
-                                                                           : "HKEY_LOCAL_MACHINE") + ")");
+                                                           wt::RegKeyName(wt::RegistryRoot(scope), "") + ")");
     }
     wt::LogLine("Program folder \"" + paths.ProgPth + "\", data folder \"" + paths.DBPth + "\"");
     if (Say("Remove WrenTide and all of its components?", MB_YESNO | MB_ICONQUESTION, IDYES) != IDYES)
@@ -242,9 +240,7 @@ int Uninstall() {
 
     for (const char* key : {wt::kUninstallKey, wt::kSettingsKey}) {
         const unsigned long error = wt::RegRemoveKey(wt::RegistryRoot(scope), key);
-        const std::string name = std::string(scope == wt::InstallScope::User ? "HKEY_CURRENT_USER\\"
-                                                                             : "HKEY_LOCAL_MACHINE\\") +
-                                 (key[0] == '\\' ? key + 1 : key);
+        const std::string name = wt::RegKeyName(wt::RegistryRoot(scope), key);
         wt::LogLine(error == ERROR_SUCCESS ? "Removed the key \"" + name + "\""
                                            : "Cannot remove the key \"" + name + "\": " + wt::SystemMessage(error));
     }
