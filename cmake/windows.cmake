@@ -107,7 +107,7 @@ set(WT_PROGRAM_LINK_OPTIONS -s -Wl,--tsaware)
 # Product code shared by the exe and the Windows tests: everything under
 # wrentide_setup/ except the native-only shims, the payload and the entry point.
 file(GLOB_RECURSE WT_CORE_SOURCES CONFIGURE_DEPENDS "${WT_TOP}/wrentide_setup/*.cpp")
-list(FILTER WT_CORE_SOURCES EXCLUDE REGEX "_posix\\.cpp$|/payload/|/main_win\\.cpp$|/lean_runtime_win\\.cpp$|/stats_ping_win\\.cpp$")
+list(FILTER WT_CORE_SOURCES EXCLUDE REGEX "_posix\\.cpp$|/payload/|/uninstall/|/main_win\\.cpp$|/lean_runtime_win\\.cpp$|/stats_ping_win\\.cpp$")
 # The entry point of every build of the exe, and its trims of the C++ runtime,
 # which the tests' GoogleTest programs keep whole.
 set(WT_EXE_SOURCES "${WT_TOP}/wrentide_setup/main_win.cpp" "${WT_TOP}/wrentide_setup/lean_runtime_win.cpp")

@@ -15,7 +15,6 @@
 #include "wrentide_setup/ui/application.h"
 #include "wrentide_setup/ui/form.h"
 #include "wrentide_setup/ui/unattended.h"
-#include "wrentide_setup/version.h"
 #include "wrentide_setup/win32.h"
 
 namespace {
@@ -41,15 +40,6 @@ void BringRunningSetupForward() {
     SetForegroundWindow(running);
 }
 
-// The log of an unattended run or of /LOG: at the place the line names, or
-// the default one for a line that is refused.
-void OpenLog(const std::string& line, const wt::SetupCommand& command, bool refused) {
-    if (!command.Unattended() && !command.log) return;
-    wt::OpenSetupLog(refused || command.logFile.empty() ? wt::DefaultSetupLogPath() : command.logFile);
-    wt::LogLine("WrenTide Setup " WRENTIDE_PRODUCT_VERSION ", process " + std::to_string(GetCurrentProcessId()) +
-                ", command line: " + line);
-}
-
 // Rights before anything is shown or written: a run for everyone without an
 // elevated token starts again elevated and ends with that run's exit code.
 // Otherwise the scope to install for, or none when the user declined.
@@ -61,7 +51,7 @@ bool ChooseScope(const std::string& line, const wt::SetupCommand& command, int s
     const wt::StartAction action = wt::StartWithRights(scope, command.Unattended(), wt::FaultToken(),
                                                        wt::ArgumentsOf(line), show, &code, &refusal);
     if (action == wt::StartAction::RelaunchElevated) return false;
-    OpenLog(line, command, false);
+    wt::OpenRunLog("Setup", line, command, false);
     if (!refusal.empty()) wt::LogLine("Setup could not start with administrator rights: " + refusal);
     if (action == wt::StartAction::EndRefused) {
         code = wt::EndWith(wt::kExitCancelled, "an install for all users needs administrator rights; nothing was "
@@ -90,14 +80,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     const bool unattended = command.Unattended();
     if (!command.error.empty()) {
         // A line that is refused touches nothing, the file it names for its log included.
-        OpenLog(line, command, true);
+        wt::OpenRunLog("Setup", line, command, true);
         wt::LogLine(command.error);
         if (!unattended)
             MessageBoxW(nullptr, wt::Wide(command.error).data(), wt::Wide(wt::kFormCaption).data(), MB_OK | MB_ICONERROR);
         return wt::EndWith(wt::kExitBadCommandLine, "bad command line; nothing was changed");
     }
     if (command.help) {
-        OpenLog(line, command, false);
+        wt::OpenRunLog("Setup", line, command, false);
         if (unattended) wt::LogLine(wt::kSetupHelpText);
         else MessageBoxW(nullptr, wt::Wide(wt::kSetupHelpText).data(), wt::Wide(wt::kFormCaption).data(), MB_OK);
         return wt::EndWith(wt::kExitInstalled, "help shown; nothing was changed");

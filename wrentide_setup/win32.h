@@ -231,6 +231,10 @@ void EnforceRedirectionTrust();
 std::vector<wchar_t> Wide(const std::string& text);
 std::string Utf8(const wchar_t* text);
 
+// bytes random bytes from the system's generator, as hexadecimal digits: a
+// name that nobody can make in advance. Empty when the generator fails.
+std::string RandomName(unsigned bytes = 16);
+
 // True under Wine, whose shell differs from Windows' in a way setup must mind.
 bool RunningOnWine();
 

@@ -1,5 +1,7 @@
 #include "wrentide_setup/win32.h"
 
+#include <ntsecapi.h>
+
 #include <algorithm>
 
 #include "wrentide_setup/path.h"
@@ -171,6 +173,17 @@ std::string Utf8(const wchar_t* text) {
     std::string utf8(static_cast<size_t>(length - 1), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text, -1, &utf8[0], length, nullptr, nullptr);
     return utf8;
+}
+
+std::string RandomName(unsigned bytes) {
+    std::vector<unsigned char> random(bytes);
+    if (!RtlGenRandom(random.data(), bytes)) return "";
+    std::string name;
+    for (unsigned char byte : random) {
+        name += "0123456789abcdef"[byte >> 4];
+        name += "0123456789abcdef"[byte & 15];
+    }
+    return name;
 }
 
 bool RunningOnWine() {

@@ -6,7 +6,7 @@ import pathlib, re, sys
 
 # Lower first. The program's own top folder holds the base (errors, handle
 # owners) and, above everything, the entry point; payload/ holds other programs.
-LEVELS = {"": 0, "context": 1, "system": 2, "stats": 2, "engine": 3, "ui": 4, "payload": 5}
+LEVELS = {"": 0, "context": 1, "system": 2, "stats": 2, "engine": 3, "ui": 4, "uninstall": 4, "payload": 5}
 TOP_FILES = {"main_win.cpp"}
 
 def place(path):

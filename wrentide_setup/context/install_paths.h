@@ -32,7 +32,10 @@ extern const char kUninstallKey[];   // "Software\Microsoft\Windows\CurrentVersi
 extern const char kProductFolder[];  // "\WrenTide"
 extern const char kVendorFolder[];   // "\tessel-soft"
 extern const char kProgramFile[];    // "\WrenTide.exe", in the program folder
-extern const char kUninstallerFile[];  // "\uninstall.exe", in the data folder
+// "\uninstall.exe", in the data folder; for everyone also in the program
+// folder, the copy that the uninstall commands name, where only
+// administrators write.
+extern const char kUninstallerFile[];
 extern const char kProgramLink[];      // "\WrenTide.lnk", in the menu folder and on the desktop
 extern const char kUninstallLink[];    // "\Uninstall.lnk", in the menu folder
 // One setup of WrenTide at a time on the machine, across sessions: two would
@@ -80,6 +83,10 @@ std::string SpecialFolderPath(int folder);
 // True when the file exists and cannot be opened exclusively for reading and
 // writing, for whatever reason.
 bool FileInUse(const std::string& path);
+
+// True while the installed WrenTide runs, as setup and the uninstaller both
+// ask it: the program file in programFolder is in use.
+bool WrenTideRunning(const std::string& programFolder);
 
 // Why the file cannot be opened exclusively for reading and writing (the
 // system's error code), or 0 when it can. The probe leaves nothing open.

@@ -48,6 +48,8 @@ std::string NormalisedFolder(const std::string& path) {
 
 bool FileInUse(const std::string& path) { return FileExists(path) && ExclusiveOpenError(path) != ERROR_SUCCESS; }
 
+bool WrenTideRunning(const std::string& programFolder) { return FileInUse(JoinPath(programFolder, kProgramFile)); }
+
 unsigned long ExclusiveOpenError(const std::string& path) {
     UniqueHandle file(CreateFileW(Wide(path).data(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));

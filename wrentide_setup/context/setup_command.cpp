@@ -49,7 +49,7 @@ std::string ArgumentsOf(const std::string& line) {
     return line.substr(at);
 }
 
-SetupCommand ParseSetupCommand(const std::string& line) {
+SetupCommand ParseSetupCommand(const std::string& line, CommandFor program) {
     SetupCommand command;
     bool silent = false, verySilent = false, dirGiven = false, dGiven = false, allUsers = false, currentUser = false;
     auto refuse = [&command](const std::string& why) {
@@ -74,6 +74,11 @@ SetupCommand ParseSetupCommand(const std::string& line) {
         }
         const size_t equals = word.find('=');
         const std::string name = Upper(word.substr(1, equals == std::string::npos ? std::string::npos : equals - 1));
+        if (program == CommandFor::Uninstaller && name != "S" && name != "ALLUSERS" && name != "CURRENTUSER" &&
+            name != "CLOSEAPPLICATIONS" && name != "LOG") {
+            refuse("Unknown switch: " + raw);
+            continue;
+        }
         const bool hasValue = equals != std::string::npos;
         const std::string value = hasValue ? word.substr(equals + 1) : "";
         if (name == "D" && hasValue) {

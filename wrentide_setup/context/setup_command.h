@@ -17,6 +17,7 @@ enum class RunMode {
 // The exit codes that deployment tools read (Windows Installer's own).
 enum ExitCode : int {
     kExitInstalled = 0,
+    kExitRemoved = 0,  // the uninstaller's success
     kExitCancelled = 1602,
     kExitFailed = 1603,
     kExitNothingInstalled = 1605,
@@ -43,7 +44,12 @@ struct SetupCommand {
 // (UTF-8). Switches are case-insensitive and begin with / or -; a value may
 // be quoted ("/DIR=C:\Some Where" or /DIR="C:\Some Where"). /D=, as NSIS has
 // it, comes last and takes the rest of the line as it stands.
-SetupCommand ParseSetupCommand(const std::string& commandLine);
+//
+// The uninstaller reads its line here too: it takes /S, /ALLUSERS,
+// /CURRENTUSER, /CLOSEAPPLICATIONS and /LOG, and any other switch of setup's
+// is unknown to it.
+enum class CommandFor { Setup, Uninstaller };
+SetupCommand ParseSetupCommand(const std::string& commandLine, CommandFor program = CommandFor::Setup);
 
 // What follows the program's own name on a command line, as it stands: what
 // a program started again with the same command line is given.

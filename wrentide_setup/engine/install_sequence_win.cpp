@@ -40,6 +40,7 @@ bool EnsureFolder(const std::string& path, const char* what, InstallTransaction&
     }
     if (DirectoryExists(path)) {
         LogLine(std::string(what) + " \"" + path + "\" exists");
+        change.Keeping(path);
         return true;
     }
     std::vector<std::string> levels = everyLevel ? MissingFoldersAbove(path) : std::vector<std::string>{};
@@ -64,13 +65,13 @@ bool EnsureDataFolder(const std::string& path, InstallTransaction& change) {
     return plain;
 }
 
-// A shortcut in folder, any old one set aside first; the log says whether
-// the shell saved it.
-void MakeShortcut(void (*make)(const std::string&, const std::string&), const std::string& target,
-                  const std::string& folder, const char* link, InstallTransaction& change) {
+// A shortcut in folder to the file in targetFolder, any old one set aside
+// first; the log says whether the shell saved it.
+void MakeShortcut(void (*make)(const std::string&, const std::string&), const std::string& targetFolder,
+                  const char* file, const std::string& folder, const char* link, InstallTransaction& change) {
     const std::string path = JoinPath(folder, link);
-    change.Replacing(path);
-    make(target, folder);
+    change.Linking(path, JoinPath(targetFolder, file));
+    make(targetFolder, folder);
     LogLine("Shortcut \"" + path + "\" " + (FileExists(path) ? "made" : "not made"));
 }
 
@@ -105,6 +106,8 @@ void CheckRoom(const InstallPaths& paths, const InstallOptions& options) {
     unsigned long long largestPack = 0;
     for (size_t row = 0; row < kPayloadRowCount; ++row) {
         need(paths.*kPayloadRows[row].folder, kPayloadFileBytes[row]);
+        if (paths.Scope == InstallScope::Machine && kPayloadRows[row].fileName == kUninstallerFile)
+            need(paths.ProgPth, kPayloadFileBytes[row]);
         largestPack = std::max<unsigned long long>(largestPack, FindResourceBytes(nullptr, kPayloadRows[row].resource).size);
     }
     need(paths.DBPth, largestPack);
@@ -164,7 +167,9 @@ void RunInstall(const InstallPaths& paths, const InstallOptions& options, Instal
         }
         if (success) {
             const std::string temp = JoinPath(paths.DBPth, kTempPak);
-            for (const PayloadFile& file : PayloadTable) {
+            // One row's step: the resource through temp.pak into place; its
+            // clean-up, and its milestone when it has one, come whether or not it worked.
+            auto installFile = [&](const PayloadFile& file, bool milestone) {
                 const std::string destination = Destination(file, paths);
                 std::exception_ptr failure;
                 try {
@@ -176,15 +181,22 @@ void RunInstall(const InstallPaths& paths, const InstallOptions& options, Instal
                     const std::string extracted = ExtractResource(file.resource, temp);
                     if (!extracted.empty()) LogLine("Cannot extract \"" + destination + "\": " + extracted);
                     InflateFile(temp, destination);
-                    LogLine("Installed \"" + destination + "\" (progress " + std::to_string(file.milestone) + ")");
+                    LogLine("Installed \"" + destination + "\"" +
+                            (milestone ? " (progress " + std::to_string(file.milestone) + ")" : ""));
                 } catch (...) {
                     failure = std::current_exception();
                 }
-                // The step's clean-up and milestone come whether or not it worked.
                 if (FileExists(temp)) RemoveOldFile(temp);
-                report.Progress(file.milestone);
+                if (milestone) report.Progress(file.milestone);
                 if (failure) std::rethrow_exception(failure);
+            };
+            for (const PayloadFile& file : PayloadTable) {
+                installFile(file, true);
                 BenchMark(file.fileName);
+                // What an administrator runs to remove an installation for
+                // everyone is the program folder's copy, where no user writes.
+                if (file.fileName == kUninstallerFile && paths.Scope == InstallScope::Machine)
+                    installFile({file.resource, &InstallPaths::ProgPth, file.fileName, file.milestone}, false);
             }
             BenchMark("payload");
             std::string why;
@@ -205,14 +217,16 @@ void RunInstall(const InstallPaths& paths, const InstallOptions& options, Instal
             if (!recorded) report.Message(kRegistrationFailed);
             BenchMark("registration");
             std::string unused;
-            if (!DirectoryExists(paths.MenuPth) && change.MakingFolder(paths.MenuPth, unused))
-                CreateDirectoryW(Wide(paths.MenuPth).data(), nullptr);
-            MakeShortcut(MakeProgramShortcut, paths.ProgPth, paths.MenuPth, kProgramLink, change);
-            MakeShortcut(paths.Scope == InstallScope::User ? MakeUserUninstallShortcut : MakeUninstallShortcut,
-                         paths.DBPth, paths.MenuPth, kUninstallLink, change);
+            if (DirectoryExists(paths.MenuPth)) change.Keeping(paths.MenuPth);
+            else if (change.MakingFolder(paths.MenuPth, unused)) CreateDirectoryW(Wide(paths.MenuPth).data(), nullptr);
+            MakeShortcut(MakeProgramShortcut, paths.ProgPth, kProgramFile, paths.MenuPth, kProgramLink, change);
+            if (paths.Scope == InstallScope::User)
+                MakeShortcut(MakeUserUninstallShortcut, paths.DBPth, kUninstallerFile, paths.MenuPth, kUninstallLink, change);
+            else
+                MakeShortcut(MakeUninstallShortcut, paths.ProgPth, kUninstallerFile, paths.MenuPth, kUninstallLink, change);
             report.Progress(99);
             if (options.desktopShortcut)
-                MakeShortcut(MakeProgramShortcut, paths.ProgPth, paths.DeskPth, kProgramLink, change);
+                MakeShortcut(MakeProgramShortcut, paths.ProgPth, kProgramFile, paths.DeskPth, kProgramLink, change);
             report.Progress(100);
             BenchMark("shortcuts");
             // The last step that can fail is done: only now do the old copies go.

@@ -30,12 +30,20 @@ public:
     void Replacing(const std::string& file);
     // Call before a file is changed in place: a copy of it is kept.
     void Changing(const std::string& file);
+    // Call before a shell link to target is saved at link: as Replacing, and
+    // the installation's record names the link with its target.
+    void Linking(const std::string& link, const std::string& target);
+    // A folder of the installation that stood before this run (made by an
+    // earlier install, or the user's): the record names it, and the
+    // uninstaller removes it once it is empty.
+    void Keeping(const std::string& folder);
     // Call before a registry value is written: its old value is kept.
     void SettingValue(const std::string& root, const std::string& keyPath, const std::string& name);
 
-    // The install is complete: every new file goes to the disk, the commit
-    // point is written, then the set-aside copies and the journal go. Raises
-    // Error, before the commit point, when a file cannot be flushed.
+    // The install is complete: the installation's record (kRecordKey) is
+    // written, every new file goes to the disk, the commit point is written,
+    // then the set-aside copies and the journal go. Raises Error, before the
+    // commit point, when the record cannot be written or a file flushed.
     void Commit();
     // Puts back everything as it was before this run, last change first.
     // False when some change could not be taken back; each is logged.
@@ -43,8 +51,11 @@ public:
 
 private:
     void Note(JournalEntry entry);
+    void Made(const JournalEntry& entry);
+    void WriteRecord();
     Journal journal_;
     std::vector<JournalEntry> entries_;
+    std::vector<JournalEntry> made_;  // for the record: folders, files and links, as they came
     bool begun_ = false;
     bool done_ = false;
 };
@@ -54,5 +65,16 @@ private:
 // log ("" when there was none). A journal that cannot be read, or that names
 // a path whose folder is no longer the one it was, is left alone, reported.
 std::string FinishInterruptedInstall(const std::string& root);
+
+// The uninstaller's side. Fills entry.folder from the disk as it is now, as
+// the transaction notes it (for a MadeFolder the folder's own final path);
+// false when there is no such folder. For an installation without a record.
+bool DescribeAsFound(JournalEntry& entry);
+// Removes one thing that the record names (a file, a link, a folder once it
+// is empty), reached through its folder held open and checked against the
+// final path the record keeps, so that a folder swapped for a link since
+// redirects nothing. "" when it is gone or was never there; otherwise why it
+// stays.
+std::string RemoveMade(const JournalEntry& entry);
 
 }  // namespace wt

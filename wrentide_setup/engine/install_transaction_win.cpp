@@ -301,7 +301,7 @@ bool BadPath(const std::string& path) {
 std::string Refusal(const JournalEntry& entry, const std::string& root) {
     if (entry.change == Change::Committed) return "";
     if (entry.change == Change::MadeKey || entry.change == Change::SetValue)
-        return entry.root == root && (entry.path == kSettingsKey || entry.path == kUninstallKey)
+        return entry.root == root && (entry.path == kSettingsKey || entry.path == kUninstallKey || entry.path == kRecordKey)
                    ? ""
                    : "the key \"" + entry.path + "\" is not WrenTide's";
     if (BadPath(entry.path)) return "\"" + entry.path + "\" is not a full path";
@@ -366,7 +366,78 @@ bool InstallTransaction::MakingFolder(const std::string& folder, std::string& wh
     entry.path = name;
     entry.folder = final + name.substr(name.find_last_of('\\'));
     Note(entry);
+    Made(entry);
     return true;
+}
+
+void InstallTransaction::Linking(const std::string& link, const std::string& target) {
+    Replacing(link);
+    for (JournalEntry& entry : made_)
+        if (entry.path == link) {
+            entry.change = Change::MadeLink;
+            entry.name = target;
+        }
+}
+
+void InstallTransaction::Keeping(const std::string& folder) {
+    JournalEntry entry;
+    entry.change = Change::MadeFolder;
+    entry.path = Trimmed(folder);
+    if (DescribeAsFound(entry)) Made(entry);
+}
+
+// Each name once, where it first came.
+void InstallTransaction::Made(const JournalEntry& entry) {
+    for (const JournalEntry& made : made_)
+        if (SameText(made.path, entry.path)) return;
+    made_.push_back(entry);
+}
+
+// The record of what this installation made, in the order it was made:
+// the keys first, so that the uninstaller, which goes backwards, removes them
+// last; then the folders that an earlier install of it made and that still
+// stand; then this run's folders, files and links. Written like any other
+// change: a run that does not commit puts the earlier record back.
+void InstallTransaction::WriteRecord() {
+    const std::string& root = journal_.Root();
+    std::vector<JournalEntry> record;
+    for (const JournalEntry& entry : entries_) {
+        if (entry.change != Change::MadeKey && entry.change != Change::SetValue) continue;
+        if (entry.path == kRecordKey || std::any_of(record.begin(), record.end(), [&](const JournalEntry& key) {
+                return key.root == entry.root && key.path == entry.path;
+            }))
+            continue;
+        JournalEntry key;
+        key.change = Change::MadeKey;
+        key.root = entry.root;
+        key.path = entry.path;
+        record.push_back(key);
+    }
+    Journal earlier(root, kRecordKey);
+    std::vector<JournalEntry> old;
+    std::string unused;
+    if (earlier.Exists() && earlier.Read(old, unused))
+        for (const JournalEntry& entry : old)
+            if (entry.change == Change::MadeFolder && DirectoryExists(entry.path) &&
+                std::none_of(made_.begin(), made_.end(), [&](const JournalEntry& m) { return SameText(m.path, entry.path); }))
+                record.push_back(entry);
+    for (const JournalEntry& entry : made_)
+        if (entry.change == Change::MadeFolder || FileExists(entry.path)) record.push_back(entry);  // temp.pak is gone
+
+    unsigned long count = 0;
+    RegValueCount(root, kRecordKey, count);
+    for (unsigned long i = 0; i < std::max<unsigned long>(count, record.size()); ++i) {
+        SettingValue(root, kRecordKey, Journal::ValueName(i));
+        SavedValue value;
+        value.present = i < record.size();
+        value.type = REG_BINARY;
+        if (value.present) value.bytes = EncodeEntry(record[i]);
+        DWORD error = RegMakeKey(root, kRecordKey);
+        if (error == ERROR_SUCCESS) error = RegRestoreValue(root, kRecordKey, Journal::ValueName(i), value);
+        if (error != ERROR_SUCCESS)
+            throw Error("Cannot write the installation's record at " + RegKeyName(root, kRecordKey) + ": " +
+                        SystemMessage(error));
+    }
 }
 
 void InstallTransaction::Replacing(const std::string& file) {
@@ -377,6 +448,7 @@ void InstallTransaction::Replacing(const std::string& file) {
     entry.folder = FolderOf(file);
     if (entry.folder.empty()) return;  // no folder: the write fails by itself
     entry.change = Change::Wrote;
+    Made(entry);
     if (FileExists(file)) {
         // A link planted at the name is no part of the installation: it goes
         // as a name. A rename under Wine would move its target.
@@ -438,6 +510,7 @@ void InstallTransaction::SettingValue(const std::string& root, const std::string
 
 void InstallTransaction::Commit() {
     if (!begun_ || done_) return;
+    WriteRecord();
     for (const JournalEntry& entry : entries_)
         if (IsFileChange(entry.change)) FlushToDisk(entry.path);
     JournalEntry mark;
@@ -471,6 +544,30 @@ std::string FinishInterruptedInstall(const std::string& root) {
                                               : report + "could not be completed in full; it stays for the next start";
     return TakeBack(entries, journal) ? "An interrupted install was undone: the previous installation is back"
                                       : report + "could not be taken back in full; it stays for the next start";
+}
+
+bool DescribeAsFound(JournalEntry& entry) {
+    entry.path = Trimmed(entry.path);
+    try {
+        entry.folder = FolderOf(entry.path);
+    } catch (const Error&) {
+        entry.folder.clear();
+    }
+    if (entry.folder.empty()) return false;
+    if (entry.change != Change::MadeFolder) return true;
+    DWORD error = ERROR_SUCCESS;
+    UniqueHandle folder = OpenFolder(entry.path, error);
+    entry.folder = folder.Valid() ? FolderFinalPath(folder.Get()) : "";
+    return !entry.folder.empty();
+}
+
+std::string RemoveMade(const JournalEntry& entry) {
+    if (entry.change == Change::MadeFolder) return RemoveMadeFolder(entry);
+    CheckedFolder folder(ParentFolder(entry.path), entry.folder);
+    if (folder.Missing()) return "";
+    if (!folder.Why().empty()) return folder.Why();
+    const DWORD error = RemoveName(entry.path);
+    return error == ERROR_SUCCESS || IsMissing(error) ? "" : Failure("Cannot remove", entry.path, error);
 }
 
 }  // namespace wt

@@ -42,7 +42,7 @@ std::string EncodeEntry(const JournalEntry& entry) {
 bool DecodeEntry(const std::string& record, JournalEntry& entry) {
     if (record.size() < 2) return false;
     const unsigned char kind = static_cast<unsigned char>(record[0]), present = static_cast<unsigned char>(record[1]);
-    if (kind < static_cast<unsigned char>(Change::MadeFolder) || kind > static_cast<unsigned char>(Change::Committed) ||
+    if (kind < static_cast<unsigned char>(Change::MadeFolder) || kind > static_cast<unsigned char>(Change::MadeLink) ||
         present > 1)
         return false;
     JournalEntry read;

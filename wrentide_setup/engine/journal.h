@@ -17,6 +17,7 @@ enum class Change : unsigned char {
     MadeKey,         // root, path: a registry key this run made
     SetValue,        // root, path, name: a value this run writes, and what it held before
     Committed,       // the commit point: every new file is on the disk, nothing is undone now
+    MadeLink,        // path: a shell link this run made (name: its target); in the record alone
 };
 
 struct JournalEntry {
@@ -35,12 +36,22 @@ struct JournalEntry {
 std::string EncodeEntry(const JournalEntry& entry);
 bool DecodeEntry(const std::string& record, JournalEntry& entry);
 
-// The journal of one registry root (per machine: under HKEY_LOCAL_MACHINE),
-// a key of WrenTide's own. Each record is a value, flushed to the disk.
+// Under the settings key: the journal of an install under way, and the
+// record of what the standing installation made (its files, links, folders
+// and keys, in the order they were made), which the uninstaller removes.
+extern const char kJournalKey[];  // "\Software\WrenTide\Journal"
+extern const char kRecordKey[];   // "\Software\WrenTide\Installed"
+
+// The records under one key of one registry root (per machine: under
+// HKEY_LOCAL_MACHINE), a key of WrenTide's own. Each record is a value,
+// flushed to the disk.
 class Journal {
 public:
-    explicit Journal(std::string root) : root_(std::move(root)) {}
+    explicit Journal(std::string root, const char* key = kJournalKey) : root_(std::move(root)), key_(key) {}
     const std::string& Root() const { return root_; }
+    const char* Key() const { return key_; }
+    // The value that holds record index: records are read in this order.
+    static std::string ValueName(unsigned long index);
     // Where it lies, for the log.
     std::string Place() const;
     bool Exists() const;
@@ -55,6 +66,7 @@ public:
 
 private:
     std::string root_;
+    const char* key_;
     unsigned long next_ = 0;
 };
 

@@ -23,7 +23,11 @@ bool WriteRegistration(const InstallPaths& paths, const WorkFolderStore& storeWo
                        const RegistryAccess& registry, unsigned long installedKilobytes, std::string* failure) {
     // Each scope has its own record: the same keys under its own root.
     const char* const root = RegistryRoot(paths.Scope);
-    const std::string uninstaller = JoinPath(paths.DBPth, kUninstallerFile);
+    // For everyone, the program folder's copy: no user can change what an
+    // administrator or SYSTEM runs. For one user, the data folder's.
+    const bool perUser = paths.Scope == InstallScope::User;
+    const std::string uninstaller = "\"" + JoinPath(perUser ? paths.DBPth : paths.ProgPth, kUninstallerFile) + "\"" +
+                                    (perUser ? " /CURRENTUSER" : "");
     try {
         registry.put(root, kSettingsKey, "ProgName", kProductName);
         registry.put(root, kSettingsKey, "Ver", kVersion);
@@ -35,16 +39,11 @@ bool WriteRegistration(const InstallPaths& paths, const WorkFolderStore& storeWo
         if (registry.get(root, kSettingsKey, "ModeIs") != kModeOff)
             registry.put(root, kSettingsKey, "ModeIs", kModeOn);
 
-        // The system runs this line as it stands: no quotation marks, even
-        // around blanks. A per-user record is new and carries a switch: its
-        // program's name is quoted.
-        if (paths.Scope == InstallScope::User)
-            registry.put(root, kUninstallKey, "UninstallString", "\"" + uninstaller + "\" /CURRENTUSER");
-        else
-            registry.put(root, kUninstallKey, "UninstallString", uninstaller);
+        // The program's name quoted: the system would otherwise try each
+        // blank-separated start of "C:\Program Files (x86)\..." in turn.
+        registry.put(root, kUninstallKey, "UninstallString", uninstaller);
         // What deployment tools run to remove it with no one at the screen.
-        registry.put(root, kUninstallKey, "QuietUninstallString",
-                     "\"" + uninstaller + "\"" + (paths.Scope == InstallScope::User ? " /CURRENTUSER" : "") + " /S");
+        registry.put(root, kUninstallKey, "QuietUninstallString", uninstaller + " /S");
         registry.put(root, kUninstallKey, "DisplayName", kProductName);
         registry.put(root, kUninstallKey, "FriendlyName", kProductName);
         // The rest of what the list of installed programs shows: the program's

@@ -28,9 +28,8 @@ InstallKind DiscoverInstallPaths(InstallPaths& paths) {
         paths.VendorPth = JoinPath(SpecialFolderPath(kLocalAppDataFolder), kVendorFolder);
         paths.DBPth = JoinPath(paths.VendorPth, kProductFolder);
         paths.WrkPth = JoinPath(SpecialFolderPath(kPersonalFolder), kProductFolder);
-        const std::string program = JoinPath(paths.ProgPth, kProgramFile);
-        exists = FileExists(program);
-        inUse = exists && FileInUse(program);
+        exists = FileExists(JoinPath(paths.ProgPth, kProgramFile));
+        inUse = exists && WrenTideRunning(paths.ProgPth);
     }
     return DecideInstallKind(recorded, exists, inUse);
 }

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "wrentide_setup/context/setup_command.h"
+
 namespace wt {
 
 // %TEMP%\WrenTide-<program>-<yyyymmdd-hhmmss>.log ("Setup" or
@@ -15,6 +17,12 @@ std::string DefaultSetupLogPath(const char* program = "Setup");
 // stood at the name goes as a name, never what a link there points at. False
 // when it cannot be written; the run goes on without it.
 bool OpenSetupLog(const std::string& path);
+
+// The log of an unattended run or of /LOG, for setup ("Setup") or the
+// uninstaller ("Uninstall"): at the place the line names, or the default one
+// for a line that is refused; its first line names the program, its version,
+// the process and the command line. Nothing for a run that asks for none.
+void OpenRunLog(const char* program, const std::string& line, const SetupCommand& command, bool refused);
 
 // One line, written through at once; never raises.
 void LogLine(const std::string& text);

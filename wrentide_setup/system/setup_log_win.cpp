@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "wrentide_setup/version.h"
 #include "wrentide_setup/win32.h"
 
 namespace wt {
@@ -32,6 +33,13 @@ bool OpenSetupLog(const std::string& path) {
     LogFile() = UniqueHandle(CreateFileW(Wide(path).data(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                          FILE_ATTRIBUTE_NORMAL, nullptr));
     return LogFile().Valid();
+}
+
+void OpenRunLog(const char* program, const std::string& line, const SetupCommand& command, bool refused) {
+    if (!command.Unattended() && !command.log) return;
+    OpenSetupLog(refused || command.logFile.empty() ? DefaultSetupLogPath(program) : command.logFile);
+    LogLine(std::string("WrenTide ") + program + " " WRENTIDE_PRODUCT_VERSION ", process " +
+            std::to_string(GetCurrentProcessId()) + ", command line: " + line);
 }
 
 void LogLine(const std::string& text) {

@@ -68,13 +68,27 @@ void MakeProgramShortcut(const std::string& programFolder, const std::string& li
     MakeShortcut(JoinPath(linkFolder, kProgramLink), JoinPath(programFolder, kProgramFile), programFolder);
 }
 
-void MakeUninstallShortcut(const std::string& dataFolder, const std::string& linkFolder) {
-    MakeShortcut(JoinPath(linkFolder, kUninstallLink), JoinPath(dataFolder, kUninstallerFile), dataFolder);
+void MakeUninstallShortcut(const std::string& folder, const std::string& linkFolder) {
+    MakeShortcut(JoinPath(linkFolder, kUninstallLink), JoinPath(folder, kUninstallerFile), folder);
 }
 
-void MakeUserUninstallShortcut(const std::string& dataFolder, const std::string& linkFolder) {
-    MakeShortcut(JoinPath(linkFolder, kUninstallLink), JoinPath(dataFolder, kUninstallerFile), dataFolder,
-                 "/CURRENTUSER");
+void MakeUserUninstallShortcut(const std::string& folder, const std::string& linkFolder) {
+    MakeShortcut(JoinPath(linkFolder, kUninstallLink), JoinPath(folder, kUninstallerFile), folder, "/CURRENTUSER");
+}
+
+std::string ShortcutTarget(const std::string& link) {
+    ComPtr<IShellLinkW> shellLink;
+    ComPtr<IPersistFile> file;
+    if (FAILED(CoCreateInstance(__uuidof(ShellLink), nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkW),
+                                shellLink.Receive())) ||
+        FAILED(shellLink->QueryInterface(__uuidof(IPersistFile), file.Receive())) ||
+        FAILED(file->Load(Wide(link).data(), STGM_READ)))
+        return "";
+    // The path as stored, without asking the shell to find a moved target.
+    wchar_t target[MAX_PATH + 1] = L"";
+    if (FAILED(shellLink->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH))) return "";
+    target[MAX_PATH] = L'\0';
+    return Utf8(target);
 }
 
 }  // namespace wt

@@ -80,8 +80,8 @@ void CloseRunningWrenTide(const SetupCommand& command, InstallScope scope) {
         LogLine(std::string("Cannot find where WrenTide runs from: ") + error.what());
         return;
     }
-    const std::string program = JoinPath(command.hasFolder ? command.folder : paths.ProgPth, kProgramFile);
-    if (FileInUse(program)) CloseApplications(program);
+    const std::string folder = command.hasFolder ? command.folder : paths.ProgPth;
+    if (WrenTideRunning(folder)) CloseApplications(JoinPath(folder, kProgramFile));
 }
 
 int RunUnattended(HINSTANCE instance, const SetupCommand& command, InstallScope scope) {
@@ -101,7 +101,7 @@ int RunUnattended(HINSTANCE instance, const SetupCommand& command, InstallScope 
         }
         if (command.hasFolder) paths.ProgPth = command.folder;
         // Asked to close and still running: nothing is changed, as without the switch.
-        if (command.closeApplications && FileInUse(JoinPath(paths.ProgPth, kProgramFile))) {
+        if (command.closeApplications && WrenTideRunning(paths.ProgPth)) {
             ShowAppActive();
             return EndWith(kExitFailed, "WrenTide is running and did not close; nothing was changed");
         }
