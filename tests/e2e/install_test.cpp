@@ -10,8 +10,10 @@
 
 #include <cstring>
 #include <cwchar>
+#include <atomic>
 #include <memory>
 #include <functional>
+#include <thread>
 #include <map>
 #include <string>
 #include <vector>
@@ -22,6 +24,7 @@
 #include "test_support.h"
 #include "wrentide_setup/engine/journal.h"
 #include "wrentide_setup/system/registry.h"
+#include "wrentide_setup/system/shortcuts.h"
 #include "wrentide_setup/win32.h"
 
 namespace wt::e2e {
@@ -63,11 +66,13 @@ std::string TempFolder() {
     return folder;
 }
 
-// Copies of the uninstaller left in the temporary folder, to go at the next start.
+// Copies of the uninstaller left in folders of their own in the temporary
+// folder, to go at the next start.
 std::vector<std::string> UninstallerCopies() {
-    const std::string folder = TempFolder();
-    std::vector<std::string> copies = NamesIn(folder, "WrenTide-uninstall-*.exe");
-    for (std::string& copy : copies) copy = folder + "\\" + copy;
+    const std::string temp = TempFolder();
+    std::vector<std::string> copies;
+    for (const std::string& folder : NamesIn(temp, "WrenTide-uninstall-*"))
+        if (test::PathExists(temp + "\\" + folder + "\\uninstall.exe")) copies.push_back(temp + "\\" + folder + "\\uninstall.exe");
     return copies;
 }
 
@@ -135,7 +140,8 @@ protected:
         test::RemoveTree(places_.userProgram);
         RemoveDirectoryA(places_.userPrograms.c_str());  // as a new profile has it: missing
         test::RemoveTree(places_.userMenu);
-        for (const std::string& copy : UninstallerCopies()) DeleteFileW(Wide(copy).data());
+        for (const std::string& folder : NamesIn(TempFolder(), "WrenTide-uninstall-*"))
+            test::RemoveTree(TempFolder() + "\\" + folder);
         test::RemoveTree(places_.program);
         test::RemoveTree(places_.vendor);
         test::RemoveTree(places_.menu);
@@ -168,6 +174,8 @@ protected:
     // "Yes" to the uninstaller and OK to its last word; then its copy in the
     // temporary folder deletes it and is due to go itself at the next start.
     void UninstallAll(const std::string& data) {
+        const std::string command = RegValue(kUninstall, "UninstallString");
+        const std::string program = command.substr(1, command.find('"', 1) - 1);
         std::unique_ptr<Process> uninstaller;
         HWND box = StartUninstaller(uninstaller, "Remove WrenTide and all of its components?");
         ASSERT_NE(box, nullptr) << "the recorded command line did not start the uninstaller";
@@ -179,7 +187,8 @@ protected:
         DWORD code = 99;
         EXPECT_TRUE(uninstaller->WaitExit(20000, &code));
         EXPECT_EQ(code, 0u);
-        EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(data + "\\uninstall.exe"); }, 20000));
+        EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(data + "\\uninstall.exe") && !test::PathExists(program); },
+                              20000));
         std::vector<std::string> copies;
         EXPECT_TRUE(WaitUntil([&] {
             copies = UninstallerCopies();
@@ -244,11 +253,13 @@ protected:
     void ExpectLinks(const std::string& program, bool desktop) { ExpectLinks(program, desktop, places_.menu, ""); }
     // The menu's links, the uninstaller's with its arguments, and the desktop's.
     void ExpectLinks(const std::string& program, bool desktop, const std::string& menu, const char* uninstallArguments) {
+        // For everyone the program folder's uninstaller, for one user the data folder's.
+        const std::string uninstaller = *uninstallArguments ? places_.data : program;
         struct Expected {
             std::string file, target, folder, arguments;
         } links[] = {
             {menu + "\\WrenTide.lnk", program + "\\WrenTide.exe", program, ""},
-            {menu + "\\Uninstall.lnk", places_.data + "\\uninstall.exe", places_.data, uninstallArguments},
+            {menu + "\\Uninstall.lnk", uninstaller + "\\uninstall.exe", uninstaller, uninstallArguments},
         };
         for (const Expected& e : links) {
             SCOPED_TRACE(e.file);
@@ -453,7 +464,7 @@ TEST_F(Install, PreferencesKeptAndNoMenuFolderThenTheTitleBarCloseStartsNothing)
     EXPECT_EQ(run.Status(), "Installation Complete");
     EXPECT_EQ(run.Position(), 100);
     EXPECT_EQ(test::ReadFileBytes(places_.menu), "not a folder");
-    EXPECT_EQ(RegValue(kUninstall, "UninstallString"), places_.data + "\\uninstall.exe");
+    EXPECT_EQ(RegValue(kUninstall, "UninstallString"), Quoted(places_.program + "\\uninstall.exe"));
 
     std::string expected = prefs;
     const std::string work = RegValue(kSettings, "WrkPth");
@@ -496,7 +507,7 @@ TEST_F(Install, TheUninstallerRemovesWhatSetupBroughtAndThenItself) {
     test::WriteFileBytes(places.data + "\\WrenTide.tub", std::string(272, '\0'));
     test::WriteFileBytes(places.work + "\\notes.txt", "the user's own");
     InstallAsUser(true);
-    ASSERT_EQ(RegValue(kUninstall, "UninstallString"), places.data + "\\uninstall.exe");
+    ASSERT_EQ(RegValue(kUninstall, "UninstallString"), Quoted(places_.program + "\\uninstall.exe"));
 
     std::unique_ptr<Process> uninstaller;
     HWND box = StartUninstaller(uninstaller, "Remove WrenTide and all of its components?");
@@ -550,7 +561,7 @@ TEST_F(Install, TheUninstallerWaitsForTheRunningProgram) {
     EXPECT_EQ(MessageText(box), "WrenTide was removed from your computer.");
     ASSERT_TRUE(Answer(box, "OK"));
     EXPECT_TRUE(uninstaller->WaitExit(20000));
-    EXPECT_FALSE(test::PathExists(places_.program));
+    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.program); }, 20000)) << "the copy's part";
     EXPECT_FALSE(test::KeyExists(kSettings));
 }
 
@@ -687,11 +698,13 @@ TEST_F(Install, UnattendedRunsThatCannotInstallChangeNothing) {
 }
 
 // The uninstaller as deployment tools run it: no question, no message; once
-// its exit code arrives everything is gone but its own file, which its copy
-// deletes after it.
+// its exit code arrives everything is gone but its own file in the program
+// folder, which its copy deletes after it. A program that a user put over the
+// data folder's uninstaller never runs.
 TEST_F(Install, ASilentUninstallIsDoneWhenItEnds) {
     ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S /DESKTOP").code, 0u);
     const std::string quiet = RegValue(kUninstall, "QuietUninstallString");
+    EXPECT_EQ(quiet, Quoted(places_.program + "\\uninstall.exe") + " /S");
     {
         Process app(places_.program + "\\WrenTide.exe");
         ASSERT_NE(FindStartedApplication(20000), nullptr);
@@ -702,24 +715,62 @@ TEST_F(Install, ASilentUninstallIsDoneWhenItEnds) {
         CloseStartedApplication(FindStartedApplication(1000));
         ASSERT_TRUE(app.WaitExit(20000));
     }
+    CreateDirectoryA("C:\\wt-e2e", nullptr);
+    ASSERT_TRUE(CopyFileA(test::FromHost(WT_MARKER_EXE).c_str(), (places_.data + "\\uninstall.exe").c_str(), FALSE));
     const Unattended run = RunUnattended(quiet);
     EXPECT_EQ(run.code, 0u);
     EXPECT_FALSE(run.windowSeen);
+    EXPECT_FALSE(test::PathExists("C:\\wt-e2e\\marker.ran")) << "the data folder's file ran";
     for (const PayloadFile& f : kFiles)
-        if (std::string(f.name) != "uninstall.exe") {
-            EXPECT_FALSE(test::PathExists((f.inProgramFolder ? places_.program : places_.data) + "\\" + f.name))
-                << f.name;
-        }
-    for (const std::string& gone : {places_.program, places_.menu, places_.desk + "\\WrenTide.lnk"})
+        EXPECT_FALSE(test::PathExists((f.inProgramFolder ? places_.program : places_.data) + "\\" + f.name)) << f.name;
+    for (const std::string& gone : {places_.data, places_.menu, places_.desk + "\\WrenTide.lnk"})
         EXPECT_FALSE(test::PathExists(gone)) << gone;
     EXPECT_FALSE(test::KeyExists(kSettings));
     EXPECT_FALSE(test::KeyExists(kUninstall));
-    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.data); }, 20000)) << "the copy's part";
+    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.program); }, 20000)) << "the copy's part";
 
-    CreateDirectoryA("C:\\wt-e2e", nullptr);
     const std::string copy = "C:\\wt-e2e\\uninstall.exe";
     test::WriteFileBytes(copy, test::ReadFileBytes(test::BuiltPayloadFile("uninstall.exe")));
     EXPECT_EQ(RunUnattended(Quoted(copy) + " /s").code, 1605u) << "nothing is installed";
+}
+
+// A user's program that replaces every new program in the temporary folder,
+// and in each folder the uninstaller makes there, as fast as it can, as a
+// Windows program does (copies, renames over, under the system's sharing
+// rules): through a few uninstalls for everyone, its program never runs, and
+// everything is removed all the same.
+TEST_F(Install, NoProgramPutInTheCopysPlaceRuns) {
+    CreateDirectoryA("C:\\wt-e2e", nullptr);
+    const std::string marker = test::FromHost(WT_MARKER_EXE), staged = "C:\\wt-e2e\\staged.exe";
+    std::atomic<bool> stop{false};
+    std::atomic<int> replaced{0};
+    std::thread racer([&] {
+        const std::string temp = TempFolder();
+        while (!stop) {
+            std::vector<std::string> programs;
+            for (const std::string& name : NamesIn(temp, "*.exe")) programs.push_back(temp + "\\" + name);
+            for (const std::string& folder : NamesIn(temp, "WrenTide-uninstall-*"))
+                for (const std::string& name : NamesIn(temp + "\\" + folder, "*"))
+                    programs.push_back(temp + "\\" + folder + "\\" + name);
+            for (const std::string& program : programs) {
+                if (CopyFileA(marker.c_str(), program.c_str(), FALSE)) ++replaced;
+                if (CopyFileA(marker.c_str(), staged.c_str(), FALSE) &&
+                    MoveFileExA(staged.c_str(), program.c_str(), MOVEFILE_REPLACE_EXISTING))
+                    ++replaced;
+            }
+        }
+    });
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S").code, 0u);
+        EXPECT_EQ(RunUnattended(RegValue(kUninstall, "QuietUninstallString")).code, 0u);
+        EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.program); }, 20000)) << "the copy's part";
+        EXPECT_FALSE(test::KeyExists(kSettings));
+    }
+    stop = true;
+    racer.join();
+    EXPECT_FALSE(test::PathExists("C:\\wt-e2e\\marker.ran"))
+        << test::ReadFileBytes("C:\\wt-e2e\\marker.ran") << " ran; " << replaced << " replaced";
 }
 
 // The host's own programs (ln, rm, mount), which Wine starts as it starts any program.
@@ -1011,7 +1062,7 @@ TEST_F(UsersJournal, SteersNothingThatSetupDeletesInstallsIntoOrRecords) {
     test::WriteFileBytes(victim_, "the user's");
     // Yesterday's journal file, planted with an entry behind a link and the
     // values that would steer the install and the uninstall command.
-    const std::string uninstaller = places_.data + "\\uninstall.exe";
+    const std::string uninstaller = places_.program + "\\uninstall.exe";
     CreateDirectoryA(link_.c_str(), nullptr);
     const std::string wasFolder = FinalPath(link_);
     RemoveDirectoryA(link_.c_str());
@@ -1024,7 +1075,7 @@ TEST_F(UsersJournal, SteersNothingThatSetupDeletesInstallsIntoOrRecords) {
     ASSERT_EQ(RunUnattended(setup).code, 0u);
     EXPECT_EQ(test::ReadFileBytes(victim_), "the user's");
     EXPECT_EQ(RegValue(kSettings, "ProgPth"), places_.program);
-    EXPECT_EQ(RegValue(kUninstall, "UninstallString"), uninstaller);
+    EXPECT_EQ(RegValue(kUninstall, "UninstallString"), Quoted(uninstaller));
     EXPECT_EQ(RegValue(kUninstall, "QuietUninstallString"), Quoted(uninstaller) + " /S");
     EXPECT_FALSE(test::PathExists("C:\\windows\\WrenTide.exe"));
 
@@ -1285,7 +1336,7 @@ TEST_F(Install, ForOneUserEverythingLandsInTheUsersOwnPlacesAndGoesAgain) {
     const Unattended run = RunUnattended(Quoted(LoopbackSetupExe()) + " /CURRENTUSER /S /DESKTOP");
     EXPECT_EQ(run.code, 0u);
     EXPECT_FALSE(run.windowSeen);
-    ExpectInstalledFiles(places_.userProgram, places_.data);
+    ExpectInstalledFiles(places_.userProgram, places_.data, false);
     ExpectRegistration(places_.userProgram, "On", HKEY_CURRENT_USER);
     ExpectLinks(places_.userProgram, true, places_.userMenu, "/CURRENTUSER");
     for (const std::string& none : {places_.program, places_.menu})
@@ -1313,7 +1364,7 @@ TEST_F(Install, ForOneUserEverythingLandsInTheUsersOwnPlacesAndGoesAgain) {
 TEST_F(Install, AnInstallationForOneUserStandsBesideTheOneForEveryone) {
     ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /ALLUSERS /S").code, 0u);
     ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /CURRENTUSER /S").code, 0u);
-    ExpectInstalledFiles(places_.userProgram, places_.data);
+    ExpectInstalledFiles(places_.userProgram, places_.data, false);
     ExpectRegistration(places_.program, "On");
     ExpectRegistration(places_.userProgram, "On", HKEY_CURRENT_USER);
     auto programFolderShown = [this](const std::string& link) {
@@ -1332,6 +1383,84 @@ TEST_F(Install, AnInstallationForOneUserStandsBesideTheOneForEveryone) {
     ExpectRegistration(places_.program, "On");
     ExpectLinks(places_.program, false);
     EXPECT_EQ(programFolderShown(places_.menu + "\\WrenTide.lnk"), places_.program + " (HKEY_LOCAL_MACHINE)");
+}
+
+// Both scopes installed with a desktop link, in either order: the later one's
+// link stands on the desktop. Removing the earlier one leaves every file and
+// the link of the later one, and a WrenTide running from another folder
+// blocks nothing.
+class BothScopes : public Install, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(BothScopes, RemovingOneLeavesTheOthersFilesAndDesktopLink) {
+    const bool machineFirst = GetParam();
+    const char* first = machineFirst ? " /ALLUSERS" : " /CURRENTUSER";
+    const char* second = machineFirst ? " /CURRENTUSER" : " /ALLUSERS";
+    const HKEY firstRoot = machineFirst ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    const HKEY secondRoot = machineFirst ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+    const std::string firstProgram = machineFirst ? places_.program : places_.userProgram;
+    const std::string secondProgram = machineFirst ? places_.userProgram : places_.program;
+    for (const char* scope : {first, second})
+        ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + scope + " /S /DESKTOP").code, 0u) << scope;
+    const std::string elsewhere = "C:\\wt-e2e\\elsewhere";
+    SHCreateDirectoryExA(nullptr, elsewhere.c_str(), nullptr);
+    for (const char* file : {"\\WrenTide.exe", "\\LPng.dll"})
+        ASSERT_TRUE(CopyFileA((firstProgram + file).c_str(), (elsewhere + file).c_str(), FALSE));
+    Process app(elsewhere + "\\WrenTide.exe");
+    ASSERT_NE(FindStartedApplication(20000), nullptr);
+
+    const std::string quiet = test::ReadBack(kUninstall, "QuietUninstallString", firstRoot).text;
+    EXPECT_EQ(RunUnattended(quiet).code, 0u) << quiet;
+    CloseStartedApplication(FindStartedApplication(1000));
+    EXPECT_TRUE(app.WaitExit(20000));
+    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(firstProgram); }, 20000)) << "the first stayed";
+    EXPECT_FALSE(test::KeyExists(kSettings, firstRoot));
+    ExpectInstalledFiles(secondProgram, places_.data, !machineFirst);
+    EXPECT_EQ(test::ReadBack(kSettings, "ProgPth", secondRoot).text, secondProgram);
+    test::Link onDesktop;
+    ASSERT_TRUE(test::LoadLink(places_.desk + "\\WrenTide.lnk", onDesktop)) << "the second's desktop link went";
+    EXPECT_EQ(onDesktop.target, secondProgram + "\\WrenTide.exe");
+}
+
+INSTANTIATE_TEST_SUITE_P(, BothScopes, ::testing::Bool(), [](const ::testing::TestParamInfo<bool>& info) {
+    return std::string(info.param ? "ForEveryoneFirst" : "ForOneUserFirst");
+});
+
+// What the uninstaller removes is what the install recorded: a link re-pointed
+// elsewhere stays; an installation made before there was a record is removed
+// as before; and one that this setup upgraded goes whole, the desktop link of
+// the older install included.
+TEST_F(Install, TheUninstallerRemovesWhatTheRecordNames) {
+    const std::string elsewhere = "C:\\wt-e2e\\elsewhere";
+    auto dropRecord = [] { RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\WrenTide\\Installed"); };
+    const struct {
+        const char* label;
+        std::function<void()> after;  // what happens between the install and the uninstall
+        bool desktopLinkStays;
+    } cases[] = {
+        {"a desktop link re-pointed elsewhere", [&] { MakeProgramShortcut(elsewhere, places_.desk); }, true},
+        {"an installation without a record", dropRecord, false},
+        {"an upgrade without /DESKTOP of one without a record",
+         [&] {
+             dropRecord();
+             ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S").code, 0u);
+             ASSERT_TRUE(test::KeyExists("Software\\WrenTide\\Installed"));
+         },
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        SHCreateDirectoryExA(nullptr, elsewhere.c_str(), nullptr);
+        ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S /DESKTOP").code, 0u);
+        ASSERT_NO_FATAL_FAILURE(c.after());
+        EXPECT_EQ(RunUnattended(RegValue(kUninstall, "QuietUninstallString")).code, 0u);
+        EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.program); }, 20000)) << "the copy's part";
+        for (const std::string& gone : {places_.vendor, places_.menu})
+            EXPECT_FALSE(test::PathExists(gone)) << gone;
+        EXPECT_FALSE(test::KeyExists(kSettings));
+        EXPECT_FALSE(test::KeyExists(kUninstall));
+        EXPECT_EQ(test::PathExists(places_.desk + "\\WrenTide.lnk"), c.desktopLinkStays);
+        Clean();
+    }
 }
 
 // One user's journal lives under HKEY_CURRENT_USER: an install for one user
@@ -1415,7 +1544,7 @@ TEST_F(Install, ARunForEveryoneWithoutRightsStartsAgainElevated) {
 // 1602 and nothing removed; otherwise its elevated run removes it all.
 TEST_F(Install, TheUninstallerForEveryoneWithoutRightsStartsAgainElevated) {
     ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S").code, 0u);
-    const std::string uninstaller = places_.data + "\\uninstall.exe";
+    const std::string uninstaller = places_.program + "\\uninstall.exe";
     ASSERT_TRUE(CopyFileA(test::FromHost(WT_FAULTS_UNINSTALL_EXE).c_str(), uninstaller.c_str(), FALSE));
     CreateDirectoryA("C:\\wt-e2e", nullptr);
     const std::string log = "C:\\wt-e2e\\uninstall.log";
@@ -1431,7 +1560,7 @@ TEST_F(Install, TheUninstallerForEveryoneWithoutRightsStartsAgainElevated) {
     DWORD code = 99;
     ASSERT_TRUE(first.WaitExit(60000, &code));
     EXPECT_EQ(code, 0u);
-    EXPECT_FALSE(test::PathExists(places_.program));
+    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.program); }, 20000)) << "the copy's part";
     EXPECT_FALSE(test::KeyExists(kSettings));
     const std::string text = test::ReadFileBytes(log);
     EXPECT_EQ(text.find("process " + std::to_string(first.Id()) + ","), std::string::npos) << text;

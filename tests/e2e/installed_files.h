@@ -42,14 +42,19 @@ inline std::vector<PayloadFile> InstalledFiles() {
 }
 inline const std::vector<PayloadFile> kFiles = InstalledFiles();
 
-// Each of the seven files byte for byte as built, and no temporary file left.
-inline void ExpectInstalledFiles(const std::string& program, const std::string& data) {
+// Each of the seven files byte for byte as built, and no temporary file left;
+// for everyone the program folder's uninstaller too.
+inline void ExpectInstalledFiles(const std::string& program, const std::string& data, bool forEveryone = true) {
     for (const PayloadFile& f : kFiles) {
         SCOPED_TRACE(f.name);
         std::string path = (f.inProgramFolder ? program : data) + "\\" + f.name;
         const std::string got = test::ReadFileBytes(path), built = test::ReadFileBytes(test::BuiltPayloadFile(f.name));
         // Not the bytes themselves: a failure would print whole programs.
         EXPECT_TRUE(got == built) << path << " holds " << got.size() << " bytes, not the " << built.size() << " built";
+    }
+    if (forEveryone) {
+        EXPECT_TRUE(test::ReadFileBytes(program + "\\uninstall.exe") == test::ReadFileBytes(test::BuiltPayloadFile("uninstall.exe")))
+            << "the program folder's uninstaller";
     }
     EXPECT_FALSE(test::PathExists(data + "\\temp.pak"));
 }

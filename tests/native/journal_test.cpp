@@ -30,7 +30,7 @@ TEST(JournalRecord, RoundTripsAndRefusesWhatItDidNotWrite) {
     for (size_t cut = 0; cut < record.size(); ++cut)
         EXPECT_FALSE(DecodeEntry(record.substr(0, cut), read)) << "cut to " << cut;
     EXPECT_FALSE(DecodeEntry(record + "x", read));
-    for (char kind : {'\0', '\x08'}) {
+    for (char kind : {'\0', '\x09'}) {
         std::string other = record;
         other[0] = kind;
         EXPECT_FALSE(DecodeEntry(other, read)) << int(kind);

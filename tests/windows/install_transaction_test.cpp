@@ -6,10 +6,12 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "test_support.h"
 #include "wrentide_setup/context/install_paths.h"
 #include "wrentide_setup/engine/install_transaction.h"
+#include "wrentide_setup/engine/journal.h"
 #include "wrentide_setup/error.h"
 #include "wrentide_setup/system/registry.h"
 
@@ -110,6 +112,52 @@ TEST_F(Transaction, EveryChangeIsCommittedOrTakenBackWholeAndAKillIsFinishedAtTh
         EXPECT_EQ(State(), row.installed ? kNew : kOld);
         EXPECT_EQ(FinishInterruptedInstall(kLocalMachine), "") << "a journal was left";
     }
+}
+
+// At its commit an install records what the installation made: its keys
+// first, then its folders, files and links as they came, a link with its
+// target. A re-install's record replaces it, keeping the folders the earlier
+// one made. The uninstaller's removal, last first, leaves none of them.
+TEST_F(Transaction, TheCommitRecordsWhatTheInstallationMade) {
+    {
+        InstallTransaction change(kLocalMachine);
+        ASSERT_NO_FATAL_FAILURE(ChangeEverything(change));
+        change.Linking(Name("\\Made\\A.lnk"), "C:\\target.exe");
+        test::WriteFileBytes(Name("\\Made\\A.lnk"), "link");
+        change.Replacing(Name("\\Made\\temp.pak"));  // gone again by the commit
+        change.Commit();
+    }
+    auto recorded = [] {
+        std::vector<JournalEntry> entries;
+        std::string why;
+        EXPECT_TRUE(Journal(kLocalMachine, kRecordKey).Read(entries, why)) << why;
+        std::vector<std::string> lines;
+        for (const JournalEntry& e : entries)
+            lines.push_back(std::to_string(static_cast<int>(e.change)) + " " + e.path + (e.name.empty() ? "" : " -> " + e.name));
+        return std::make_pair(entries, lines);
+    };
+    const std::string made = std::to_string(static_cast<int>(Change::MadeFolder)) + " " + Name("\\Made");
+    const std::string wrote = std::to_string(static_cast<int>(Change::Wrote)) + " ";
+    const std::string key = std::to_string(static_cast<int>(Change::MadeKey)) + " ";
+    EXPECT_EQ(recorded().second,
+              (std::vector<std::string>{key + kSettingsKey, key + kUninstallKey, made, wrote + Name("\\Made\\New"),
+                                        wrote + Name("\\Replaced"),
+                                        std::to_string(static_cast<int>(Change::MadeLink)) + " " + Name("\\Made\\A.lnk") +
+                                            " -> C:\\target.exe"}));
+    {
+        InstallTransaction again(kLocalMachine);
+        again.Begin();
+        again.Replacing(Name("\\Replaced"));
+        test::WriteFileBytes(Name("\\Replaced"), "newer");
+        again.Commit();
+    }
+    const auto [entries, lines] = recorded();
+    EXPECT_EQ(lines, (std::vector<std::string>{made, wrote + Name("\\Replaced")}));
+    for (const char* name : {"\\Made\\New", "\\Made\\A.lnk"}) DeleteFileA(Name(name).c_str());
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) EXPECT_EQ(RemoveMade(*it), "") << it->path;
+    EXPECT_FALSE(test::PathExists(Name("\\Made")));
+    EXPECT_FALSE(test::PathExists(Name("\\Replaced")));
+    EXPECT_TRUE(test::PathExists(Name("\\Changed"))) << "not the installation's";
 }
 
 // A change that cannot be taken back (a new file another program holds) is

@@ -73,9 +73,8 @@ TEST_F(Registration, AFreshInstallRecordsEveryValueAndHandsOnTheWorkFolder) {
     const InstallPaths paths = Paths();
     EXPECT_TRUE(WriteRegistration(paths, Store()));
     ExpectStored(Record(paths));
-    // Blanks stay as they are: the uninstall line carries no quotation marks.
-    EXPECT_EQ(ReadBack(kUninstall, "UninstallString").text,
-              "C:\\users\\a user\\AppData\\Local\\tessel-soft\\WrenTide\\uninstall.exe");
+    // The program folder's copy, where only administrators write, quoted.
+    EXPECT_EQ(ReadBack(kUninstall, "UninstallString").text, "\"" + paths.ProgPth + "\\uninstall.exe\"");
     EXPECT_EQ(stored_, std::vector<std::string>{paths.WrkPth});
 }
 

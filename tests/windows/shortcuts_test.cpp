@@ -63,6 +63,7 @@ TEST_F(Shortcuts, SaveTargetWorkingFolderNoArgumentsAndShowCommand) {
             EXPECT_EQ(link.workingFolder, folder);
             EXPECT_EQ(link.arguments, "");
             EXPECT_EQ(link.showCommand, 5u);
+            EXPECT_EQ(ShortcutTarget(links + kind.linkFile), folder + kind.targetFile);
         }
     }
 }
@@ -90,6 +91,7 @@ TEST_F(Shortcuts, AMissingLinkFolderLeavesNoLinkAndRaisesNothing) {
         EXPECT_NO_THROW(kind.make(scratch_.Path(), links));
         EXPECT_FALSE(test::PathExists(links + kind.linkFile));
         EXPECT_FALSE(test::PathExists(links));
+        EXPECT_EQ(ShortcutTarget(links + kind.linkFile), "") << "no link";
     }
 }
 
