@@ -170,6 +170,8 @@ std::vector<JournalEntry> Uninstaller::AsEarlierSetupsMadeIt() const {
     for (const PayloadFile& file : PayloadTable)
         if (dataFolder || file.folder != &InstallPaths::DBPth) add(Change::Wrote, Destination(file, paths_));
     if (dataFolder) add(Change::Wrote, JoinPath(paths_.DBPth, kTempPak));
+    // For everyone this setup also puts the uninstaller in the program folder.
+    if (scope_ == InstallScope::Machine) add(Change::Wrote, JoinPath(paths_.ProgPth, kUninstallerFile));
     return made;
 }
 
