@@ -84,9 +84,13 @@ std::string ShortcutTarget(const std::string& link) {
         FAILED(shellLink->QueryInterface(__uuidof(IPersistFile), file.Receive())) ||
         FAILED(file->Load(Wide(link).data(), STGM_READ)))
         return "";
-    // The path as stored, without asking the shell to find a moved target.
+    // The target's item identifiers, which hold every letter; Wine's stored
+    // path text loses those outside the code page. Never a search for a
+    // moved target.
     wchar_t target[MAX_PATH + 1] = L"";
-    if (FAILED(shellLink->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH))) return "";
+    ItemIdList items;
+    if (FAILED(shellLink->GetIDList(&items.list)) || !items.list || !SHGetPathFromIDListW(items.list, target))
+        return "";
     target[MAX_PATH] = L'\0';
     return Utf8(target);
 }

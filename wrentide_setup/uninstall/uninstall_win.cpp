@@ -84,7 +84,7 @@ private:
     void FinishInterruptedSetup();
     std::vector<JournalEntry> WhatWasMade();
     std::vector<JournalEntry> AsEarlierSetupsMadeIt() const;
-    void AddKnownLinks(std::vector<JournalEntry>& made) const;
+    void AddKnownPlaces(std::vector<JournalEntry>& made) const;
     bool PointsIntoThisInstallation(const std::string& link, const std::vector<JournalEntry>& made) const;
     void Remove(const JournalEntry& entry, const std::vector<JournalEntry>& made);
     bool HandOver(const std::string& self, const std::string& selfFolder, const std::vector<JournalEntry>& folders);
@@ -178,7 +178,21 @@ std::vector<JournalEntry> Uninstaller::AsEarlierSetupsMadeIt() const {
 // The links of the known places (the scope's Start-menu folder and the
 // desktops) go too, whichever setup made them, while they point into this
 // installation: an upgrade without a desktop link leaves no dead one behind.
-void Uninstaller::AddKnownLinks(std::vector<JournalEntry>& made) const {
+// So does a temp.pak that a stopped step left in the data folder, checked
+// against the data folder's recorded final path.
+void Uninstaller::AddKnownPlaces(std::vector<JournalEntry>& made) const {
+    const std::string temp = JoinPath(paths_.DBPth, kTempPak);
+    const auto dataFolder = std::find_if(made.begin(), made.end(), [&](const JournalEntry& e) {
+        return e.change == Change::MadeFolder && SameText(e.path, paths_.DBPth);
+    });
+    if (dataFolder != made.end() && FileExists(temp) &&
+        std::none_of(made.begin(), made.end(), [&](const JournalEntry& e) { return SameText(e.path, temp); })) {
+        JournalEntry entry;
+        entry.change = Change::Wrote;
+        entry.path = temp;
+        entry.folder = dataFolder->folder;
+        made.push_back(entry);
+    }
     std::vector<std::string> links;
     if (!paths_.MenuPth.empty())
         links = {JoinPath(paths_.MenuPth, kProgramLink), JoinPath(paths_.MenuPth, kUninstallLink)};
@@ -361,7 +375,7 @@ int Uninstaller::Run() {
     }
 
     std::vector<JournalEntry> made = WhatWasMade();
-    AddKnownLinks(made);
+    AddKnownPlaces(made);
     // A data folder that the other scope's installation records too (the
     // same user installed both) keeps its files for that one.
     const InstallScope other = scope_ == InstallScope::User ? InstallScope::Machine : InstallScope::User;
