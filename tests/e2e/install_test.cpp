@@ -763,8 +763,10 @@ TEST_F(Install, NoProgramPutInTheCopysPlaceRuns) {
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
         ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S").code, 0u);
-        EXPECT_EQ(RunUnattended(RegValue(kUninstall, "QuietUninstallString")).code, 0u);
-        EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.program); }, 20000)) << "the copy's part";
+        const std::string log = "C:\\wt-e2e\\uninstall.log";
+        EXPECT_EQ(RunUnattended(RegValue(kUninstall, "QuietUninstallString") + " /LOG=" + Quoted(log)).code, 0u);
+        EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.program); }, 20000))
+            << "the copy's part:\n" << test::ReadFileBytes(log);
         EXPECT_FALSE(test::KeyExists(kSettings));
     }
     stop = true;

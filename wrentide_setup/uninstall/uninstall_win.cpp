@@ -88,6 +88,7 @@ private:
     bool PointsIntoThisInstallation(const std::string& link, const std::vector<JournalEntry>& made) const;
     void Remove(const JournalEntry& entry, const std::vector<JournalEntry>& made);
     bool HandOver(const std::string& self, const std::string& selfFolder, const std::vector<JournalEntry>& folders);
+    bool TryHandOver(const std::string& self, const std::string& selfFolder, const std::vector<JournalEntry>& folders);
 
     InstallScope scope_;
     bool silent_, closeApplications_;
@@ -252,8 +253,18 @@ void Uninstaller::Remove(const JournalEntry& entry, const std::vector<JournalEnt
 // it can be neither renamed nor replaced; the copy is held against writing
 // and deleting from its creation until it has started, and started only once
 // its bytes are read back as this program's. False when it cannot be done.
+// (Between the write handle and the one that shares nothing but reading, a
+// program could open the copy for writing where the folder's rights are not
+// enforced, as under Wine: the read-back then fails, and another folder is tried.)
 bool Uninstaller::HandOver(const std::string& self, const std::string& selfFolder,
                            const std::vector<JournalEntry>& folders) {
+    for (int attempt = 0; attempt < 5; ++attempt)
+        if (TryHandOver(self, selfFolder, folders)) return true;
+    return false;
+}
+
+bool Uninstaller::TryHandOver(const std::string& self, const std::string& selfFolder,
+                              const std::vector<JournalEntry>& folders) {
     std::string bytes;
     {
         UniqueHandle own(CreateFileW(Wide(self).data(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
