@@ -325,12 +325,21 @@ TEST_F(Install, AReInstallReplacesEveryFileAndKeepsModeOff) {
     for (const PayloadFile& f : kFiles)
         test::WriteFileBytes((f.inProgramFolder ? places_.program : places_.data) + "\\" + f.name, "stale");
     test::SetText(kSettings, "ModeIs", "Off");
+    // Old links that cannot be set aside stay as they are, without a word.
+    const std::string readOnly = places_.menu + "\\WrenTide.lnk";
+    ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    UniqueHandle held(CreateFileA((places_.menu + "\\Uninstall.lnk").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                  nullptr));
+    ASSERT_TRUE(held.Valid());
 
     SetupRun again;
     ASSERT_NE(again.Control("Button", "&Re-Install"), nullptr);
     ASSERT_TRUE(again.ToOptions(false, false));
     ASSERT_TRUE(again.Install("&Re-Install", {}, 'r'));
     EXPECT_EQ(again.Status(), "Installation Complete");
+    held.Close();
+    EXPECT_TRUE(GetFileAttributesA(readOnly.c_str()) & FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
     ExpectInstalledFiles(places_.program, places_.data);
     ExpectRegistration(places_.program, "Off");
     ExpectLinks(places_.program, false);

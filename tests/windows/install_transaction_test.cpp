@@ -122,7 +122,8 @@ TEST_F(Transaction, TheCommitRecordsWhatTheInstallationMade) {
     {
         InstallTransaction change(kLocalMachine);
         ASSERT_NO_FATAL_FAILURE(ChangeEverything(change));
-        change.Linking(Name("\\Made\\A.lnk"), "C:\\target.exe");
+        std::string why;
+        ASSERT_TRUE(change.Linking(Name("\\Made\\A.lnk"), "C:\\target.exe", why)) << why;
         test::WriteFileBytes(Name("\\Made\\A.lnk"), "link");
         change.Replacing(Name("\\Made\\temp.pak"));  // gone again by the commit
         change.Commit();
@@ -178,6 +179,15 @@ TEST_F(Transaction, AnUndoThatCannotFinishKeepsItsJournalForTheNextStart) {
     EXPECT_EQ(FinishInterruptedInstall(kLocalMachine),
               "An interrupted install was undone: the previous installation is back");
     EXPECT_EQ(State(), kOld);
+}
+
+// Killed between making the journal, which makes the settings key, and its
+// first record: the next start takes both back.
+TEST_F(Transaction, AJournalWithoutRecordsTakesBackTheSettingsKeyItMade) {
+    test::DeleteProductKeys();
+    ASSERT_EQ(RegMakeKey(kLocalMachine, "\\Software\\WrenTide\\Journal"), 0u);
+    EXPECT_EQ(FinishInterruptedInstall(kLocalMachine), "An interrupted install was undone: it had changed nothing");
+    EXPECT_FALSE(test::KeyExists(test::kSettings));
 }
 
 // A journal record that is not one setup writes leaves everything alone.

@@ -70,7 +70,7 @@ TEST_F(PrefsFileUpdate, OnlyTheTextOfRecordZeroChangesInAWholeFile) {
 }
 
 TEST_F(PrefsFileUpdate, AShortOrLockedFileIsLeftAsItWas) {
-    const DWORD kNotHeld = ~0u;
+    const DWORD kNotHeld = ~0u, kReadOnly = ~1u;
     const DWORD kBothWays = FILE_SHARE_READ | FILE_SHARE_WRITE;
     struct Case {
         const char* what;
@@ -85,6 +85,8 @@ TEST_F(PrefsFileUpdate, AShortOrLockedFileIsLeftAsItWas) {
         {"held open without sharing", kRecord * 2, 0, false},
         {"held open sharing only reading", kRecord * 2, FILE_SHARE_READ, false},
         {"held open by the application, sharing both ways", kRecord * 2, kBothWays, true},
+        // Wine lets root write it all the same; Windows lets no one.
+        {"read-only", kRecord * 2, kReadOnly, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -92,7 +94,8 @@ TEST_F(PrefsFileUpdate, AShortOrLockedFileIsLeftAsItWas) {
         test::WriteFileBytes(Path(), before);
         {
             UniqueHandle holder;
-            if (c.heldWith != kNotHeld) {
+            if (c.heldWith == kReadOnly) SetFileAttributesA(Path().c_str(), FILE_ATTRIBUTE_READONLY);
+            else if (c.heldWith != kNotHeld) {
                 holder = UniqueHandle(CreateFileA(Path().c_str(), GENERIC_READ | GENERIC_WRITE, c.heldWith, nullptr,
                                                   OPEN_EXISTING, 0, nullptr));
                 ASSERT_TRUE(holder.Valid());
@@ -102,6 +105,7 @@ TEST_F(PrefsFileUpdate, AShortOrLockedFileIsLeftAsItWas) {
             EXPECT_FALSE(file.IsOpen());
         }
         EXPECT_EQ(test::ReadFileBytes(Path()), c.updated ? Patched(before, "C:\\Work") : before);
+        SetFileAttributesA(Path().c_str(), FILE_ATTRIBUTE_NORMAL);
     }
 }
 

@@ -70,7 +70,11 @@ bool EnsureDataFolder(const std::string& path, InstallTransaction& change) {
 void MakeShortcut(void (*make)(const std::string&, const std::string&), const std::string& targetFolder,
                   const char* file, const std::string& folder, const char* link, InstallTransaction& change) {
     const std::string path = JoinPath(folder, link);
-    change.Linking(path, JoinPath(targetFolder, file));
+    std::string why;
+    if (!change.Linking(path, JoinPath(targetFolder, file), why)) {
+        LogLine("Shortcut \"" + path + "\" left as it is: " + why);
+        return;
+    }
     make(targetFolder, folder);
     LogLine("Shortcut \"" + path + "\" " + (FileExists(path) ? "made" : "not made"));
 }

@@ -31,8 +31,10 @@ public:
     // Call before a file is changed in place: a copy of it is kept.
     void Changing(const std::string& file);
     // Call before a shell link to target is saved at link: as Replacing, and
-    // the installation's record names the link with its target.
-    void Linking(const std::string& link, const std::string& target);
+    // the installation's record names the link with its target. False, with
+    // why, when an old link there cannot be set aside (read-only, or held by
+    // another program): it is then left as it is, and no link is saved.
+    bool Linking(const std::string& link, const std::string& target, std::string& why);
     // A folder of the installation that stood before this run (made by an
     // earlier install, or the user's): the record names it, and the
     // uninstaller removes it once it is empty.

@@ -330,16 +330,29 @@ void InstallTransaction::Begin() {
     if (journal_.Exists())
         throw Error("The journal of an earlier install at " + journal_.Place() +
                     " could not be finished: nothing is changed while it is there");
+    // The journal lies in the settings key, so making it makes that key: the
+    // record of it comes next, and a journal that never got it (a kill in
+    // between) is read as the key's record at the next start.
     const bool settingsKey = RegKeyExists(journal_.Root(), kSettingsKey);
     journal_.Create();
-    begun_ = true;
     if (!settingsKey) {
         JournalEntry entry;
         entry.change = Change::MadeKey;
         entry.root = journal_.Root();
         entry.path = kSettingsKey;
-        Note(entry);
+        try {
+            Note(entry);
+        } catch (const Error&) {
+            // Nothing of this run may stay: the journal, and the key it made.
+            try {
+                journal_.Remove();
+            } catch (const Error&) {
+            }
+            RegRemoveKey(journal_.Root(), kSettingsKey);
+            throw;
+        }
     }
+    begun_ = true;
 }
 
 void InstallTransaction::Note(JournalEntry entry) {
@@ -370,13 +383,30 @@ bool InstallTransaction::MakingFolder(const std::string& folder, std::string& wh
     return true;
 }
 
-void InstallTransaction::Linking(const std::string& link, const std::string& target) {
-    Replacing(link);
+bool InstallTransaction::Linking(const std::string& link, const std::string& target, std::string& why) {
+    if (FileExists(link) && IsPlainFile(link)) {
+        // Checked here: Wine lets root open a read-only file for writing.
+        const DWORD error = GetFileAttributesW(Wide(link).data()) & FILE_ATTRIBUTE_READONLY ? ERROR_ACCESS_DENIED
+                                                                                             : ExclusiveOpenError(link);
+        if (error != ERROR_SUCCESS) {
+            why = SystemMessage(error);
+            return false;
+        }
+    }
+    try {
+        Replacing(link);
+    } catch (const Error& error) {
+        made_.erase(std::remove_if(made_.begin(), made_.end(), [&](const JournalEntry& e) { return e.path == link; }),
+                    made_.end());
+        why = error.what();
+        return false;
+    }
     for (JournalEntry& entry : made_)
         if (entry.path == link) {
             entry.change = Change::MadeLink;
             entry.name = target;
         }
+    return true;
 }
 
 void InstallTransaction::Keeping(const std::string& folder) {
@@ -535,6 +565,19 @@ std::string FinishInterruptedInstall(const std::string& root) {
     std::vector<JournalEntry> entries;
     std::string why;
     if (!journal.Read(entries, why)) return report + why + ": everything was left alone";
+    if (entries.empty()) {
+        // Killed between making the journal and its first record, which
+        // would have been that it made the settings key: one with nothing
+        // else in it goes too.
+        try {
+            journal.Remove();
+        } catch (const Error& error) {
+            return report + "cannot be removed: " + error.what();
+        }
+        unsigned long values = 0;
+        if (RegValueCount(root, kSettingsKey, values) == ERROR_SUCCESS && values == 0) RegRemoveKey(root, kSettingsKey);
+        return "An interrupted install was undone: it had changed nothing";
+    }
     for (const JournalEntry& entry : entries)
         if (!(why = Refusal(entry, root)).empty()) return report + "was refused: " + why + "; everything was left alone";
     const bool committed = std::any_of(entries.begin(), entries.end(),

@@ -62,6 +62,10 @@ bool CodePageText(const std::string& folder, std::string& text) {
 
 bool PrefsFile::Open(const std::string& path) {
     Close();
+    // Read-only means not written, for an administrator too, whom the system
+    // (and Wine, for root) may let open it for writing all the same.
+    const DWORD attributes = GetFileAttributesW(Wide(path).data());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY)) return false;
     // The application may be looking at its preferences: share both ways.
     // A link is opened as itself, never followed.
     HANDLE file = CreateFileW(Wide(path).data(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -70,7 +74,9 @@ bool PrefsFile::Open(const std::string& path) {
     handle_ = file;
     // The data folder is the user's to write, and setup runs elevated: a file
     // with another name elsewhere (a hard or symbolic link) is left alone.
-    if (!HasOneName(file)) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!HasOneName(file) || !GetFileInformationByHandle(file, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
         Close();
         return false;
     }
