@@ -9,7 +9,8 @@ void BenchMark(const char* step);
 void BenchMark(const char* step, int count);
 // The faults build's stand-in for the process's token (WT_TOKEN): 0 the real
 // one, 1 not elevated, 2 not elevated and every elevation refused. Read once
-// and then cleared, so that a setup this one starts sees its own token.
+// and then cleared, so that a setup this one starts sees its own token; but
+// 3, never elevated, stays for the restart too.
 int FaultToken();
 #else
 inline void BenchMark(const char*) {}

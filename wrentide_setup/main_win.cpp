@@ -48,7 +48,7 @@ bool ChooseScope(const std::string& line, const wt::SetupCommand& command, int s
     scope = command.scope;
     std::string refusal;
     // The faults build can stand in a token that is not elevated.
-    const wt::StartAction action = wt::StartWithRights(scope, command.Unattended(), wt::FaultToken(),
+    const wt::StartAction action = wt::StartWithRights(scope, command.Unattended(), command.restarted, wt::FaultToken(),
                                                        wt::ArgumentsOf(line), show, &code, &refusal);
     if (action == wt::StartAction::RelaunchElevated) return false;
     wt::OpenRunLog("Setup", line, command, false);

@@ -23,6 +23,7 @@ void BenchMark(const char* step, int count) { BenchMark((std::string(step) + " "
 int FaultToken() {
     char token[32] = "";
     if (!GetEnvironmentVariableA("WT_TOKEN", token, sizeof token)) return 0;
+    if (std::strcmp(token, "never-elevated") == 0) return 3;
     SetEnvironmentVariableA("WT_TOKEN", nullptr);
     return std::strcmp(token, "unelevated") == 0 ? 1 : std::strcmp(token, "refused") == 0 ? 2 : 0;
 }

@@ -1545,16 +1545,21 @@ TEST_F(Install, ARunForEveryoneWithoutRightsStartsAgainElevated) {
             << "the first process installed itself:\n" << text;
         EXPECT_EQ(text.substr(text.rfind("Exit code")), "Exit code 0: WrenTide is installed\r\n");
     }
-    Clean();
-    CreateDirectoryA("C:\\wt-e2e", nullptr);
-    Environment token("WT_TOKEN", "refused");
-    EXPECT_EQ(RunUnattended(Quoted(FaultsSetupExe()) + " /S /LOG=" + Quoted(log)).code, 1602u);
-    EXPECT_FALSE(test::PathExists(places_.program));
-    EXPECT_FALSE(test::PathExists(places_.data));
-    EXPECT_FALSE(test::KeyExists(kSettings));
-    const std::string text = test::ReadFileBytes(log);
-    EXPECT_NE(text.find("Setup could not start with administrator rights: "), std::string::npos) << text;
-    EXPECT_NE(text.find("Exit code 1602: "), std::string::npos) << text;
+    // Refused, or started again and still without the rights (which starts
+    // no third run): 1602, and nothing changes.
+    for (const char* token : {"refused", "never-elevated"}) {
+        SCOPED_TRACE(token);
+        Clean();
+        CreateDirectoryA("C:\\wt-e2e", nullptr);
+        Environment stand_in("WT_TOKEN", token);
+        EXPECT_EQ(RunUnattended(Quoted(FaultsSetupExe()) + " /S /LOG=" + Quoted(log)).code, 1602u);
+        EXPECT_FALSE(test::PathExists(places_.program));
+        EXPECT_FALSE(test::PathExists(places_.data));
+        EXPECT_FALSE(test::KeyExists(kSettings));
+        const std::string text = test::ReadFileBytes(log);
+        EXPECT_NE(text.find("Setup could not start with administrator rights: "), std::string::npos) << text;
+        EXPECT_NE(text.find("Exit code 1602: "), std::string::npos) << text;
+    }
 }
 
 // The uninstaller of the installation for everyone does the same: refused,

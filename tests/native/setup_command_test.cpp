@@ -80,6 +80,10 @@ TEST(ParseSetupCommand, ReadsTheScopeAndHandsOnTheArgumentsAsTheyStand) {
         EXPECT_EQ(got.scope, c.scope);
         EXPECT_EQ(got.error.empty(), !c.refused) << got.error;
     }
+    EXPECT_TRUE(ParseSetupCommand("setup.exe /S /restarted").restarted);
+    // The uninstaller reads its line here too, with setup's other switches unknown to it.
+    EXPECT_EQ(ParseSetupCommand("uninstall.exe /CURRENTUSER /S /RESTARTED", CommandFor::Uninstaller).error, "");
+    EXPECT_EQ(ParseSetupCommand("uninstall.exe /S /DIR=C:\\X", CommandFor::Uninstaller).error, "Unknown switch: /DIR=C:\\X");
     EXPECT_EQ(ArgumentsOf("\"C:\\Down Loads\\setup.exe\"  /S \"/DIR=C:\\A B\""), "/S \"/DIR=C:\\A B\"");
     EXPECT_EQ(ArgumentsOf("setup.exe"), "");
 }

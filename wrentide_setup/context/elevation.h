@@ -26,12 +26,14 @@ bool TokenElevated();
 
 // The start of a run for asked, with the rights it needs: Install when this
 // process has them; RelaunchElevated once a run started again elevated with
-// arguments has ended (its exit code in *code); OfferThisUser or EndRefused
-// when the elevation was refused or impossible (*why says why). token is the
-// faults build's stand-in for the process's token (FaultToken): 0 the real
-// one, 1 not elevated, 2 not elevated and every elevation refused.
-StartAction StartWithRights(InstallScope asked, bool unattended, int token, const std::string& arguments, int show,
-                            int* code, std::string* why);
+// arguments and the restart marker has ended (its exit code in *code);
+// OfferThisUser or EndRefused when the elevation was refused or impossible,
+// or when this run is that restart (restarted) and still lacks the rights
+// (*why says why). token is the faults build's stand-in for the process's
+// token (FaultToken): 0 the real one, 1 not elevated, 2 not elevated and
+// every elevation refused, 3 never elevated, in this run or a restart.
+StartAction StartWithRights(InstallScope asked, bool unattended, bool restarted, int token,
+                            const std::string& arguments, int show, int* code, std::string* why);
 
 // Starts this program again with the verb "runas" and arguments, in the same
 // working folder, and waits for it to end: true with its exit code in *code.

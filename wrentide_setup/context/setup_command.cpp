@@ -5,6 +5,8 @@
 
 namespace wt {
 
+const char kRestartedSwitch[] = "/RESTARTED";
+
 const char kSetupHelpText[] =
     "wrentide_setup.exe [/ALLUSERS | /CURRENTUSER] [/S | /VERYSILENT | /SILENT] [/DIR=\"folder\"] [/DESKTOP] "
     "[/CLOSEAPPLICATIONS] [/LOG[=\"file\"]] [/D=folder]\r\n"
@@ -75,7 +77,7 @@ SetupCommand ParseSetupCommand(const std::string& line, CommandFor program) {
         const size_t equals = word.find('=');
         const std::string name = Upper(word.substr(1, equals == std::string::npos ? std::string::npos : equals - 1));
         if (program == CommandFor::Uninstaller && name != "S" && name != "ALLUSERS" && name != "CURRENTUSER" &&
-            name != "CLOSEAPPLICATIONS" && name != "LOG") {
+            name != "CLOSEAPPLICATIONS" && name != "LOG" && name != "RESTARTED") {
             refuse("Unknown switch: " + raw);
             continue;
         }
@@ -92,7 +94,8 @@ SetupCommand ParseSetupCommand(const std::string& line, CommandFor program) {
         }
         const bool flag = name == "S" || name == "VERYSILENT" || name == "SILENT" || name == "DESKTOP" ||
                           name == "SUPPRESSMSGBOXES" || name == "NORESTART" || name == "?" || name == "HELP" ||
-                          name == "ALLUSERS" || name == "CURRENTUSER" || name == "CLOSEAPPLICATIONS";
+                          name == "ALLUSERS" || name == "CURRENTUSER" || name == "CLOSEAPPLICATIONS" ||
+                          name == "RESTARTED";
         if (flag && hasValue) {
             refuse("The switch " + raw + " takes no value");
         } else if (name == "S" || name == "VERYSILENT") {
@@ -103,6 +106,8 @@ SetupCommand ParseSetupCommand(const std::string& line, CommandFor program) {
             command.desktop = true;
         } else if (name == "CLOSEAPPLICATIONS") {
             command.closeApplications = true;
+        } else if (name == "RESTARTED") {
+            command.restarted = true;
         } else if (name == "ALLUSERS") {
             allUsers = true;
         } else if (name == "CURRENTUSER") {

@@ -35,6 +35,7 @@ struct SetupCommand {
     bool hasFolder = false;      // /DIR="folder" or /D=folder
     std::string folder;
     InstallScope scope = InstallScope::Machine;  // /ALLUSERS (the default) or /CURRENTUSER
+    bool restarted = false;      // /RESTARTED: this run was started again for administrator rights
     std::string error;           // why the line is refused, naming the switch; empty when it is good
 
     bool Unattended() const { return mode != RunMode::Interactive; }
@@ -54,6 +55,11 @@ SetupCommand ParseSetupCommand(const std::string& commandLine, CommandFor progra
 // What follows the program's own name on a command line, as it stands: what
 // a program started again with the same command line is given.
 std::string ArgumentsOf(const std::string& commandLine);
+
+// The marker of a run started again for administrator rights. It only ever
+// forbids another restart: a run that has it and still lacks the rights ends
+// as a refused elevation does.
+extern const char kRestartedSwitch[];  // "/RESTARTED"
 
 // The switches and exit codes, for /? and /HELP.
 extern const char kSetupHelpText[];

@@ -503,7 +503,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // rights starts itself again with them and ends with that run's code.
     int code = 0;
     std::string why;
-    const wt::StartAction action = wt::StartWithRights(command.scope, command.Unattended(), wt::FaultToken(),
+    const wt::StartAction action = wt::StartWithRights(command.scope, command.Unattended(), command.restarted, wt::FaultToken(),
                                                        wt::ArgumentsOf(line), SW_SHOWNORMAL, &code, &why);
     if (action == wt::StartAction::RelaunchElevated) return code;
     wt::OpenRunLog("Uninstall", line, command, false);
