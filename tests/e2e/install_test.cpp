@@ -115,6 +115,23 @@ Unattended RunUnattended(const std::string& commandLine) {
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
+// A variable of this process, and so of what it starts, put back as it was.
+class Environment {
+public:
+    Environment(const char* name, const std::string& value) : name_(name) {
+        char old[MAX_PATH] = "";
+        had_ = GetEnvironmentVariableA(name, old, sizeof old) > 0;
+        old_ = old;
+        SetEnvironmentVariableA(name, value.c_str());
+    }
+    ~Environment() { SetEnvironmentVariableA(name_, had_ ? old_.c_str() : nullptr); }
+
+private:
+    const char* name_;
+    bool had_;
+    std::string old_;
+};
+
 std::string UserName() {
     wchar_t user[256] = L"";
     DWORD size = 256;
@@ -706,6 +723,38 @@ TEST_F(Install, UnattendedRunsThatCannotInstallChangeNothing) {
     EXPECT_EQ(after.size(), before.size() + 1);
 }
 
+// With TMP and TEMP naming a folder that is missing, under the system
+// folder: an unattended run makes nothing there, installs, and says on its
+// standard error why it writes no log.
+TEST_F(Install, AMissingTemporaryFolderIsNeverMade) {
+    const std::string missing = "C:\\windows\\wt-e2e-missing-temp", errors = "C:\\wt-e2e\\errors.txt";
+    test::RemoveTree(missing);  // as a failed run may have left it
+    CreateDirectoryA("C:\\wt-e2e", nullptr);
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    UniqueHandle file(CreateFileA(errors.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(file.Valid());
+    DWORD code = 99;
+    {
+        Environment tmp("TMP", missing), temp("TEMP", missing);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdError = startup.hStdOutput = file.Get();
+        PROCESS_INFORMATION started = {};
+        std::vector<wchar_t> line = Wide(Quoted(LoopbackSetupExe()) + " /S");
+        ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started));
+        const UniqueHandle thread(started.hThread), process(started.hProcess);
+        ASSERT_EQ(WaitForSingleObject(process.Get(), 120000), WAIT_OBJECT_0);
+        GetExitCodeProcess(process.Get(), &code);
+    }
+    file.Close();
+    EXPECT_EQ(code, 0u);
+    EXPECT_FALSE(test::PathExists(missing));
+    ExpectInstalledFiles(places_.program, places_.data);
+    EXPECT_NE(test::ReadFileBytes(errors).find("WrenTide Setup writes no log: the temporary folder \"" + missing),
+              std::string::npos) << test::ReadFileBytes(errors);
+}
+
 // The uninstaller as deployment tools run it: no question, no message; once
 // its exit code arrives everything is gone but its own file in the program
 // folder, which its copy deletes after it. A program that a user put over the
@@ -837,14 +886,6 @@ void RemoveHostLink(const std::string& link, const std::string& target) {
 // names the step (a payload file's name, "registration", "shortcuts").
 std::string FaultsSetupExe() { return test::FromHost(WT_FAULTS_SETUP_EXE); }
 
-class Environment {
-public:
-    Environment(const char* name, const std::string& value) : name_(name) { SetEnvironmentVariableA(name, value.c_str()); }
-    ~Environment() { SetEnvironmentVariableA(name_, nullptr); }
-
-private:
-    const char* name_;
-};
 
 // Every file, link and registry value of an installation, byte for byte.
 std::map<std::string, std::string> Snapshot(const Places& places) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "wrentide_setup/context/install_paths.h"
 #include "wrentide_setup/version.h"
 #include "wrentide_setup/win32.h"
 
@@ -15,15 +16,23 @@ UniqueHandle& LogFile() {
 
 }  // namespace
 
-std::string DefaultSetupLogPath(const char* program) {
-    wchar_t temp[MAX_PATH + 1] = L"";
-    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    char name[80];
-    wsprintfA(name, "WrenTide-%s-%04u%02u%02u-%02u%02u%02u.log", program, now.wYear, now.wMonth, now.wDay, now.wHour,
-              now.wMinute, now.wSecond);
-    return (length && length <= MAX_PATH ? Utf8(temp) : std::string("C:\\")) + name;
+bool OpenNewLog(const std::string& folder, const std::string& stem, std::string* why,
+                std::string (*randomPart)(unsigned)) {
+    if (!DirectoryExists(folder)) {
+        *why = "the temporary folder \"" + folder + "\" does not exist";
+        return false;
+    }
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const std::string random = randomPart(4);
+        if (random.empty()) break;
+        const std::string path = JoinPath(folder, ("\\" + stem + "-" + random + ".log").c_str());
+        // A new file of our own: CREATE_NEW follows no link and opens nothing that stands there.
+        LogFile() = UniqueHandle(CreateFileW(Wide(path).data(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (LogFile().Valid()) return true;
+        *why = "\"" + path + "\": " + SystemMessage(GetLastError());
+    }
+    return false;
 }
 
 bool OpenSetupLog(const std::string& path) {
@@ -37,7 +46,29 @@ bool OpenSetupLog(const std::string& path) {
 
 void OpenRunLog(const char* program, const std::string& line, const SetupCommand& command, bool refused) {
     if (!command.Unattended() && !command.log) return;
-    OpenSetupLog(refused || command.logFile.empty() ? DefaultSetupLogPath(program) : command.logFile);
+    std::string why;
+    bool open = false;
+    if (refused || command.logFile.empty()) {
+        wchar_t temp[MAX_PATH + 1] = L"";
+        const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        char stamp[32];
+        wsprintfA(stamp, "-%04u%02u%02u-%02u%02u%02u", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+                  now.wSecond);
+        if (length && length <= MAX_PATH) open = OpenNewLog(Utf8(temp), std::string("WrenTide-") + program + stamp, &why);
+        else why = "there is no temporary folder";
+    } else if (!(open = OpenSetupLog(command.logFile))) {
+        why = "\"" + command.logFile + "\": " + SystemMessage(GetLastError());
+    }
+    // The run goes on without it; whoever started it is told on its standard error.
+    if (!open && command.Unattended()) {
+        const std::string text = std::string("WrenTide ") + program + " writes no log: " + why + "\r\n";
+        DWORD written = 0;
+        const HANDLE errors = GetStdHandle(STD_ERROR_HANDLE);
+        if (errors && errors != INVALID_HANDLE_VALUE)
+            WriteFile(errors, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    }
     LogLine(std::string("WrenTide ") + program + " " WRENTIDE_PRODUCT_VERSION ", process " +
             std::to_string(GetCurrentProcessId()) + ", command line: " + line);
 }
