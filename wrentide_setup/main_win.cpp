@@ -9,6 +9,7 @@
 #include "wrentide_setup/context/elevation.h"
 #include "wrentide_setup/context/install_paths.h"
 #include "wrentide_setup/context/setup_command.h"
+#include "wrentide_setup/context/setup_lock.h"
 #include "wrentide_setup/dll_search.h"
 #include "wrentide_setup/engine/install_transaction.h"
 #include "wrentide_setup/system/setup_log.h"
@@ -24,14 +25,6 @@ const char kOfferThisUserText[] =
     "WrenTide Setup was not given administrator rights, which an install for everyone on this computer needs.\r\n"
     "\r\n"
     "Install WrenTide for you alone instead?";
-
-// True when another setup holds the lock; the lock is then not ours.
-bool AnotherSetupRuns(wt::UniqueHandle& lock) {
-    lock = wt::UniqueHandle(CreateMutexA(nullptr, FALSE, wt::kSetupMutex));
-    const DWORD error = GetLastError();
-    // A lock made by another user's setup may not even be opened by this one.
-    return (lock.Valid() && error == ERROR_ALREADY_EXISTS) || (!lock.Valid() && error == ERROR_ACCESS_DENIED);
-}
 
 void BringRunningSetupForward() {
     HWND running = FindWindowA(wt::kFormClass, wt::kFormCaption);
@@ -103,9 +96,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     InitCommonControlsEx(&controls);
     wt::App().SetTitle(wt::kFormCaption);
 
-    wt::UniqueHandle setupLock;  // held until WinMain returns
-    if (AnotherSetupRuns(setupLock)) {
-        setupLock.Close();
+    wt::SetupLock setupLock;  // held until WinMain returns
+    std::string busy;
+    if (!setupLock.Take(scope, busy)) {
+        wt::LogLine("Setup cannot start: " + busy);
         if (unattended) {
             CoUninitialize();
             return wt::EndWith(wt::kExitAnotherSetup, kAlreadyRunningText);

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 #include <shlobj.h>
+#include <sddl.h>
 
 #include <cstring>
 #include <cwchar>
@@ -721,6 +722,43 @@ TEST_F(Install, UnattendedRunsThatCannotInstallChangeNothing) {
     EXPECT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S /DIR").code, 1639u);
     const std::vector<std::string> after = NamesIn(TempFolder(), "WrenTide-Setup-*.log");
     EXPECT_EQ(after.size(), before.size() + 1);
+}
+
+// Names of the lock that a program of the user's made first, today's and
+// the locks' own with the Users group as owner, block no setup of either
+// scope; a setup of one user's blocks another of that user's, of either scope.
+TEST_F(Install, OnlyASetupHoldsTheLock) {
+    HANDLE opened = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened));
+    const UniqueHandle token(opened);
+    BYTE user[256];
+    DWORD size = 0;
+    char* sid = nullptr;
+    ASSERT_TRUE(GetTokenInformation(token.Get(), TokenUser, user, sizeof user, &size));
+    ASSERT_TRUE(ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid));
+    const std::string userLock = std::string("Global\\WrenTideSetup-User-") + sid + "-0";
+    LocalFree(sid);
+    PSECURITY_DESCRIPTOR strangers = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("O:BUD:(A;;GA;;;WD)", SDDL_REVISION_1, &strangers,
+                                                                     nullptr));
+    SECURITY_ATTRIBUTES security = {sizeof security, strangers, FALSE};
+    std::vector<UniqueHandle> squats;
+    for (const std::string& name : {std::string("Global\\WrenTideSetup"), std::string("Global\\WrenTideSetup-Machine-0"), userLock}) {
+        squats.emplace_back(CreateMutexA(&security, FALSE, name.c_str()));
+        ASSERT_TRUE(squats.back().Valid()) << name;
+    }
+    LocalFree(strangers);
+    for (const char* scope : {" /ALLUSERS", " /CURRENTUSER"})
+        EXPECT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + scope + " /S").code, 0u) << scope;
+    squats.clear();
+    Clean();
+
+    SetupRun first(LoopbackSetupExe(), "/CURRENTUSER");
+    ASSERT_NE(first.Form(), nullptr);
+    for (const char* scope : {" /ALLUSERS", " /CURRENTUSER"})
+        EXPECT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + scope + " /S").code, 1618u) << scope;
+    Click(first.Control("Button", "&Cancel"));
+    EXPECT_TRUE(first.process().WaitExit(20000));
 }
 
 // With TMP and TEMP naming a folder that is missing, under the system

@@ -10,7 +10,6 @@ const char kProgramFile[] = "\\WrenTide.exe";
 const char kUninstallerFile[] = "\\uninstall.exe";
 const char kProgramLink[] = "\\WrenTide.lnk";
 const char kUninstallLink[] = "\\Uninstall.lnk";
-const char kSetupMutex[] = "Global\\WrenTideSetup";
 
 namespace {
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }

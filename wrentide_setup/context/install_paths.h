@@ -38,10 +38,6 @@ extern const char kProgramFile[];    // "\WrenTide.exe", in the program folder
 extern const char kUninstallerFile[];
 extern const char kProgramLink[];      // "\WrenTide.lnk", in the menu folder and on the desktop
 extern const char kUninstallLink[];    // "\Uninstall.lnk", in the menu folder
-// One setup of WrenTide at a time on the machine, across sessions: two would
-// share temp.pak and each remove the other's files as old copies. The
-// uninstaller takes it too. "Global\WrenTideSetup"
-extern const char kSetupMutex[];
 
 // Shell special folders used for the install locations.
 enum SpecialFolder : int {

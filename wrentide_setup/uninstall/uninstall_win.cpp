@@ -29,6 +29,7 @@
 #include "wrentide_setup/context/elevation.h"
 #include "wrentide_setup/context/install_paths.h"
 #include "wrentide_setup/context/setup_command.h"
+#include "wrentide_setup/context/setup_lock.h"
 #include "wrentide_setup/dll_search.h"
 #include "wrentide_setup/engine/install_transaction.h"
 #include "wrentide_setup/engine/journal.h"
@@ -93,7 +94,7 @@ private:
     InstallScope scope_;
     bool silent_, closeApplications_;
     bool leftBehind_ = false;  // something stayed: a silent run then ends with kExitFailed
-    UniqueHandle lock_;        // setup's lock, held while this run works
+    SetupLock lock_;           // setup's lock, held while this run works
     InstallPaths paths_;
 };
 
@@ -110,8 +111,11 @@ std::string Uninstaller::Setting(const char* name, InstallScope of) const {
 // setup runs now (it holds the lock that every setup takes), whose journal it
 // is. The lock is then held while the uninstaller works.
 void Uninstaller::FinishInterruptedSetup() {
-    lock_ = UniqueHandle(CreateMutexA(nullptr, FALSE, kSetupMutex));
-    if (!lock_.Valid() || GetLastError() == ERROR_ALREADY_EXISTS) return;
+    std::string busy;
+    if (!lock_.Take(scope_, busy)) {
+        LogLine("An interrupted install is not looked for: " + busy);
+        return;
+    }
     const std::string undone = FinishInterruptedInstall(RegistryRoot(scope_));
     if (!undone.empty()) LogLine(undone);
 }
