@@ -113,7 +113,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     wt::EnforceRedirectionTrust();
     // An install that was killed is taken back first: the installation it was
     // replacing is then the one the wizard, or the unattended run, finds.
-    const std::string undone = wt::FinishInterruptedInstall(wt::RegistryRoot(scope));
+    const std::string undone = wt::FinishInterruptedInstall(wt::RegistryRoot(scope), wt::BoundsFor(scope));
     if (!undone.empty()) wt::LogLine(undone);
     if (command.closeApplications) wt::CloseRunningWrenTide(command, scope);
     if (unattended) {

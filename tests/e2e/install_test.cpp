@@ -1578,6 +1578,34 @@ TEST_F(Install, AKilledInstallForOneUserIsUndoneAtItsNextStart) {
     EXPECT_TRUE(next.process().WaitExit(20000));
 }
 
+// Any program of the user's can write HKEY_CURRENT_USER: a journal planted
+// there naming a file under the system folder is replayed by no run for one
+// user (every token under Wine is elevated), setup's or the uninstaller's;
+// each logs the refused entry and changes nothing.
+TEST_F(Install, AJournalPlantedForOneUserSteersNoElevatedRun) {
+    const std::string victim = "C:\\windows\\wt-e2e-victim.txt", log = "C:\\wt-e2e\\planted.log";
+    CreateDirectoryA("C:\\wt-e2e", nullptr);
+    test::WriteFileBytes(victim, "the system's");
+    JournalEntry planted;
+    planted.change = Change::Wrote;
+    planted.path = victim;
+    planted.folder = "\\\\?\\C:\\windows";
+    Journal("user").Append(planted);
+    const std::string setup = Quoted(LoopbackSetupExe()) + " /CURRENTUSER /S /LOG=" + Quoted(log);
+    EXPECT_EQ(RunUnattended(setup).code, 1603u);
+    const std::string uninstaller = "C:\\wt-e2e\\uninstall.exe";
+    test::WriteFileBytes(uninstaller, test::ReadFileBytes(test::BuiltPayloadFile("uninstall.exe")));
+    const std::string removal = "C:\\wt-e2e\\planted-uninstall.log";
+    EXPECT_EQ(RunUnattended(Quoted(uninstaller) + " /CURRENTUSER /S /LOG=" + Quoted(removal)).code, 1605u);
+    EXPECT_EQ(test::ReadFileBytes(victim), "the system's");
+    EXPECT_TRUE(test::KeyExists(kJournal, HKEY_CURRENT_USER)) << "the planted journal went";
+    for (const std::string& text : {test::ReadFileBytes(log), test::ReadFileBytes(removal)})
+        EXPECT_NE(text.find("was refused: \"" + victim + "\" lies outside this user's own folders"), std::string::npos)
+            << text;
+    DeleteFileA(victim.c_str());
+    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
+}
+
 // The window for one user shows that user's folder: asked for on the command
 // line, or chosen when the rights for everyone were refused.
 TEST_F(Install, TheWizardForOneUserShowsTheUsersOwnFolder) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "wrentide_setup/context/install_paths.h"
 
@@ -34,6 +35,25 @@ bool TokenElevated();
 // every elevation refused, 3 never elevated, in this run or a restart.
 StartAction StartWithRights(InstallScope asked, bool unattended, bool restarted, int token,
                             const std::string& arguments, int show, int* code, std::string* why);
+
+// Where a run may act on the names that HKEY_CURRENT_USER holds (a killed
+// install's journal, the installation's record), by final paths. A run for
+// one user whose token is elevated (an administrator's console, UAC turned
+// off, every run under Wine) would be stopped by the system nowhere: it acts
+// only inside that user's profile and program folder, and on the desktop's
+// WrenTide link, leaving the rest to a run without elevation. Any other run
+// acts wherever its rights reach (both lists empty).
+struct ActingBounds {
+    std::vector<std::string> folders;
+    std::vector<std::string> files;
+};
+ActingBounds BoundsFor(InstallScope scope);
+
+// "" when a name in the folder whose final path is folder lies within bounds
+// (for a folder of its own, with folder its final path: when it lies inside
+// one of theirs); otherwise why not.
+std::string OutsideBounds(const ActingBounds& bounds, const std::string& folder, const std::string& name,
+                          bool isFolder);
 
 // Starts this program again with the verb "runas" and arguments, in the same
 // working folder, and waits for it to end: true with its exit code in *code.

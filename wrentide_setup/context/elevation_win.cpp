@@ -1,9 +1,11 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <exception>
 #include <vector>
 
 #include "wrentide_setup/context/elevation.h"
+#include "wrentide_setup/context/install_paths.h"
 #include "wrentide_setup/context/setup_command.h"
 #include "wrentide_setup/win32.h"
 
@@ -30,6 +32,57 @@ StartAction StartWithRights(InstallScope asked, bool unattended, bool restarted,
     if (token != 2 && RunElevated(arguments + " " + kRestartedSwitch, show, code, why)) return action;
     if (token == 2) *why = SystemMessage(ERROR_CANCELLED);
     return DecideStart(asked, false, true, unattended);
+}
+
+namespace {
+
+// The folder's final path, without a root's closing backslash; "" when it cannot be opened.
+std::string FinalFolder(const std::string& folder) {
+    const UniqueHandle handle(CreateFileW(Wide(folder).data(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    std::string path = handle.Valid() ? FinalPath(handle.Get()) : "";
+    if (!path.empty() && path.back() == '\\') path.pop_back();
+    return path;
+}
+
+const int kProfileFolder = 40;  // CSIDL_PROFILE: from the machine's list of profiles
+
+bool Inside(const std::string& path, const std::string& folder, bool orSame) {
+    if (folder.empty()) return false;
+    if (path.size() == folder.size()) return orSame && SameText(path, folder);
+    return path.size() > folder.size() && path[folder.size()] == '\\' && SameText(path.substr(0, folder.size()), folder);
+}
+
+}  // namespace
+
+ActingBounds BoundsFor(InstallScope scope) {
+    ActingBounds bounds;
+    if (scope != InstallScope::User || !TokenElevated()) return bounds;
+    try {
+        for (const std::string& folder : {SpecialFolderPath(kProfileFolder), UserProgramFilesFolder()})
+            if (!folder.empty()) bounds.folders.push_back(FinalFolder(folder));
+        // The desktop may lie outside the profile (Wine links it to the home
+        // folder): of it, only the link that setup makes there.
+        const std::string desktop = FinalFolder(SpecialFolderPath(kDesktopFolder));
+        if (!desktop.empty()) bounds.files.push_back(JoinPath(desktop, kProgramLink));
+    } catch (const std::exception&) {
+        // A shell folder that cannot be found bounds nothing more.
+    }
+    // Never unbounded by accident: with no folder found, nothing is inside.
+    if (bounds.folders.empty() && bounds.files.empty()) bounds.files.push_back("");
+    return bounds;
+}
+
+std::string OutsideBounds(const ActingBounds& bounds, const std::string& folder, const std::string& name,
+                          bool isFolder) {
+    if (bounds.folders.empty() && bounds.files.empty()) return "";
+    for (const std::string& root : bounds.folders)
+        if (Inside(folder, root, !isFolder)) return "";
+    for (const std::string& file : bounds.files)
+        if (!isFolder && !file.empty() && SameText(folder + "\\" + name, file)) return "";
+    return "lies outside this user's own folders, where a run with an elevated token does not act for one user: "
+           "a run without elevation can take it on";
 }
 
 bool RunElevated(const std::string& arguments, int show, int* code, std::string* why) {

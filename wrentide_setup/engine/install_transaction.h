@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "wrentide_setup/context/elevation.h"
 #include "wrentide_setup/engine/journal.h"
 
 namespace wt {
@@ -65,8 +66,9 @@ private:
 // At start: the journal of root left by a killed install is finished: undone
 // before its commit point, completed after it. Returns what was done for the
 // log ("" when there was none). A journal that cannot be read, or that names
-// a path whose folder is no longer the one it was, is left alone, reported.
-std::string FinishInterruptedInstall(const std::string& root);
+// a path whose folder is no longer the one it was, or one outside bounds
+// (BoundsFor), is left alone, reported.
+std::string FinishInterruptedInstall(const std::string& root, const ActingBounds& bounds = {});
 
 // The uninstaller's side. Fills entry.folder from the disk as it is now, as
 // the transaction notes it (for a MadeFolder the folder's own final path);

@@ -298,13 +298,16 @@ bool BadPath(const std::string& path) {
 }
 
 // Why an entry of a journal found at start may not be acted on; "" when it may.
-std::string Refusal(const JournalEntry& entry, const std::string& root) {
+std::string Refusal(const JournalEntry& entry, const std::string& root, const ActingBounds& bounds) {
     if (entry.change == Change::Committed) return "";
     if (entry.change == Change::MadeKey || entry.change == Change::SetValue)
         return entry.root == root && (entry.path == kSettingsKey || entry.path == kUninstallKey || entry.path == kRecordKey)
                    ? ""
                    : "the key \"" + entry.path + "\" is not WrenTide's";
     if (BadPath(entry.path)) return "\"" + entry.path + "\" is not a full path";
+    const std::string outside = OutsideBounds(bounds, entry.folder, entry.path.substr(entry.path.find_last_of('\\') + 1),
+                                              entry.change == Change::MadeFolder);
+    if (!outside.empty()) return "\"" + entry.path + "\" " + outside;
     if (entry.change == Change::MadeFolder) {
         CheckedFolder self(entry.path, entry.folder);
         return self.Why();
@@ -558,7 +561,7 @@ bool InstallTransaction::Undo() {
     return TakeBack(entries_, journal_);
 }
 
-std::string FinishInterruptedInstall(const std::string& root) {
+std::string FinishInterruptedInstall(const std::string& root, const ActingBounds& bounds) {
     Journal journal(root);
     if (!journal.Exists()) return "";
     const std::string report = "The journal of an interrupted install at " + journal.Place() + " ";
@@ -579,7 +582,8 @@ std::string FinishInterruptedInstall(const std::string& root) {
         return "An interrupted install was undone: it had changed nothing";
     }
     for (const JournalEntry& entry : entries)
-        if (!(why = Refusal(entry, root)).empty()) return report + "was refused: " + why + "; everything was left alone";
+        if (!(why = Refusal(entry, root, bounds)).empty())
+            return report + "was refused: " + why + "; everything was left alone";
     const bool committed = std::any_of(entries.begin(), entries.end(),
                                        [](const JournalEntry& entry) { return entry.change == Change::Committed; });
     if (committed)

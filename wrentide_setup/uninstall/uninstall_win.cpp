@@ -87,6 +87,7 @@ private:
     std::vector<JournalEntry> AsEarlierSetupsMadeIt() const;
     void AddKnownPlaces(std::vector<JournalEntry>& made) const;
     bool PointsIntoThisInstallation(const std::string& link, const std::vector<JournalEntry>& made) const;
+    std::string Outside(const JournalEntry& entry) const;
     void Remove(const JournalEntry& entry, const std::vector<JournalEntry>& made);
     bool HandOver(const std::string& self, const std::string& selfFolder, const std::vector<JournalEntry>& folders);
     bool TryHandOver(const std::string& self, const std::string& selfFolder, const std::vector<JournalEntry>& folders);
@@ -95,6 +96,7 @@ private:
     bool silent_, closeApplications_;
     bool leftBehind_ = false;  // something stayed: a silent run then ends with kExitFailed
     SetupLock lock_;           // setup's lock, held while this run works
+    ActingBounds bounds_;      // where it acts on what HKEY_CURRENT_USER names
     InstallPaths paths_;
 };
 
@@ -116,7 +118,7 @@ void Uninstaller::FinishInterruptedSetup() {
         LogLine("An interrupted install is not looked for: " + busy);
         return;
     }
-    const std::string undone = FinishInterruptedInstall(RegistryRoot(scope_));
+    const std::string undone = FinishInterruptedInstall(RegistryRoot(scope_), bounds_);
     if (!undone.empty()) LogLine(undone);
 }
 
@@ -231,7 +233,19 @@ bool Uninstaller::PointsIntoThisInstallation(const std::string& link, const std:
     });
 }
 
+// Why the entry may not be removed in this run; "" when it may.
+std::string Uninstaller::Outside(const JournalEntry& entry) const {
+    const std::string outside = OutsideBounds(bounds_, entry.folder, entry.path.substr(entry.path.find_last_of('\\') + 1),
+                                              entry.change == Change::MadeFolder);
+    return outside.empty() ? "" : "\"" + entry.path + "\" stays: it " + outside;
+}
+
 void Uninstaller::Remove(const JournalEntry& entry, const std::vector<JournalEntry>& made) {
+    if (const std::string why = Outside(entry); !why.empty()) {
+        leftBehind_ = true;
+        LogLine(why);
+        return;
+    }
     if (entry.change == Change::MadeLink && FileExists(entry.path) && !PointsIntoThisInstallation(entry.path, made)) {
         LogLine("The link \"" + entry.path + "\" stays: it points elsewhere now (\"" + ShortcutTarget(entry.path) + "\")");
         return;
@@ -362,6 +376,7 @@ bool Uninstaller::TryHandOver(const std::string& self, const std::string& selfFo
 
 int Uninstaller::Run() {
     EnforceRedirectionTrust();
+    bounds_ = BoundsFor(scope_);
     FinishInterruptedSetup();
     paths_.Scope = scope_;
     paths_.ProgPth = Setting("ProgPth", scope_);
@@ -405,7 +420,11 @@ int Uninstaller::Run() {
         if (it->change == Change::MadeKey) continue;
         if (shared && (Inside(it->path, paths_.DBPth) || SameText(it->path, paths_.DBPth) || SameText(it->path, vendor)))
             continue;
-        if (SameText(it->path, self)) {
+        if ((SameText(it->path, self) || (it->change == Change::MadeFolder && Inside(self, it->path))) &&
+            !Outside(*it).empty()) {
+            leftBehind_ = true;
+            LogLine(Outside(*it));
+        } else if (SameText(it->path, self)) {
             removesSelf = true;
             selfFolder = it->folder;
         } else if (it->change == Change::MadeFolder && Inside(self, it->path)) {
