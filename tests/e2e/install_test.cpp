@@ -1602,6 +1602,14 @@ TEST_F(Install, AJournalPlantedForOneUserSteersNoElevatedRun) {
     for (const std::string& text : {test::ReadFileBytes(log), test::ReadFileBytes(removal)})
         EXPECT_NE(text.find("was refused: \"" + victim + "\" lies outside this user's own folders"), std::string::npos)
             << text;
+    // A record planted there, and an installation's settings: the victim stays.
+    RegDeleteTreeA(HKEY_CURRENT_USER, kJournal);
+    Journal("user", kRecordKey).Append(planted);
+    for (const char* name : {"ProgPth", "DBPth"}) test::SetText(kSettings, name, "C:\\windows", HKEY_CURRENT_USER);
+    EXPECT_EQ(RunUnattended(Quoted(uninstaller) + " /CURRENTUSER /S /LOG=" + Quoted(removal)).code, 1603u);
+    EXPECT_EQ(test::ReadFileBytes(victim), "the system's");
+    EXPECT_NE(test::ReadFileBytes(removal).find("\"" + victim + "\" stays: it lies outside"), std::string::npos)
+        << test::ReadFileBytes(removal);
     DeleteFileA(victim.c_str());
     RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
 }

@@ -127,8 +127,8 @@ void SetRaw(const char* path, const char* name, DWORD type, const void* data, DW
     RegCloseKey(key);
 }
 
-void SetText(const char* path, const char* name, const std::string& text) {
-    SetRaw(path, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
+void SetText(const char* path, const char* name, const std::string& text, HKEY root) {
+    SetRaw(path, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1), root);
 }
 
 const char kSettings[] = "Software\\WrenTide";

@@ -60,7 +60,7 @@ bool KeyExists(const char* path, HKEY root = HKEY_LOCAL_MACHINE);
 // failure fails the test.
 void SetRaw(const char* path, const char* name, DWORD type, const void* data, DWORD size,
             HKEY root = HKEY_LOCAL_MACHINE);
-void SetText(const char* path, const char* name, const std::string& text);
+void SetText(const char* path, const char* name, const std::string& text, HKEY root = HKEY_LOCAL_MACHINE);
 // A value read back raw: its type, and as text a string as it is, a number
 // as "dword N", anything else "<type N>", no value (or no key) "<missing>".
 struct Stored {
