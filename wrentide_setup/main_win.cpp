@@ -130,6 +130,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
             installPaths.ProgPth = command.folder;
             form->SetText(wt::LabeledEdit1, command.folder);
             form->SetHint(wt::LabeledEdit1, command.folder);
+            form->SetCommandLineFolder(command.folder);
         }
         if (command.desktop) SendMessageW(form->Control(wt::CheckBox2), BM_SETCHECK, BST_CHECKED, 0);
         // A termination already requested (the application-active message)

@@ -1713,6 +1713,18 @@ TEST_F(Install, AFolderOnTheCommandLineIsMadeWholeAndRecordedByOneName) {
     ExpectInstalledFiles(deep, places_.data);
     EXPECT_EQ(RegValue(kSettings, "ProgPth"), deep);
     Clean();
+    {
+        // Given to the wizard, the folder keeps its rule while the box holds it.
+        SetupRun run(LoopbackSetupExe(), "/DIR=" + Quoted(deep));
+        ASSERT_TRUE(run.ToOptions(false, false));
+        ASSERT_TRUE(run.Install("&Install"));
+        EXPECT_TRUE(run.messages.empty()) << run.messages.front();
+        EXPECT_EQ(run.Status(), "Installation Complete");
+        Click(run.Control("Button", "Finished"));
+        EXPECT_TRUE(run.process().WaitExit(20000));
+        ExpectInstalledFiles(deep, places_.data);
+    }
+    Clean();
     EXPECT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S /D=C:/wt-e2e/../WT\\").code, 0u);
     ExpectInstalledFiles("C:\\WT", places_.data);
     EXPECT_EQ(RegValue(kSettings, "ProgPth"), "C:\\WT");

@@ -132,7 +132,7 @@ TEST_F(InstallSequence, AFailingPayloadStepStillReachesItsMilestoneAndStopsThere
     // What this run wrote is taken back; what it found stays.
     EXPECT_FALSE(test::PathExists(paths_.DBPth + "\\wtdb.res"));
     EXPECT_FALSE(test::PathExists(paths_.ProgPth)) << "the program folder it made";
-    EXPECT_FALSE(test::PathExists(paths_.DBPth + "\\setup.journal"));
+    EXPECT_FALSE(test::KeyExists("Software\\WrenTide\\Journal")) << "a journal stayed";
 }
 
 TEST_F(InstallSequence, AProgramFolderThatCannotBeMadeIsReportedAndTheInstallGoesOn) {

@@ -74,6 +74,9 @@ public:
     // messages, then the end state. The install button's handler, and the
     // unattended run's /SILENT, which starts it on the options page.
     void Install(const InstallOptions& options);
+    // The program folder the command line named: while the folder box holds
+    // it, every missing level of it is made, as for an unattended run.
+    void SetCommandLineFolder(const std::string& folder) { commandLineFolder_ = folder; }
 
     // Handlers.
     void FormCreate();
@@ -103,6 +106,7 @@ private:
     friend bool RegisterFormClasses(HINSTANCE instance);
     static constexpr int kControlIdBase = 100;  // a control's id is this plus its ControlId
     TForm1(HINSTANCE instance, InstallPaths& paths) : instance_(instance), paths_(paths) {}
+    std::string commandLineFolder_;
     // The see-through frame class, and the window's outer size for its client area at dpi.
     static bool RegisterFrameClass(HINSTANCE instance);
     static SIZE OuterSize(DWORD style, DWORD exStyle, UINT dpi);

@@ -299,7 +299,9 @@ void TForm1::Button2Click() {
     App().Terminate();
 }
 
-void TForm1::Button1Click() { Install(InstallOptions{Checked(CheckBox2)}); }
+void TForm1::Button1Click() {
+    Install(InstallOptions{Checked(CheckBox2), !commandLineFolder_.empty() && paths_.ProgPth == commandLineFolder_});
+}
 
 void TForm1::Install(const InstallOptions& options) {
     for (ControlId id : {Button1, Button3, CheckBox4, LabeledEdit1, CheckBox2, Button2}) SetEnabled(id, false);
