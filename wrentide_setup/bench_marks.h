@@ -3,18 +3,26 @@
 #pragma once
 
 namespace wt {
+
+// The faults build's stand-in for the process's token (WT_TOKEN), for the
+// paths that only a token without elevation takes, which Wine never gives.
+enum class TokenStandIn {
+    Real,           // the process's own
+    Unelevated,     // not elevated ("unelevated")
+    Refused,        // not elevated, and every elevation refused ("refused")
+    NeverElevated,  // not elevated, in this run and in its restart ("never-elevated")
+};
+
 #ifdef WT_BENCH_MARKS
 void BenchMark(const char* step);
 // A step that comes again and again, by its count: "step 1", "step 2", ...
 void BenchMark(const char* step, int count);
-// The faults build's stand-in for the process's token (WT_TOKEN): 0 the real
-// one, 1 not elevated, 2 not elevated and every elevation refused. Read once
-// and then cleared, so that a setup this one starts sees its own token; but
-// 3, never elevated, stays for the restart too.
-int FaultToken();
+// Read once and then cleared, so that a setup this one starts sees its own
+// token; but NeverElevated stays for the restart too.
+TokenStandIn FaultToken();
 #else
 inline void BenchMark(const char*) {}
 inline void BenchMark(const char*, int) {}
-inline int FaultToken() { return 0; }
+inline TokenStandIn FaultToken() { return TokenStandIn::Real; }
 #endif
 }  // namespace wt

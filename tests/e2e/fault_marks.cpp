@@ -20,12 +20,14 @@ void BenchMark(const char* step) {
 
 void BenchMark(const char* step, int count) { BenchMark((std::string(step) + " " + std::to_string(count)).c_str()); }
 
-int FaultToken() {
+TokenStandIn FaultToken() {
     char token[32] = "";
-    if (!GetEnvironmentVariableA("WT_TOKEN", token, sizeof token)) return 0;
-    if (std::strcmp(token, "never-elevated") == 0) return 3;
+    if (!GetEnvironmentVariableA("WT_TOKEN", token, sizeof token)) return TokenStandIn::Real;
+    if (std::strcmp(token, "never-elevated") == 0) return TokenStandIn::NeverElevated;
     SetEnvironmentVariableA("WT_TOKEN", nullptr);
-    return std::strcmp(token, "unelevated") == 0 ? 1 : std::strcmp(token, "refused") == 0 ? 2 : 0;
+    return std::strcmp(token, "unelevated") == 0 ? TokenStandIn::Unelevated
+           : std::strcmp(token, "refused") == 0  ? TokenStandIn::Refused
+                                                 : TokenStandIn::Real;
 }
 
 }  // namespace wt

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "wrentide_setup/bench_marks.h"
 #include "wrentide_setup/context/install_paths.h"
 
 namespace wt {
@@ -31,9 +32,8 @@ bool TokenElevated();
 // OfferThisUser or EndRefused when the elevation was refused or impossible,
 // or when this run is that restart (restarted) and still lacks the rights
 // (*why says why). token is the faults build's stand-in for the process's
-// token (FaultToken): 0 the real one, 1 not elevated, 2 not elevated and
-// every elevation refused, 3 never elevated, in this run or a restart.
-StartAction StartWithRights(InstallScope asked, bool unattended, bool restarted, int token,
+// token (FaultToken); every other build passes TokenStandIn::Real.
+StartAction StartWithRights(InstallScope asked, bool unattended, bool restarted, TokenStandIn token,
                             const std::string& arguments, int show, int* code, std::string* why);
 
 // Where a run may act on the names that HKEY_CURRENT_USER holds (a killed

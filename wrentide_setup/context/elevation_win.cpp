@@ -21,16 +21,17 @@ bool TokenElevated() {
            elevation.TokenIsElevated != 0;
 }
 
-StartAction StartWithRights(InstallScope asked, bool unattended, bool restarted, int token,
+StartAction StartWithRights(InstallScope asked, bool unattended, bool restarted, TokenStandIn token,
                             const std::string& arguments, int show, int* code, std::string* why) {
     // A restart that still has no elevated token (a standard user with UAC
     // turned off gets none from "runas") starts no other: once is enough.
-    const StartAction action = DecideStart(asked, token == 0 && TokenElevated(), restarted, unattended);
+    const StartAction action = DecideStart(asked, token == TokenStandIn::Real && TokenElevated(), restarted, unattended);
     if (restarted && action != StartAction::Install)
         *why = "The run started again for administrator rights still has none";
     if (action != StartAction::RelaunchElevated) return action;
-    if (token != 2 && RunElevated(arguments + " " + kRestartedSwitch, show, code, why)) return action;
-    if (token == 2) *why = SystemMessage(ERROR_CANCELLED);
+    const bool refused = token == TokenStandIn::Refused;
+    if (!refused && RunElevated(arguments + " " + kRestartedSwitch, show, code, why)) return action;
+    if (refused) *why = SystemMessage(ERROR_CANCELLED);
     return DecideStart(asked, false, true, unattended);
 }
 
