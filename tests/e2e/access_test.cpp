@@ -83,7 +83,7 @@ TEST_F(ScreenReader, NamesEveryTextAndControlOfEachPage) {
                       "Uninstall any other versions of WrenTide before proceeding.", "Install", "Cancel"}));
     EXPECT_EQ(Accessible(FolderBox(run.Form())), std::make_pair(label, long(ROLE_SYSTEM_TEXT)));
     PostMessageA(run.Form(), WM_CLOSE, 0, 0);
-    EXPECT_TRUE(run.process().WaitExit(20000));
+    EXPECT_TRUE(run.process().WaitExit(kWait));
 }
 
 // Keys as the keyboard gives them, to whatever window has the focus.
@@ -137,7 +137,7 @@ TEST_F(ScreenReader, TheWholeWizardByKeyboardAlone) {
     ASSERT_EQ(Focused(form), run.Control("Button", "Finished"));
     Keys({}, VK_RETURN);
     DWORD code = 99;
-    EXPECT_TRUE(run.process().WaitExit(20000, &code)) << "Enter did not press Finished";
+    EXPECT_TRUE(run.process().WaitExit(kWait, &code)) << "Enter did not press Finished";
     EXPECT_EQ(code, 0u);
 }
 

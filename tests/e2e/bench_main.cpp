@@ -122,7 +122,7 @@ bool WholeInstall(const std::string& marksFile, Figures& figures) {
     const double launched = Now();
     wt::e2e::SetupRun run(wt::test::FromHost(WT_BENCH_SETUP_EXE));
     // Idle for input once the first page is shown and painted.
-    if (WaitForInputIdle(run.process().Handle(), 20000) != 0 || !run.Form() || !IsWindowVisible(run.Form()))
+    if (WaitForInputIdle(run.process().Handle(), wt::e2e::kWait) != 0 || !run.Form() || !IsWindowVisible(run.Form()))
         return false;
     figures["start-up to the Welcome page painted"].push_back(Now() - launched);
     if (!run.ToOptions(false, false)) return false;
@@ -137,7 +137,7 @@ bool WholeInstall(const std::string& marksFile, Figures& figures) {
     if (!install) return false;
     const double clicked = Now();
     wt::e2e::Click(install);
-    if (!wt::e2e::WaitUntil([&] { return GetFileAttributesA(marksFile.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000) ||
+    if (!wt::e2e::WaitUntil([&] { return GetFileAttributesA(marksFile.c_str()) != INVALID_FILE_ATTRIBUTES; }, wt::e2e::kWait) ||
         !wt::e2e::WaitUntil([&] { return run.Status() == "Installation Complete"; }, 5000))
         return false;
     PROCESS_MEMORY_COUNTERS after{};
@@ -156,7 +156,7 @@ bool WholeInstall(const std::string& marksFile, Figures& figures) {
     figures["working set, peak of the process (MB)"].push_back(MegaBytes(after.PeakWorkingSetSize));
     figures["peak above idle (MB)"].push_back(MegaBytes(after.PeakWorkingSetSize) - MegaBytes(idle.WorkingSetSize));
     wt::e2e::Click(run.Control("Button", "Finished"));
-    run.process().WaitExit(20000);
+    run.process().WaitExit(wt::e2e::kWait);
     return true;
 }
 

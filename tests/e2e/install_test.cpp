@@ -179,13 +179,13 @@ protected:
         ASSERT_TRUE(run.Install(run.Control("Button", "&Re-Install") ? "&Re-Install" : "&Install"));
         ASSERT_EQ(run.Status(), "Installation Complete");
         Click(run.Control("Button", "Finished"));
-        ASSERT_TRUE(run.process().WaitExit(20000));
+        ASSERT_TRUE(run.process().WaitExit(kWait));
     }
     // The uninstaller started as the installed-programs list starts it, and
     // its first message box.
     HWND StartUninstaller(std::unique_ptr<Process>& uninstaller, const char* expectedText) {
         uninstaller = std::make_unique<Process>(Process::FromCommandLine(RegValue(kUninstall, "UninstallString")));
-        HWND box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", 20000, true);
+        HWND box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", kWait, true);
         if (box) { EXPECT_EQ(MessageText(box), expectedText); }
         return box;
     }
@@ -198,20 +198,20 @@ protected:
         HWND box = StartUninstaller(uninstaller, "Remove WrenTide and all of its components?");
         ASSERT_NE(box, nullptr) << "the recorded command line did not start the uninstaller";
         ASSERT_TRUE(Answer(box, "&Yes"));
-        box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", 20000, true);
+        box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", kWait, true);
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(MessageText(box), "WrenTide was removed from your computer.");
         ASSERT_TRUE(Answer(box, "OK"));
         DWORD code = 99;
-        EXPECT_TRUE(uninstaller->WaitExit(20000, &code));
+        EXPECT_TRUE(uninstaller->WaitExit(kWait, &code));
         EXPECT_EQ(code, 0u);
         EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(data + "\\uninstall.exe") && !test::PathExists(program); },
-                              20000));
+                              kWait));
         std::vector<std::string> copies;
         EXPECT_TRUE(WaitUntil([&] {
             copies = UninstallerCopies();
             return copies.size() == 1 && RemovedAtNextStart(copies[0]);
-        }, 20000)) << copies.size() << " copies of the uninstaller, none due to go";
+        }, kWait)) << copies.size() << " copies of the uninstaller, none due to go";
     }
     // Setup and its uninstaller run elevated from folders the user can write:
     // the download folder, the data folder, and the temporary folder of the
@@ -320,9 +320,9 @@ TEST_F(Install, TheTypicalRunFromStartToFinish) {
 
     Click(run.Control("Button", "Finished"));
     DWORD code = 99;
-    EXPECT_TRUE(run.process().WaitExit(20000, &code));
+    EXPECT_TRUE(run.process().WaitExit(kWait, &code));
     EXPECT_EQ(code, 0u);
-    HWND app = FindStartedApplication(20000);
+    HWND app = FindStartedApplication(kWait);
     ASSERT_NE(app, nullptr) << "the application was not started";
     // Started without a folder of its own: it runs where setup ran.
     char here[MAX_PATH] = "";
@@ -338,7 +338,7 @@ TEST_F(Install, AReInstallReplacesEveryFileAndKeepsModeOff) {
         ASSERT_TRUE(first.Install("&Install"));
         ASSERT_EQ(first.Status(), "Installation Complete");
         Click(first.Control("Button", "Finished"));
-        ASSERT_TRUE(first.process().WaitExit(20000));
+        ASSERT_TRUE(first.process().WaitExit(kWait));
     }
     for (const PayloadFile& f : kFiles)
         test::WriteFileBytes((f.inProgramFolder ? places_.program : places_.data) + "\\" + f.name, "stale");
@@ -362,7 +362,7 @@ TEST_F(Install, AReInstallReplacesEveryFileAndKeepsModeOff) {
     ExpectRegistration(places_.program, "Off");
     ExpectLinks(places_.program, false);
     Click(again.Control("Button", "Finished"));
-    EXPECT_TRUE(again.process().WaitExit(20000));
+    EXPECT_TRUE(again.process().WaitExit(kWait));
     EXPECT_EQ(FindStartedApplication(500), nullptr);
 }
 
@@ -375,7 +375,7 @@ TEST_F(Install, ALockedProgramFailsTheInstallAtItsStep) {
 
     SetupRun run;
     // Setup sees the program running; the user carries on regardless.
-    HWND active = WaitForWindow(run.process().Id(), "#32770", "Information", 20000, true);
+    HWND active = WaitForWindow(run.process().Id(), "#32770", "Information", kWait, true);
     ASSERT_NE(active, nullptr);
     PostMessageA(active, WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_TRUE(run.ToOptions(false, true));
@@ -393,7 +393,7 @@ TEST_F(Install, ALockedProgramFailsTheInstallAtItsStep) {
     CloseHandle(running);
 
     Click(run.Control("Button", "Close"));
-    EXPECT_TRUE(run.process().WaitExit(20000));
+    EXPECT_TRUE(run.process().WaitExit(kWait));
     EXPECT_EQ(FindStartedApplication(1000), nullptr) << "a failed install starts nothing";
 }
 
@@ -416,7 +416,7 @@ TEST_F(Install, AProgramFolderWhoseParentIsMissingIsReportedTwice) {
     EXPECT_EQ(run.Status(), "Installation Failed");
     EXPECT_EQ(run.Position(), 20);
     Click(run.Control("Button", "Close"));
-    EXPECT_TRUE(run.process().WaitExit(20000));
+    EXPECT_TRUE(run.process().WaitExit(kWait));
 }
 
 // The browser opens on the program folder when it exists; the folder the
@@ -443,7 +443,7 @@ TEST_F(Install, TheFolderChosenInTheBrowserTakesTheFiles) {
     EXPECT_EQ(RegValue(kSettings, "ProgPth"), picked);
     ExpectLinks(picked, false);
     Click(run.Control("Button", "Finished"));
-    EXPECT_TRUE(run.process().WaitExit(20000));
+    EXPECT_TRUE(run.process().WaitExit(kWait));
 }
 
 TEST_F(Install, EnterPressesTheFocusedButtonAndNothingElse) {
@@ -468,7 +468,7 @@ TEST_F(Install, EnterPressesTheFocusedButtonAndNothingElse) {
     EXPECT_EQ(run.Status(), "Installation Complete");
     PressEnter(run.Form());  // Done: "Finished" has the focus
     DWORD code = 99;
-    EXPECT_TRUE(run.process().WaitExit(20000, &code)) << "Enter did not press Finished";
+    EXPECT_TRUE(run.process().WaitExit(kWait, &code)) << "Enter did not press Finished";
     EXPECT_EQ(code, 0u);
 }
 
@@ -501,7 +501,7 @@ TEST_F(Install, PreferencesKeptAndNoMenuFolderThenTheTitleBarCloseStartsNothing)
 
     PostMessageA(run.Form(), WM_SYSCOMMAND, SC_CLOSE, 0);
     DWORD code = 99;
-    EXPECT_TRUE(run.process().WaitExit(20000, &code));
+    EXPECT_TRUE(run.process().WaitExit(kWait, &code));
     EXPECT_EQ(code, 0u);
     EXPECT_EQ(FindStartedApplication(1000), nullptr);
     DeleteFileA(places_.menu.c_str());
@@ -512,7 +512,7 @@ TEST_F(Install, CancelBeforeInstallingStartsNothing) {
     ASSERT_TRUE(run.ToOptions(true, true));
     Click(run.Control("Button", "&Cancel"));
     DWORD code = 99;
-    EXPECT_TRUE(run.process().WaitExit(20000, &code));
+    EXPECT_TRUE(run.process().WaitExit(kWait, &code));
     EXPECT_EQ(code, 0u);
     EXPECT_EQ(FindStartedApplication(1000), nullptr);
     EXPECT_FALSE(test::PathExists(places_.program));
@@ -541,7 +541,7 @@ TEST_F(Install, TheUninstallerRemovesWhatSetupBroughtAndThenItself) {
     ASSERT_NE(box, nullptr) << "the recorded command line did not start the uninstaller";
     ASSERT_TRUE(Answer(box, "&No"));
     DWORD code = 99;
-    EXPECT_TRUE(uninstaller->WaitExit(20000, &code));
+    EXPECT_TRUE(uninstaller->WaitExit(kWait, &code));
     EXPECT_EQ(code, 0u);
     ExpectInstalledFiles(places_.program, places.data);
     EXPECT_TRUE(test::KeyExists(kUninstall));
@@ -567,13 +567,13 @@ TEST_F(Install, TheUninstallerRemovesWhatSetupBroughtAndThenItself) {
 TEST_F(Install, TheUninstallerWaitsForTheRunningProgram) {
     InstallAsUser(false);
     Process app(places_.program + "\\WrenTide.exe");
-    ASSERT_NE(FindStartedApplication(20000), nullptr);
+    ASSERT_NE(FindStartedApplication(kWait), nullptr);
     std::unique_ptr<Process> uninstaller;
     HWND box = StartUninstaller(uninstaller, "Remove WrenTide and all of its components?");
     ASSERT_NE(box, nullptr);
     ASSERT_TRUE(Answer(box, "&Yes"));
     for (int attempt = 0; attempt < 2; ++attempt) {
-        box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", 20000, true);
+        box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", kWait, true);
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(MessageText(box), "WrenTide is running. Close it, then press Retry.");
         ExpectInstalledFiles(places_.program, places_.data);
@@ -581,14 +581,14 @@ TEST_F(Install, TheUninstallerWaitsForTheRunningProgram) {
         if (attempt == 0) { ASSERT_TRUE(Answer(box, "&Retry")); }
     }
     CloseStartedApplication(FindStartedApplication(1000));
-    ASSERT_TRUE(app.WaitExit(20000));
+    ASSERT_TRUE(app.WaitExit(kWait));
     ASSERT_TRUE(Answer(box, "&Retry"));
-    box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", 20000, true);
+    box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", kWait, true);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(MessageText(box), "WrenTide was removed from your computer.");
     ASSERT_TRUE(Answer(box, "OK"));
-    EXPECT_TRUE(uninstaller->WaitExit(20000));
-    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.program); }, 20000)) << "the copy's part";
+    EXPECT_TRUE(uninstaller->WaitExit(kWait));
+    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.program); }, kWait)) << "the copy's part";
     EXPECT_FALSE(test::KeyExists(kSettings));
 }
 
@@ -599,12 +599,12 @@ TEST_F(Install, TheUninstallerWithoutARecordSaysSo) {
     const std::string copy = "C:\\wt-e2e\\uninstall.exe";
     test::WriteFileBytes(copy, test::ReadFileBytes(test::BuiltPayloadFile("uninstall.exe")));
     Process uninstaller(copy);
-    HWND box = WaitForWindow(uninstaller.Id(), "#32770", "WrenTide Uninstall", 20000, true);
+    HWND box = WaitForWindow(uninstaller.Id(), "#32770", "WrenTide Uninstall", kWait, true);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(MessageText(box), "WrenTide is not installed on this computer.");
     ASSERT_TRUE(Answer(box, "OK"));
     DWORD code = 99;
-    EXPECT_TRUE(uninstaller.WaitExit(20000, &code));
+    EXPECT_TRUE(uninstaller.WaitExit(kWait, &code));
     EXPECT_EQ(code, 1u);
     EXPECT_TRUE(test::PathExists(copy));
 }
@@ -693,7 +693,7 @@ TEST_F(Install, UnattendedRunsThatCannotInstallChangeNothing) {
         }
         if (c.code == 1618) {
             first = std::make_unique<Process>(LoopbackSetupExe());
-            ASSERT_NE(WaitForWindow(first->Id(), "TForm1", "WrenTide Installer", 20000, true), nullptr);
+            ASSERT_NE(WaitForWindow(first->Id(), "TForm1", "WrenTide Installer", kWait, true), nullptr);
         }
         const Unattended run = RunUnattended(Quoted(LoopbackSetupExe()) + " " + c.switches);
         EXPECT_EQ(run.code, c.code);
@@ -712,7 +712,7 @@ TEST_F(Install, UnattendedRunsThatCannotInstallChangeNothing) {
         EXPECT_NE(text.find("Exit code " + std::to_string(c.code) + ": "), std::string::npos) << text;
         if (first) {
             TerminateProcess(first->Handle(), 0);
-            first->WaitExit(20000);
+            first->WaitExit(kWait);
         }
         held.Close();
         Clean();
@@ -758,7 +758,7 @@ TEST_F(Install, OnlyASetupHoldsTheLock) {
     for (const char* scope : {" /ALLUSERS", " /CURRENTUSER"})
         EXPECT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + scope + " /S").code, 1618u) << scope;
     Click(first.Control("Button", "&Cancel"));
-    EXPECT_TRUE(first.process().WaitExit(20000));
+    EXPECT_TRUE(first.process().WaitExit(kWait));
 }
 
 // With TMP and TEMP naming a folder that is missing, under the system
@@ -803,13 +803,13 @@ TEST_F(Install, ASilentUninstallIsDoneWhenItEnds) {
     EXPECT_EQ(quiet, Quoted(places_.program + "\\uninstall.exe") + " /S");
     {
         Process app(places_.program + "\\WrenTide.exe");
-        ASSERT_NE(FindStartedApplication(20000), nullptr);
+        ASSERT_NE(FindStartedApplication(kWait), nullptr);
         const Unattended running = RunUnattended(quiet);
         EXPECT_EQ(running.code, 1603u) << "WrenTide runs";
         EXPECT_FALSE(running.windowSeen);
         ExpectInstalledFiles(places_.program, places_.data);
         CloseStartedApplication(FindStartedApplication(1000));
-        ASSERT_TRUE(app.WaitExit(20000));
+        ASSERT_TRUE(app.WaitExit(kWait));
     }
     CreateDirectoryA("C:\\wt-e2e", nullptr);
     ASSERT_TRUE(CopyFileA(test::FromHost(WT_MARKER_EXE).c_str(), (places_.data + "\\uninstall.exe").c_str(), FALSE));
@@ -823,7 +823,7 @@ TEST_F(Install, ASilentUninstallIsDoneWhenItEnds) {
         EXPECT_FALSE(test::PathExists(gone)) << gone;
     EXPECT_FALSE(test::KeyExists(kSettings));
     EXPECT_FALSE(test::KeyExists(kUninstall));
-    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.program); }, 20000)) << "the copy's part";
+    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.program); }, kWait)) << "the copy's part";
 
     const std::string copy = "C:\\wt-e2e\\uninstall.exe";
     test::WriteFileBytes(copy, test::ReadFileBytes(test::BuiltPayloadFile("uninstall.exe")));
@@ -861,7 +861,7 @@ TEST_F(Install, NoProgramPutInTheCopysPlaceRuns) {
         ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S").code, 0u);
         const std::string log = "C:\\wt-e2e\\uninstall.log";
         EXPECT_EQ(RunUnattended(RegValue(kUninstall, "QuietUninstallString") + " /LOG=" + Quoted(log)).code, 0u);
-        EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.program); }, 20000))
+        EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.program); }, kWait))
             << "the copy's part:\n" << test::ReadFileBytes(log);
         EXPECT_FALSE(test::KeyExists(kSettings));
     }
@@ -880,7 +880,7 @@ void Host(const char* program, const std::string& arguments) {
     if (!CreateProcessW(Wide(program).data(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &started))
         return;
-    WaitForSingleObject(started.hProcess, 20000);
+    WaitForSingleObject(started.hProcess, kWait);
     CloseHandle(started.hThread);
     CloseHandle(started.hProcess);
 }
@@ -1015,7 +1015,7 @@ TEST_F(Rollback, AFailedReInstallLeavesThePreviousInstallationAsItWas) {
         EXPECT_EQ(run.Status(), "Installation Failed");
         ExpectOldInstallation();
         Click(run.Control("Button", "Close"));
-        EXPECT_TRUE(run.process().WaitExit(20000));
+        EXPECT_TRUE(run.process().WaitExit(kWait));
     }
 }
 
@@ -1029,7 +1029,7 @@ TEST_F(Rollback, AFailedFirstInstallLeavesNothing) {
         EXPECT_FALSE(test::PathExists(gone)) << gone;
     EXPECT_FALSE(test::KeyExists(kSettings));
     Click(run.Control("Button", "Close"));
-    EXPECT_TRUE(run.process().WaitExit(20000));
+    EXPECT_TRUE(run.process().WaitExit(kWait));
 }
 
 // A re-install killed half way: the next start of setup, or of the
@@ -1055,13 +1055,13 @@ TEST_F(Rollback, AKilledReInstallIsUndoneAtTheNextStart) {
             ASSERT_NE(box, nullptr);
             ExpectOldInstallation();
             ASSERT_TRUE(Answer(box, "&No"));
-            EXPECT_TRUE(uninstaller->WaitExit(20000));
+            EXPECT_TRUE(uninstaller->WaitExit(kWait));
         } else {
             SetupRun next;
             ASSERT_NE(next.Form(), nullptr);
             ExpectOldInstallation();
             Click(next.Control("Button", "&Cancel"));
-            EXPECT_TRUE(next.process().WaitExit(20000));
+            EXPECT_TRUE(next.process().WaitExit(kWait));
         }
     }
 }
@@ -1100,7 +1100,7 @@ TEST_F(Rollback, AKillDuringTheCommitLeavesTheNewInstallationWhole) {
         ASSERT_NE(next.Form(), nullptr);
         ExpectSame(LinksAsTargets(Snapshot(places_)), installed, places_);
         Click(next.Control("Button", "&Cancel"));
-        EXPECT_TRUE(next.process().WaitExit(20000));
+        EXPECT_TRUE(next.process().WaitExit(kWait));
     }
 }
 
@@ -1121,7 +1121,7 @@ TEST_F(Rollback, AKilledReInstallIntoATypedFolderIsUndone) {
     ASSERT_NE(next.Form(), nullptr);
     ExpectOldInstallation(typed);
     Click(next.Control("Button", "&Cancel"));
-    EXPECT_TRUE(next.process().WaitExit(20000));
+    EXPECT_TRUE(next.process().WaitExit(kWait));
 }
 
 // The data folder is the user's to write, and setup runs elevated: no
@@ -1288,7 +1288,7 @@ TEST_P(OutsideTheCodePage, InstallsRecordsLinksAndUninstalls) {
         EXPECT_TRUE(run.messages.empty()) << run.messages.front();
         EXPECT_EQ(run.Status(), "Installation Complete");
         Click(run.Control("Button", "Finished"));
-        EXPECT_TRUE(run.process().WaitExit(20000));
+        EXPECT_TRUE(run.process().WaitExit(kWait));
     }
     ExpectInstalledFiles(program, places_.data);
     ExpectRegistration(program, "On");
@@ -1349,17 +1349,17 @@ TEST_P(PlantedLink, LeavesItsTargetAlone) {
     ASSERT_EQ(run.Status(), "Installation Complete");
     ExpectInstalledFiles(places_.program, places_.data);
     Click(run.Control("Button", "Finished"));
-    ASSERT_TRUE(run.process().WaitExit(20000));
+    ASSERT_TRUE(run.process().WaitExit(kWait));
 
     ASSERT_NO_FATAL_FAILURE(Plant());
     std::unique_ptr<Process> uninstaller;
     HWND box = StartUninstaller(uninstaller, "Remove WrenTide and all of its components?");
     ASSERT_NE(box, nullptr);
     ASSERT_TRUE(Answer(box, "&Yes"));
-    ASSERT_NE(box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", 20000, true), nullptr);
+    ASSERT_NE(box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", kWait, true), nullptr);
     ASSERT_TRUE(Answer(box, "OK"));
-    EXPECT_TRUE(uninstaller->WaitExit(20000));
-    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(link_); }, 20000)) << "the link's name stayed";
+    EXPECT_TRUE(uninstaller->WaitExit(kWait));
+    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(link_); }, kWait)) << "the link's name stayed";
     EXPECT_TRUE(test::ReadFileBytes(file) == bytes) << "the target changed";  // bytes: maybe a whole program
 }
 
@@ -1421,7 +1421,7 @@ std::string ApplicationText(HWND app) {
 HWND StartFromLink(const std::string& file) {
     if (reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", Wide(file).data(), nullptr, nullptr, SW_SHOWNORMAL)) <= 32)
         return nullptr;
-    return FindStartedApplication(20000);
+    return FindStartedApplication(kWait);
 }
 
 // An installation for this user alone, unattended, then removed by its own
@@ -1451,7 +1451,7 @@ TEST_F(Install, ForOneUserEverythingLandsInTheUsersOwnPlacesAndGoesAgain) {
     EXPECT_FALSE(test::KeyExists(kUninstall, HKEY_CURRENT_USER));
     for (const std::string& gone : {places_.userProgram, places_.userMenu, places_.desk + "\\WrenTide.lnk"})
         EXPECT_FALSE(test::PathExists(gone)) << gone;
-    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.data); }, 20000)) << "the copy's part";
+    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.data); }, kWait)) << "the copy's part";
     EXPECT_EQ(Changed(machine, MachineRegistry()), std::vector<std::string>{});
 }
 
@@ -1502,13 +1502,13 @@ TEST_P(BothScopes, RemovingOneLeavesTheOthersFilesAndDesktopLink) {
     for (const char* file : {"\\WrenTide.exe", "\\LPng.dll"})
         ASSERT_TRUE(CopyFileA((firstProgram + file).c_str(), (elsewhere + file).c_str(), FALSE));
     Process app(elsewhere + "\\WrenTide.exe");
-    ASSERT_NE(FindStartedApplication(20000), nullptr);
+    ASSERT_NE(FindStartedApplication(kWait), nullptr);
 
     const std::string quiet = test::ReadBack(kUninstall, "QuietUninstallString", firstRoot).text;
     EXPECT_EQ(RunUnattended(quiet).code, 0u) << quiet;
     CloseStartedApplication(FindStartedApplication(1000));
-    EXPECT_TRUE(app.WaitExit(20000));
-    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(firstProgram); }, 20000)) << "the first stayed";
+    EXPECT_TRUE(app.WaitExit(kWait));
+    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(firstProgram); }, kWait)) << "the first stayed";
     EXPECT_FALSE(test::KeyExists(kSettings, firstRoot));
     ExpectInstalledFiles(secondProgram, places_.data, !machineFirst);
     EXPECT_EQ(test::ReadBack(kSettings, "ProgPth", secondRoot).text, secondProgram);
@@ -1549,7 +1549,7 @@ TEST_F(Install, TheUninstallerRemovesWhatTheRecordNames) {
         ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S /DESKTOP").code, 0u);
         ASSERT_NO_FATAL_FAILURE(c.after());
         EXPECT_EQ(RunUnattended(RegValue(kUninstall, "QuietUninstallString")).code, 0u);
-        EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.program); }, 20000)) << "the copy's part";
+        EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.program); }, kWait)) << "the copy's part";
         for (const std::string& gone : {places_.vendor, places_.menu})
             EXPECT_FALSE(test::PathExists(gone)) << gone;
         EXPECT_FALSE(test::KeyExists(kSettings));
@@ -1575,7 +1575,7 @@ TEST_F(Install, AKilledInstallForOneUserIsUndoneAtItsNextStart) {
     EXPECT_FALSE(test::PathExists(places_.userPrograms)) << "the folders it made stayed";
     EXPECT_FALSE(test::PathExists(places_.data));
     Click(next.Control("Button", "&Cancel"));
-    EXPECT_TRUE(next.process().WaitExit(20000));
+    EXPECT_TRUE(next.process().WaitExit(kWait));
 }
 
 // Any program of the user's can write HKEY_CURRENT_USER: a journal planted
@@ -1626,13 +1626,13 @@ TEST_F(Install, TheWizardForOneUserShowsTheUsersOwnFolder) {
     for (const char* answer : {"&No", "&Yes"}) {
         SCOPED_TRACE(answer);
         SetupRun run(FaultsSetupExe(), "");
-        HWND box = WaitForWindow(run.process().Id(), "#32770", "WrenTide Installer", 20000, true);
+        HWND box = WaitForWindow(run.process().Id(), "#32770", "WrenTide Installer", kWait, true);
         ASSERT_NE(box, nullptr);
         EXPECT_NE(MessageText(box).find("Install WrenTide for you alone instead?"), std::string::npos);
         ASSERT_TRUE(Answer(box, answer));
         DWORD code = 99;
         if (std::string(answer) == "&No") {
-            EXPECT_TRUE(run.process().WaitExit(20000, &code));
+            EXPECT_TRUE(run.process().WaitExit(kWait, &code));
             EXPECT_EQ(code, 1602u);
             continue;
         }
@@ -1697,7 +1697,7 @@ TEST_F(Install, TheUninstallerForEveryoneWithoutRightsStartsAgainElevated) {
     DWORD code = 99;
     ASSERT_TRUE(first.WaitExit(60000, &code));
     EXPECT_EQ(code, 0u);
-    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.program); }, 20000)) << "the copy's part";
+    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.program); }, kWait)) << "the copy's part";
     EXPECT_FALSE(test::KeyExists(kSettings));
     const std::string text = test::ReadFileBytes(log);
     EXPECT_EQ(text.find("process " + std::to_string(first.Id()) + ","), std::string::npos) << text;
@@ -1721,7 +1721,7 @@ TEST_F(Install, AFolderOnTheCommandLineIsMadeWholeAndRecordedByOneName) {
         EXPECT_TRUE(run.messages.empty()) << run.messages.front();
         EXPECT_EQ(run.Status(), "Installation Complete");
         Click(run.Control("Button", "Finished"));
-        EXPECT_TRUE(run.process().WaitExit(20000));
+        EXPECT_TRUE(run.process().WaitExit(kWait));
         ExpectInstalledFiles(deep, places_.data);
     }
     Clean();
@@ -1744,7 +1744,7 @@ TEST_F(Install, AFolderOnTheCommandLineIsMadeWholeAndRecordedByOneName) {
 TEST_F(Install, AnUpgradeWithCloseApplicationsClosesTheRunningWrenTide) {
     ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S").code, 0u);
     Process app(places_.program + "\\WrenTide.exe");
-    ASSERT_NE(FindStartedApplication(20000), nullptr);
+    ASSERT_NE(FindStartedApplication(kWait), nullptr);
     const std::map<std::string, std::string> before = Snapshot(places_);
     EXPECT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S").code, 1603u);
     EXPECT_TRUE(Snapshot(places_) == before) << "the failed upgrade changed something";
@@ -1770,7 +1770,7 @@ TEST_F(Install, AWrenTideThatWillNotCloseIsLeftRunningAndNothingChanges) {
     const std::string program = places_.program + "\\WrenTide.exe";
     ASSERT_TRUE(CopyFileA(test::FromHost(WT_STUBBORN_EXE).c_str(), program.c_str(), FALSE));
     Process stubborn(program);
-    ASSERT_NE(FindStartedApplication(20000), nullptr);
+    ASSERT_NE(FindStartedApplication(kWait), nullptr);
     const std::map<std::string, std::string> before = Snapshot(places_);
     CreateDirectoryA("C:\\wt-e2e", nullptr);
     const std::string log = "C:\\wt-e2e\\close.log";
@@ -1787,13 +1787,13 @@ TEST_F(Install, AWrenTideThatWillNotCloseIsLeftRunningAndNothingChanges) {
 TEST_F(Install, TheUninstallerClosesARunningWrenTideAndLogsEachStep) {
     ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S").code, 0u);
     Process app(places_.program + "\\WrenTide.exe");
-    ASSERT_NE(FindStartedApplication(20000), nullptr);
+    ASSERT_NE(FindStartedApplication(kWait), nullptr);
     CreateDirectoryA("C:\\wt-e2e", nullptr);
     const std::string log = "C:\\wt-e2e\\uninstall.log";
     const std::string quiet = RegValue(kUninstall, "QuietUninstallString");
     EXPECT_EQ(RunUnattended(quiet + " /CLOSEAPPLICATIONS /LOG=" + Quoted(log)).code, 0u);
     EXPECT_TRUE(app.WaitExit(0));
-    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.program); }, 20000)) << "the copy's part";
+    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.program); }, kWait)) << "the copy's part";
     const std::string text = test::ReadFileBytes(log);
     for (const std::string& step :
          {"Process " + std::to_string(app.Id()) + " of \"" + places_.program + "\\WrenTide.exe\" has closed",

@@ -112,7 +112,7 @@ TEST_P(AtDpi, TheWindowIsTheTableScaledWithItsTextsWholeAndItsBanner) {
 
     // A second setup's failure message is laid out at the same scale.
     Process second(LoopbackSetupExe());
-    HWND dialog = WaitForWindow(second.Id(), "#32770", "Information", 20000, true);
+    HWND dialog = WaitForWindow(second.Id(), "#32770", "Information", kWait, true);
     ASSERT_NE(dialog, nullptr);
     HWND ok = FindControl(dialog, "Button", "OK");
     ASSERT_NE(ok, nullptr);
@@ -132,9 +132,9 @@ TEST_P(AtDpi, TheWindowIsTheTableScaledWithItsTextsWholeAndItsBanner) {
         }
     }
     EXPECT_TRUE(Answer(dialog, "OK"));
-    EXPECT_TRUE(second.WaitExit(20000));
+    EXPECT_TRUE(second.WaitExit(kWait));
     PostMessageA(form, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(run.process().WaitExit(20000));
+    EXPECT_TRUE(run.process().WaitExit(kWait));
 }
 
 INSTANTIATE_TEST_SUITE_P(Display, AtDpi, ::testing::Values(96, 144, 192),

@@ -156,7 +156,7 @@ void CloseStartedApplication(HWND window) {
 }
 
 HWND SetupRun::Form() {
-    if (!form_) form_ = WaitForWindow(process_.Id(), "TForm1", "WrenTide Installer", 20000, true);
+    if (!form_) form_ = WaitForWindow(process_.Id(), "TForm1", "WrenTide Installer", kWait, true);
     return form_;
 }
 

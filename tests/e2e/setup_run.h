@@ -16,6 +16,10 @@
 
 namespace wt::e2e {
 
+// How long one step of setup or the uninstaller may take under Wine before a
+// test gives up on it: a window to show, a box to close, a process to end.
+constexpr DWORD kWait = 20000;
+
 std::string LoopbackSetupExe();
 
 using test::ShellFolder;

@@ -44,7 +44,7 @@ TEST_F(SignedSetup, InstallsEveryFileAsBuilt) {
     ExpectInstalledFiles(places_.program, places_.data);
     Click(run.Control("Button", "Finished"));
     DWORD code = 99;
-    EXPECT_TRUE(run.process().WaitExit(20000, &code));
+    EXPECT_TRUE(run.process().WaitExit(kWait, &code));
     EXPECT_EQ(code, 0u);
 }
 

@@ -26,7 +26,7 @@ protected:
     }
     static std::string ProgramFolder() { return ShellFolder(CSIDL_PROGRAM_FILES) + "\\WrenTide"; }
     static HWND Dialog(const Process& setup, const char* caption) {
-        return WaitForWindow(setup.Id(), "#32770", caption, 20000, true);
+        return WaitForWindow(setup.Id(), "#32770", caption, kWait, true);
     }
     static HWND DialogButton(HWND dialog, const char* text) { return FindControl(dialog, "Button", text); }
     // The installed program in the default folder, held open as a running one would be.
@@ -41,7 +41,7 @@ protected:
 TEST_F(Startup, TheWelcomePageShowsEveryControlAsLaidOut) {
     Process setup(SetupExePath());
     ASSERT_TRUE(setup.Started());
-    HWND form = WaitForWindow(setup.Id(), "TForm1", "WrenTide Installer", 20000, true);
+    HWND form = WaitForWindow(setup.Id(), "TForm1", "WrenTide Installer", kWait, true);
     ASSERT_NE(form, nullptr);
 
     RECT client;
@@ -135,13 +135,13 @@ TEST_F(Startup, TheWelcomePageShowsEveryControlAsLaidOut) {
 
     PostMessageA(form, WM_CLOSE, 0, 0);
     DWORD code = 99;
-    EXPECT_TRUE(setup.WaitExit(20000, &code));
+    EXPECT_TRUE(setup.WaitExit(kWait, &code));
     EXPECT_EQ(code, 0u);
 }
 
 TEST_F(Startup, ARightClickInTheLicenceOpensNoMenu) {
     Process setup(SetupExePath());
-    HWND form = WaitForWindow(setup.Id(), "TForm1", "WrenTide Installer", 20000, true);
+    HWND form = WaitForWindow(setup.Id(), "TForm1", "WrenTide Installer", kWait, true);
     ASSERT_NE(form, nullptr);
     HWND memo = LicenceBox(form);
     ASSERT_NE(memo, nullptr);
@@ -151,18 +151,18 @@ TEST_F(Startup, ARightClickInTheLicenceOpensNoMenu) {
     // An edit box's own menu would be a "#32768" popup of the setup process.
     EXPECT_EQ(WaitForWindow(setup.Id(), "#32768", nullptr, 1000, true), nullptr);
     PostMessageA(form, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(setup.WaitExit(20000));
+    EXPECT_TRUE(setup.WaitExit(kWait));
 }
 
 TEST_F(Startup, AReInstallIsOfferedWhenTheProgramIsAlreadyThere) {
     CreateDirectoryA(ProgramFolder().c_str(), nullptr);
     test::WriteFileBytes(ProgramFolder() + "\\WrenTide.exe", "MZ");
     Process setup(SetupExePath());
-    HWND form = WaitForWindow(setup.Id(), "TForm1", "WrenTide Installer", 20000, true);
+    HWND form = WaitForWindow(setup.Id(), "TForm1", "WrenTide Installer", kWait, true);
     ASSERT_NE(form, nullptr);
     EXPECT_NE(FindControl(form, "Button", "&Re-Install"), nullptr);
     PostMessageA(form, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(setup.WaitExit(20000));
+    EXPECT_TRUE(setup.WaitExit(kWait));
 }
 
 TEST_F(Startup, AnActiveApplicationAcknowledgedWithOkEndsTheProgram) {
@@ -176,7 +176,7 @@ TEST_F(Startup, AnActiveApplicationAcknowledgedWithOkEndsTheProgram) {
               "WrenTide seems to be active.  Close any other versions of WrenTide and try installing again.");
     PostMessageA(DialogButton(dialog, "OK"), BM_CLICK, 0, 0);
     DWORD code = 99;
-    EXPECT_TRUE(setup.WaitExit(20000, &code));
+    EXPECT_TRUE(setup.WaitExit(kWait, &code));
     EXPECT_EQ(code, 0u);
     CloseHandle(running);
 }
@@ -189,12 +189,12 @@ TEST_F(Startup, AnActiveApplicationMessageClosedByTheTitleBarCarriesOn) {
     HWND dialog = Dialog(setup, "Information");
     ASSERT_NE(dialog, nullptr);
     PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-    HWND form = WaitForWindow(setup.Id(), "TForm1", "WrenTide Installer", 20000, true);
+    HWND form = WaitForWindow(setup.Id(), "TForm1", "WrenTide Installer", kWait, true);
     ASSERT_NE(form, nullptr);
     EXPECT_NE(FindControl(form, "Button", "Install &Now"), nullptr);
     EXPECT_NE(FindControl(form, "Edit", ProgramFolder()), nullptr);
     PostMessageA(form, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(setup.WaitExit(20000));
+    EXPECT_TRUE(setup.WaitExit(kWait));
     CloseHandle(running);
 }
 
@@ -203,7 +203,7 @@ TEST_F(Startup, ASecondSetupSaysTheFirstIsRunningAndEnds) {
     for (bool together : {true, false}) {
         SCOPED_TRACE(together ? "started together" : "started while the first shows its window");
         Process first(SetupExePath());
-        if (!together) { ASSERT_NE(WaitForWindow(first.Id(), "TForm1", "WrenTide Installer", 20000, true), nullptr); }
+        if (!together) { ASSERT_NE(WaitForWindow(first.Id(), "TForm1", "WrenTide Installer", kWait, true), nullptr); }
         Process second(SetupExePath());
         HWND dialog = nullptr;
         Process* loser = nullptr;
@@ -216,19 +216,19 @@ TEST_F(Startup, ASecondSetupSaysTheFirstIsRunningAndEnds) {
                     return true;
                 }
             return false;
-        }, 20000);
+        }, kWait);
         ASSERT_NE(dialog, nullptr) << "neither setup said the other runs";
         if (!together) { EXPECT_EQ(loser, &second); }
         EXPECT_EQ(MessageText(dialog), "WrenTide setup is already running.");
         PostMessageA(DialogButton(dialog, "OK"), BM_CLICK, 0, 0);
         DWORD code = 99;
-        EXPECT_TRUE(loser->WaitExit(20000, &code));
+        EXPECT_TRUE(loser->WaitExit(kWait, &code));
         EXPECT_EQ(code, 0u);
-        HWND form = WaitForWindow(winner->Id(), "TForm1", "WrenTide Installer", 20000, true);
+        HWND form = WaitForWindow(winner->Id(), "TForm1", "WrenTide Installer", kWait, true);
         ASSERT_NE(form, nullptr) << "the running setup went away";
         EXPECT_EQ(WaitForWindow(loser->Id(), "TForm1", nullptr, 0, false), nullptr);
         PostMessageA(form, WM_CLOSE, 0, 0);
-        EXPECT_TRUE(winner->WaitExit(20000));
+        EXPECT_TRUE(winner->WaitExit(kWait));
     }
 }
 
@@ -259,14 +259,14 @@ TEST_F(Startup, AnErrorInCreationIsShownAndTheWindowStillOpens) {
             EXPECT_EQ(text, "Invalid data type for 'ProgPth'");
         }
         PostMessageA(DialogButton(box, "OK"), BM_CLICK, 0, 0);
-        HWND form = WaitForWindow(setup.Id(), "TForm1", "WrenTide Installer", 20000, true);
+        HWND form = WaitForWindow(setup.Id(), "TForm1", "WrenTide Installer", kWait, true);
         ASSERT_NE(form, nullptr);
         EXPECT_NE(FindControl(form, "Button", "Install &Now"), nullptr);
         HWND edit = FolderBox(form);
         ASSERT_NE(edit, nullptr);
         EXPECT_EQ(TextOf(edit), "");
         PostMessageA(form, WM_CLOSE, 0, 0);
-        EXPECT_TRUE(setup.WaitExit(20000));
+        EXPECT_TRUE(setup.WaitExit(kWait));
         Clean();
     }
 }

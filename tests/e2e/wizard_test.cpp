@@ -22,7 +22,7 @@ protected:
     void SetUp() override {
         test::DeleteSettingsKey();
         setup_ = new Process(SetupExePath());
-        form_ = WaitForWindow(setup_->Id(), "TForm1", "WrenTide Installer", 20000, true);
+        form_ = WaitForWindow(setup_->Id(), "TForm1", "WrenTide Installer", kWait, true);
         ASSERT_NE(form_, nullptr);
     }
     void TearDown() override { delete setup_; }
@@ -72,7 +72,7 @@ TEST_F(Wizard, PagesFollowEachOtherWithNoWayBack) {
     // Alt+C is the cancel button on every page.
     PressAlt(form_, 'c');
     DWORD code = 99;
-    EXPECT_TRUE(setup_->WaitExit(20000, &code));
+    EXPECT_TRUE(setup_->WaitExit(kWait, &code));
     EXPECT_EQ(code, 0u);
 }
 
@@ -130,7 +130,7 @@ TEST_F(Wizard, TheTitleBarCloseEndsTheProgramFromTheLicencePage) {
     PressAlt(form_, 'n');
     ASSERT_TRUE(WaitUntil([&] { return Shown(GetParent(Find("Button", "I have read and agree with the EULA "))); }, 5000));
     PostMessageA(form_, WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_TRUE(setup_->WaitExit(20000));
+    EXPECT_TRUE(setup_->WaitExit(kWait));
 }
 
 // The folder browser of "Chan&ge", worked as a user would: owned by the
