@@ -46,21 +46,32 @@ bool OwnedByItsKind(HANDLE object, const std::vector<std::string>& kind) {
 
 enum class Got { Taken, Busy, PassedOver };
 
+using Descriptor = std::unique_ptr<void, decltype(&LocalFree)>;
+
+Descriptor FromSddl(const std::string& sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ConvertStringSecurityDescriptorToSecurityDescriptorW(Wide(sddl).data(), SDDL_REVISION_1, &descriptor, nullptr);
+    return Descriptor(descriptor, LocalFree);
+}
+
 // The first of stem-0 .. stem-7 that is free, or that its own kind holds:
-// made owned by kind's first and open to kind alone.
+// made owned by kind's first (or, where the token may not give it that
+// owner, by its own default, which is of the kind too) and open to kind alone.
 Got TakeLock(const std::string& stem, const std::vector<std::string>& kind, UniqueHandle& lock) {
     std::string rights;
     for (const std::string& sid : kind) rights += "(A;;GA;;;" + sid + ")";
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(Wide("O:" + kind[0] + "D:P" + rights).data(),
-                                                              SDDL_REVISION_1, &descriptor, nullptr))
-        return Got::PassedOver;
-    const std::unique_ptr<void, decltype(&LocalFree)> owned(descriptor, LocalFree);
-    SECURITY_ATTRIBUTES security = {sizeof security, descriptor, FALSE};
+    const Descriptor owned = FromSddl("O:" + kind[0] + "D:P" + rights), plain = FromSddl("D:P" + rights);
+    if (!owned || !plain) return Got::PassedOver;
+    SECURITY_ATTRIBUTES security = {sizeof security, owned.get(), FALSE};
+    SECURITY_ATTRIBUTES fallback = {sizeof fallback, plain.get(), FALSE};
     for (int i = 0; i < 8; ++i) {
         const std::vector<wchar_t> name = Wide(stem + "-" + std::to_string(i));
         UniqueHandle mutex(CreateMutexW(&security, FALSE, name.data()));
-        const DWORD error = GetLastError();
+        DWORD error = GetLastError();
+        if (!mutex.Valid() && error == ERROR_INVALID_OWNER) {
+            mutex = UniqueHandle(CreateMutexW(&fallback, FALSE, name.data()));
+            error = GetLastError();
+        }
         if (!mutex.Valid()) continue;  // one we may not even open is no setup's
         if (error != ERROR_ALREADY_EXISTS) {
             lock = std::move(mutex);

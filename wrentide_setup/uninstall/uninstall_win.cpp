@@ -164,7 +164,8 @@ std::vector<JournalEntry> Uninstaller::AsEarlierSetupsMadeIt() const {
     }
     const std::string vendor = ParentFolder(paths_.DBPth);
     const bool dataFolder = IsPlainFolder(paths_.DBPth) && IsPlainFolder(vendor);
-    if (!dataFolder) LogLine("The data folder \"" + paths_.DBPth + "\" is a link to another place: nothing in it is removed");
+    if (!dataFolder && DirectoryExists(paths_.DBPth))
+        LogLine("The data folder \"" + paths_.DBPth + "\" is a link to another place: nothing in it is removed");
     auto add = [&made](Change change, const std::string& path) {
         JournalEntry entry;
         entry.change = change;
