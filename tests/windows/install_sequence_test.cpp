@@ -6,6 +6,8 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -43,7 +45,7 @@ LRESULT CALLBACK Watch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UI
 }
 
 class InstallSequence : public ::testing::Test {
-protected:
+public:
     void SetUp() override {
         CoInitialize(nullptr);
         test::DeleteProductKeys();
@@ -87,6 +89,7 @@ protected:
     InstallPaths paths_;
     TForm1* form_ = nullptr;
     Observed seen_;
+    UniqueHandle held_;  // a file another program holds
 };
 
 TEST_F(InstallSequence, ASuccessfulRunShowsEachStepInOrder) {
@@ -113,85 +116,104 @@ TEST_F(InstallSequence, WithoutTheDesktopBoxTheBarStillPassesNinetyNine) {
     ExpectFinalState(true);
 }
 
-TEST_F(InstallSequence, AFailingPayloadStepStillReachesItsMilestoneAndStopsThere) {
-    // The large data file, step 4, is held open by "another program".
-    CreateDirectoryA(paths_.VendorPth.c_str(), nullptr);
-    CreateDirectoryA(paths_.DBPth.c_str(), nullptr);
-    const std::string held = paths_.DBPth + "\\wscb.rez";
-    test::WriteFileBytes(held, "in use");
-    HANDLE file = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+// Each way a step can fail: the messages, how far the bar goes, the end
+// state, and what the run leaves behind.
+struct Failure {
+    const char* name;
+    std::function<void(InstallSequence&)> before;  // makes the step fail
+    std::vector<std::string> messages;
+    std::vector<int> positions;
+    std::vector<std::string> statuses;  // none given: not looked at
+    bool success;
+    std::function<void(InstallSequence&)> after;  // what stays, and what does not
+};
+
+void PrintTo(const Failure& failure, std::ostream* out) { *out << failure.name; }
+
+const char kFolderFailed[] = "Install Failed! Unable to create Install Folder.";
+const char kDataFailed[] = "Install Failed! Try installing again as Administrator.";
+const char kStepFailed[] = "Install Failed!  Try installing as administrator.";
+
+const Failure kFailures[] = {
+    {"APayloadStepReachesItsMilestoneAndStopsThere",
+     [](InstallSequence& t) {
+         // The large data file, step 4, is held open by "another program".
+         CreateDirectoryA(t.paths_.VendorPth.c_str(), nullptr);
+         CreateDirectoryA(t.paths_.DBPth.c_str(), nullptr);
+         test::WriteFileBytes(t.paths_.DBPth + "\\wscb.rez", "in use");
+         t.held_ = UniqueHandle(CreateFileA((t.paths_.DBPth + "\\wscb.rez").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                            nullptr, OPEN_EXISTING, 0, nullptr));
+         ASSERT_TRUE(t.held_.Valid());
+     },
+     {kStepFailed}, {10, 20, 30, 45}, {"Installation Failed"}, false,
+     [](InstallSequence& t) {
+         t.held_.Close();
+         EXPECT_EQ(test::ReadFileBytes(t.paths_.DBPth + "\\wscb.rez"), "in use");
+         EXPECT_FALSE(test::PathExists(t.paths_.MenuPth + "\\WrenTide.lnk"));
+         // What this run wrote is taken back; what it found stays.
+         EXPECT_FALSE(test::PathExists(t.paths_.DBPth + "\\wtdb.res"));
+         EXPECT_FALSE(test::PathExists(t.paths_.ProgPth)) << "the program folder it made";
+         EXPECT_FALSE(test::KeyExists("Software\\WrenTide\\Journal")) << "a journal stayed";
+     }},
+    {"AProgramFolderThatCannotBeMadeIsReportedAndTheInstallGoesOn",
+     [](InstallSequence& t) { t.paths_.ProgPth = t.In("\\no parent\\WrenTide"); }, {kFolderFailed, kStepFailed},
+     {10, 20}, {}, false,
+     [](InstallSequence& t) {
+         EXPECT_FALSE(test::PathExists(t.paths_.VendorPth)) << "a failed install takes back the data folders it made";
+     }},
+    {"ARefusedRegistrationIsReportedAndTheShortcutsStillCome",
+     [](InstallSequence&) {
+         const DWORD number = 0;  // a ModeIs of another type ends the record
+         test::SetRaw(test::kSettings, "ModeIs", REG_DWORD, &number, sizeof number);
+     },
+     {"Install Failed. Be certain to run install with Admin rights."}, kAllMilestones,
+     {"Installation Complete"},  // the preferences step ran
+     true, [](InstallSequence& t) { EXPECT_TRUE(test::PathExists(t.paths_.MenuPth + "\\WrenTide.lnk")); }},
+    // No lasting key can be made below a volatile one: the journal cannot be
+    // written, and the install fails before its first change.
+    {"AJournalThatCannotBeWrittenFailsTheInstallBeforeItChangesAnything",
+     [](InstallSequence&) {
+         HKEY settings;
+         ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, test::kSettings, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                                   nullptr, &settings, nullptr),
+                   ERROR_SUCCESS);
+         RegCloseKey(settings);
+     },
+     {kStepFailed}, {}, {}, false,
+     [](InstallSequence& t) {
+         EXPECT_FALSE(test::PathExists(t.paths_.ProgPth));
+         EXPECT_FALSE(test::PathExists(t.paths_.VendorPth));
+     }},
+    // A data folder that cannot be made (its parent is missing), or that is
+    // not a full path (it would resolve against setup's working folder), is
+    // reported once and nothing is installed.
+    {"ADataFolderWithoutItsParentSkipsTheWholeInstall",
+     [](InstallSequence& t) {
+         t.paths_.VendorPth = t.In("\\no parent\\tessel-soft");
+         t.paths_.DBPth = t.paths_.VendorPth + "\\WrenTide";
+     },
+     {kDataFailed}, {}, {}, false,
+     [](InstallSequence& t) { EXPECT_FALSE(test::PathExists(t.paths_.ProgPth + "\\WrenTide.exe")); }},
+    {"ADataFolderThatIsNotAFullPathSkipsTheWholeInstall", [](InstallSequence& t) { t.paths_.DBPth = "WrenTide"; },
+     {kDataFailed}, {}, {}, false,
+     [](InstallSequence& t) { EXPECT_FALSE(test::PathExists(t.paths_.ProgPth + "\\WrenTide.exe")); }},
+};
+
+class FailingStep : public InstallSequence, public ::testing::WithParamInterface<Failure> {};
+
+TEST_P(FailingStep, IsReportedAsItsStepSays) {
+    const Failure& failure = GetParam();
+    ASSERT_NO_FATAL_FAILURE(failure.before(*this));
     form_->Button1Click();
-    CloseHandle(file);
-    EXPECT_EQ(seen_.positions, (std::vector<int>{10, 20, 30, 45}));
-    EXPECT_EQ(recorder_.Texts(), (std::vector<std::string>{"Install Failed!  Try installing as administrator."}));
-    EXPECT_EQ(seen_.statuses, (std::vector<std::string>{"Installation Failed"}));
-    ExpectFinalState(false);
-    EXPECT_EQ(test::ReadFileBytes(held), "in use");
-    EXPECT_FALSE(test::PathExists(paths_.MenuPth + "\\WrenTide.lnk"));
-    // What this run wrote is taken back; what it found stays.
-    EXPECT_FALSE(test::PathExists(paths_.DBPth + "\\wtdb.res"));
-    EXPECT_FALSE(test::PathExists(paths_.ProgPth)) << "the program folder it made";
-    EXPECT_FALSE(test::KeyExists("Software\\WrenTide\\Journal")) << "a journal stayed";
+    EXPECT_EQ(recorder_.Texts(), failure.messages);
+    EXPECT_EQ(seen_.positions, failure.positions);
+    if (!failure.statuses.empty()) { EXPECT_EQ(seen_.statuses, failure.statuses); }
+    ExpectFinalState(failure.success);
+    failure.after(*this);
 }
 
-TEST_F(InstallSequence, AProgramFolderThatCannotBeMadeIsReportedAndTheInstallGoesOn) {
-    paths_.ProgPth = In("\\no parent\\WrenTide");
-    form_->Button1Click();
-    EXPECT_EQ(recorder_.Texts(), (std::vector<std::string>{"Install Failed! Unable to create Install Folder.",
-                                                           "Install Failed!  Try installing as administrator."}));
-    EXPECT_EQ(seen_.positions, (std::vector<int>{10, 20}));
-    EXPECT_FALSE(test::PathExists(paths_.VendorPth)) << "a failed install takes back the data folders it made";
-    ExpectFinalState(false);
-}
-
-TEST_F(InstallSequence, ARefusedRegistrationIsReportedAndTheShortcutsStillCome) {
-    const DWORD number = 0;  // a ModeIs of another type ends the record
-    test::SetRaw(test::kSettings, "ModeIs", REG_DWORD, &number, sizeof number);
-    form_->Button1Click();
-    EXPECT_EQ(recorder_.Texts(), (std::vector<std::string>{"Install Failed. Be certain to run install with Admin rights."}));
-    EXPECT_EQ(seen_.positions, kAllMilestones);
-    EXPECT_EQ(seen_.statuses, (std::vector<std::string>{"Installation Complete"})) << "the preferences step ran";
-    EXPECT_TRUE(test::PathExists(paths_.MenuPth + "\\WrenTide.lnk"));
-    ExpectFinalState(true);
-}
-
-// A journal that cannot be written (no lasting key can be made below a
-// volatile one) fails the install before its first change.
-TEST_F(InstallSequence, AJournalThatCannotBeWrittenFailsTheInstallBeforeItChangesAnything) {
-    HKEY settings;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, test::kSettings, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
-                              nullptr, &settings, nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(settings);
-    form_->Button1Click();
-    EXPECT_EQ(recorder_.Texts(), (std::vector<std::string>{"Install Failed!  Try installing as administrator."}));
-    EXPECT_TRUE(seen_.positions.empty());
-    EXPECT_FALSE(test::PathExists(paths_.ProgPth));
-    EXPECT_FALSE(test::PathExists(paths_.VendorPth));
-    ExpectFinalState(false);
-}
-
-// A data folder that cannot be made (its parent is missing), or that is not
-// a full path (it would resolve against setup's working folder), is reported
-// once and nothing is installed.
-class UnusableDataFolder : public InstallSequence, public ::testing::WithParamInterface<bool> {};
-
-TEST_P(UnusableDataFolder, SkipsTheWholeInstall) {
-    if (GetParam()) {
-        paths_.VendorPth = In("\\no parent\\tessel-soft");
-        paths_.DBPth = paths_.VendorPth + "\\WrenTide";
-    } else {
-        paths_.DBPth = "WrenTide";
-    }
-    form_->Button1Click();
-    EXPECT_EQ(recorder_.Texts(), (std::vector<std::string>{"Install Failed! Try installing again as Administrator."}));
-    EXPECT_TRUE(seen_.positions.empty());
-    EXPECT_FALSE(test::PathExists(paths_.ProgPth + "\\WrenTide.exe"));
-    ExpectFinalState(false);
-}
-
-INSTANTIATE_TEST_SUITE_P(MissingParentOrNotAFullPath, UnusableDataFolder, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(, FailingStep, ::testing::ValuesIn(kFailures),
+                         [](const ::testing::TestParamInfo<Failure>& info) { return std::string(info.param.name); });
 
 TEST_F(InstallSequence, AnAcknowledgedFailureEndsTheProgramOnlyAfterTheHandler) {
     test::FailureRecorder okRecorder(IDOK);
