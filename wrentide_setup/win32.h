@@ -186,6 +186,10 @@ std::string FinalPath(HANDLE handle);
 // Equal as Windows compares names: ignoring case.
 bool SameText(const std::string& a, const std::string& b);
 
+// True when path names something inside folder, at any depth (or folder
+// itself, with orSame), compared as SameText does.
+bool IsInside(const std::string& path, const std::string& folder, bool orSame = false);
+
 // True for an existing file (not a folder).
 bool FileExists(const std::string& path);
 

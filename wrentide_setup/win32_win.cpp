@@ -59,6 +59,12 @@ bool SameText(const std::string& a, const std::string& b) {
     return CompareStringOrdinal(Wide(a).data(), -1, Wide(b).data(), -1, TRUE) == CSTR_EQUAL;
 }
 
+bool IsInside(const std::string& path, const std::string& folder, bool orSame) {
+    if (folder.empty()) return false;
+    if (path.size() == folder.size()) return orSame && SameText(path, folder);
+    return path.size() > folder.size() && path[folder.size()] == '\\' && SameText(path.substr(0, folder.size()), folder);
+}
+
 namespace {
 
 const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;

@@ -269,6 +269,15 @@ protected:
             EXPECT_NE(places_.program.find("Program Files (x86)"), std::string::npos);
         }
     }
+    // Every installed file gone (the data folder's from data), each of gone
+    // too, and the record's keys.
+    void ExpectRemoved(const std::string& data, const std::vector<std::string>& gone) {
+        for (const PayloadFile& f : kFiles)
+            EXPECT_FALSE(test::PathExists((f.inProgramFolder ? places_.program : data) + "\\" + f.name)) << f.name;
+        for (const std::string& path : gone) EXPECT_FALSE(test::PathExists(path)) << path;
+        EXPECT_FALSE(test::KeyExists(kSettings));
+        EXPECT_FALSE(test::KeyExists(kUninstall));
+    }
     void ExpectLinks(const std::string& program, bool desktop) { ExpectLinks(program, desktop, places_.menu, ""); }
     // The menu's links, the uninstaller's with its arguments, and the desktop's.
     void ExpectLinks(const std::string& program, bool desktop, const std::string& menu, const char* uninstallArguments) {

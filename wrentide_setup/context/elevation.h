@@ -49,10 +49,10 @@ struct ActingBounds {
 };
 ActingBounds BoundsFor(InstallScope scope);
 
-// "" when a name in the folder whose final path is folder lies within bounds
-// (for a folder of its own, with folder its final path: when it lies inside
-// one of theirs); otherwise why not.
-std::string OutsideBounds(const ActingBounds& bounds, const std::string& folder, const std::string& name,
+// "" when the file at path, in the folder whose final path is folder, lies
+// within bounds (for a folder of its own, with folder its final path: when
+// it lies inside one of theirs); otherwise why not.
+std::string OutsideBounds(const ActingBounds& bounds, const std::string& folder, const std::string& path,
                           bool isFolder);
 
 // Starts this program again with the verb "runas" and arguments, in the same

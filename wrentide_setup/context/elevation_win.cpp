@@ -49,12 +49,6 @@ std::string FinalFolder(const std::string& folder) {
 
 const int kProfileFolder = 40;  // CSIDL_PROFILE: from the machine's list of profiles
 
-bool Inside(const std::string& path, const std::string& folder, bool orSame) {
-    if (folder.empty()) return false;
-    if (path.size() == folder.size()) return orSame && SameText(path, folder);
-    return path.size() > folder.size() && path[folder.size()] == '\\' && SameText(path.substr(0, folder.size()), folder);
-}
-
 }  // namespace
 
 ActingBounds BoundsFor(InstallScope scope) {
@@ -75,11 +69,12 @@ ActingBounds BoundsFor(InstallScope scope) {
     return bounds;
 }
 
-std::string OutsideBounds(const ActingBounds& bounds, const std::string& folder, const std::string& name,
+std::string OutsideBounds(const ActingBounds& bounds, const std::string& folder, const std::string& path,
                           bool isFolder) {
     if (bounds.folders.empty() && bounds.files.empty()) return "";
     for (const std::string& root : bounds.folders)
-        if (Inside(folder, root, !isFolder)) return "";
+        if (IsInside(folder, root, !isFolder)) return "";
+    const std::string name = path.substr(path.find_last_of('\\') + 1);
     for (const std::string& file : bounds.files)
         if (!isFolder && !file.empty() && SameText(folder + "\\" + name, file)) return "";
     return "lies outside this user's own folders, where a run with an elevated token does not act for one user: "

@@ -305,8 +305,7 @@ std::string Refusal(const JournalEntry& entry, const std::string& root, const Ac
                    ? ""
                    : "the key \"" + entry.path + "\" is not WrenTide's";
     if (BadPath(entry.path)) return "\"" + entry.path + "\" is not a full path";
-    const std::string outside = OutsideBounds(bounds, entry.folder, entry.path.substr(entry.path.find_last_of('\\') + 1),
-                                              entry.change == Change::MadeFolder);
+    const std::string outside = OutsideBounds(bounds, entry.folder, entry.path, entry.change == Change::MadeFolder);
     if (!outside.empty()) return "\"" + entry.path + "\" " + outside;
     if (entry.change == Change::MadeFolder) {
         CheckedFolder self(entry.path, entry.folder);
@@ -387,14 +386,12 @@ bool InstallTransaction::MakingFolder(const std::string& folder, std::string& wh
 }
 
 bool InstallTransaction::Linking(const std::string& link, const std::string& target, std::string& why) {
-    if (FileExists(link) && IsPlainFile(link)) {
-        // Checked here: Wine lets root open a read-only file for writing.
-        const DWORD error = GetFileAttributesW(Wide(link).data()) & FILE_ATTRIBUTE_READONLY ? ERROR_ACCESS_DENIED
-                                                                                             : ExclusiveOpenError(link);
-        if (error != ERROR_SUCCESS) {
-            why = SystemMessage(error);
-            return false;
-        }
+    // Checked here: Wine lets root open a read-only file for writing. One
+    // held by another program makes Replacing raise.
+    const DWORD attributes = GetFileAttributesW(Wide(link).data());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) && IsPlainFile(link)) {
+        why = SystemMessage(ERROR_ACCESS_DENIED);
+        return false;
     }
     try {
         Replacing(link);

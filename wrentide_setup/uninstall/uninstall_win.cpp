@@ -59,11 +59,6 @@ std::string OwnPath() {
     return length && length < MAX_PATH ? Utf8(self) : "";
 }
 
-bool Inside(const std::string& path, const std::string& folder) {
-    return !folder.empty() && path.size() > folder.size() + 1 && SameText(path.substr(0, folder.size()), folder) &&
-           path[folder.size()] == '\\';
-}
-
 // Only an administrator can have the system delete a name at its next start
 // (the list is the machine's): a run for one user leaves it where it is.
 bool RemoveAtNextStart(InstallScope scope, const std::string& path) {
@@ -228,7 +223,7 @@ void Uninstaller::AddKnownPlaces(std::vector<JournalEntry>& made) const {
 // or is a file the installation made: the other scope's links point elsewhere.
 bool Uninstaller::PointsIntoThisInstallation(const std::string& link, const std::vector<JournalEntry>& made) const {
     const std::string target = ShortcutTarget(link);
-    if (Inside(target, paths_.ProgPth)) return true;
+    if (IsInside(target, paths_.ProgPth)) return true;
     return !target.empty() && std::any_of(made.begin(), made.end(), [&](const JournalEntry& e) {
         return e.change == Change::Wrote && SameText(e.path, target);
     });
@@ -236,8 +231,7 @@ bool Uninstaller::PointsIntoThisInstallation(const std::string& link, const std:
 
 // Why the entry may not be removed in this run; "" when it may.
 std::string Uninstaller::Outside(const JournalEntry& entry) const {
-    const std::string outside = OutsideBounds(bounds_, entry.folder, entry.path.substr(entry.path.find_last_of('\\') + 1),
-                                              entry.change == Change::MadeFolder);
+    const std::string outside = OutsideBounds(bounds_, entry.folder, entry.path, entry.change == Change::MadeFolder);
     return outside.empty() ? "" : "\"" + entry.path + "\" stays: it " + outside;
 }
 
@@ -419,19 +413,18 @@ int Uninstaller::Run() {
     bool removesSelf = false;
     for (auto it = made.rbegin(); it != made.rend(); ++it) {
         if (it->change == Change::MadeKey) continue;
-        if (shared && (Inside(it->path, paths_.DBPth) || SameText(it->path, paths_.DBPth) || SameText(it->path, vendor)))
-            continue;
-        if ((SameText(it->path, self) || (it->change == Change::MadeFolder && Inside(self, it->path))) &&
-            !Outside(*it).empty()) {
+        if (shared && (IsInside(it->path, paths_.DBPth, true) || SameText(it->path, vendor))) continue;
+        const bool isSelf = SameText(it->path, self);
+        if (!isSelf && !(it->change == Change::MadeFolder && IsInside(self, it->path))) {
+            Remove(*it, made);
+        } else if (const std::string why = Outside(*it); !why.empty()) {
             leftBehind_ = true;
-            LogLine(Outside(*it));
-        } else if (SameText(it->path, self)) {
+            LogLine(why);
+        } else if (isSelf) {
             removesSelf = true;
             selfFolder = it->folder;
-        } else if (it->change == Change::MadeFolder && Inside(self, it->path)) {
-            holdingSelf.push_back(*it);
         } else {
-            Remove(*it, made);
+            holdingSelf.push_back(*it);
         }
     }
     // The record goes with the keys it lies in, last made first.
