@@ -5,17 +5,17 @@
 
 #include <string>
 
-#include "wrentide_setup/bench_marks.h"
+#include "wrentide_setup/checkpoints.h"
 #include "wrentide_setup/context/elevation.h"
-#include "wrentide_setup/context/install_paths.h"
+#include "wrentide_setup/context/install_plan.h"
 #include "wrentide_setup/context/setup_command.h"
 #include "wrentide_setup/context/setup_lock.h"
 #include "wrentide_setup/dll_search.h"
 #include "wrentide_setup/engine/install_transaction.h"
 #include "wrentide_setup/system/setup_log.h"
 #include "wrentide_setup/ui/application.h"
+#include "wrentide_setup/run/unattended.h"
 #include "wrentide_setup/ui/form.h"
-#include "wrentide_setup/ui/unattended.h"
 #include "wrentide_setup/win32.h"
 
 namespace {
@@ -39,10 +39,10 @@ void BringRunningSetupForward() {
 bool ChooseScope(const std::string& line, const wt::SetupCommand& command, int show, wt::InstallScope& scope,
                  int& code) {
     scope = command.scope;
-    std::string refusal;
     // The faults build can stand in a token that is not elevated.
-    const wt::StartAction action = wt::StartWithRights(scope, command.Unattended(), command.restarted, wt::FaultToken(),
-                                                       wt::ArgumentsOf(line), show, &code, &refusal);
+    const auto [action, relaunched, refusal] = wt::StartWithRights(scope, command.Unattended(), command.restarted,
+                                                                   wt::FaultToken(), wt::ArgumentsOf(line), show);
+    code = relaunched;
     if (action == wt::StartAction::RelaunchElevated) return false;
     wt::OpenRunLog("Setup", line, command, false);
     if (!refusal.empty()) wt::LogLine("Setup could not start with administrator rights: " + refusal);
@@ -115,24 +115,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     // replacing is then the one the wizard, or the unattended run, finds.
     const std::string undone = wt::FinishInterruptedInstall(wt::RegistryRoot(scope), wt::BoundsFor(scope));
     if (!undone.empty()) wt::LogLine(undone);
-    if (command.closeApplications) wt::CloseRunningWrenTide(command, scope);
     if (unattended) {
         code = wt::RunUnattended(instance, command, scope);
         CoUninitialize();
         return code;
     }
-    static wt::InstallPaths installPaths;  // lives until the process ends
-    installPaths.Scope = scope;
-    wt::TForm1* form = wt::RegisterFormClasses(instance) ? wt::TForm1::Create(instance, installPaths) : nullptr;
+    // The wizard's plan: FormCreate works it out, the window edits it.
+    static wt::InstallPlan plan;  // lives until the process ends
+    plan.paths.Scope = scope;
+    wt::TForm1* form = wt::RegisterFormClasses(instance) ? wt::TForm1::Create(instance, plan, &command) : nullptr;
     if (form) {
-        // What the command line chose is the wizard's first choice.
-        if (command.hasFolder) {
-            installPaths.ProgPth = command.folder;
-            form->SetText(wt::LabeledEdit1, command.folder);
-            form->SetHint(wt::LabeledEdit1, command.folder);
-            form->SetCommandLineFolder(command.folder);
-        }
-        if (command.desktop) SendMessageW(form->Control(wt::CheckBox2), BM_SETCHECK, BST_CHECKED, 0);
         // A termination already requested (the application-active message)
         // still shows the window; the loop then ends at once.
         ShowWindow(form->Handle(), show == SW_HIDE ? SW_SHOWNORMAL : show);

@@ -1,7 +1,7 @@
 // The benchmark build's marks: each step's name and the performance counter,
 // kept in memory and written to the file that WT_BENCH_MARKS_FILE names once
 // the install has come to its end, so that a mark costs no file access.
-#include "wrentide_setup/bench_marks.h"
+#include "wrentide_setup/checkpoints.h"
 
 #include <windows.h>
 
@@ -30,7 +30,7 @@ void WriteMarks() {
 
 }  // namespace
 
-void BenchMark(const char* step) {
+void Checkpoint(const char* step) {
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     if (count < 64) marks[count++] = {step, now.QuadPart};

@@ -5,12 +5,12 @@
 
 #include <cstring>
 
-#include "wrentide_setup/bench_marks.h"
+#include "wrentide_setup/checkpoints.h"
 #include "wrentide_setup/error.h"
 
 namespace wt {
 
-void BenchMark(const char* step) {
+void Checkpoint(const char* step) {
     char named[64] = "";
     if (GetEnvironmentVariableA("WT_KILL_AFTER", named, sizeof named) && std::strcmp(named, step) == 0)
         TerminateProcess(GetCurrentProcess(), 9);
@@ -18,7 +18,7 @@ void BenchMark(const char* step) {
         throw Error(std::string("A fault made by the tests after ") + step);
 }
 
-void BenchMark(const char* step, int count) { BenchMark((std::string(step) + " " + std::to_string(count)).c_str()); }
+void Checkpoint(const char* step, int count) { Checkpoint((std::string(step) + " " + std::to_string(count)).c_str()); }
 
 TokenStandIn FaultToken() {
     char token[32] = "";

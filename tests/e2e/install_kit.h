@@ -26,7 +26,7 @@
 #include "setup_run.h"
 #include "test_support.h"
 #include "wrentide_setup/engine/journal.h"
-#include "wrentide_setup/system/registry.h"
+#include "wrentide_setup/registry.h"
 #include "wrentide_setup/system/shortcuts.h"
 #include "wrentide_setup/win32.h"
 

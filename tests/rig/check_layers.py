@@ -5,14 +5,15 @@ down the flow of an install. Usage: check_layers.py [source folder]."""
 import pathlib, re, sys
 
 # Lower first. The program's own top folder holds the base (errors, handle
-# owners) and, above everything, the entry point; payload/ holds other programs.
-LEVELS = {"": 0, "context": 1, "system": 2, "stats": 2, "engine": 3, "ui": 4, "uninstall": 4, "payload": 5}
+# owners, the registry) and, above everything, the entry point; run/ starts an
+# install with or without the window; payload/ holds other programs.
+LEVELS = {"": 0, "context": 1, "system": 2, "stats": 2, "engine": 3, "ui": 4, "uninstall": 4, "run": 5, "payload": 6}
 TOP_FILES = {"main_win.cpp"}
 
 def place(path):
     parts = path.parts
     folder = parts[0] if len(parts) > 1 else ""
-    return folder, 5 if path.name in TOP_FILES and folder == "" else LEVELS[folder]
+    return folder, 6 if path.name in TOP_FILES and folder == "" else LEVELS[folder]
 
 root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else pathlib.Path(__file__).parents[2] / "wrentide_setup")
 wrong = []

@@ -26,7 +26,7 @@ protected:
         test::DeleteSettingsKey();
     }
     TForm1& Make() {
-        form_ = TForm1::Create(GetModuleHandleA(nullptr), paths_);
+        form_ = TForm1::Create(GetModuleHandleA(nullptr), plan_, &command_);
         EXPECT_NE(form_, nullptr);
         return *form_;
     }
@@ -55,7 +55,9 @@ protected:
         return size;
     }
     test::FailureRecorder recorder_;
-    InstallPaths paths_;
+    SetupCommand command_;
+    InstallPlan plan_;
+    InstallPaths& paths_ = plan_.paths;
     TForm1* form_ = nullptr;
 };
 
@@ -72,7 +74,7 @@ TEST_F(Form, CreationFillsTheFolderBoxItsHintAndTheInstallCaption) {
 // never made: the error reaches the user, and no half-built window remains.
 TEST_F(Form, AWindowThatFailsToBuildIsNotMade) {
     ASSERT_TRUE(UnregisterClassW(L"TGroupBox", GetModuleHandleA(nullptr)));
-    EXPECT_EQ(TForm1::Create(GetModuleHandleA(nullptr), paths_), nullptr);
+    EXPECT_EQ(TForm1::Create(GetModuleHandleA(nullptr), plan_, &command_), nullptr);
     EXPECT_EQ(recorder_.Texts(), std::vector<std::string>{"Cannot create the setup window."});
     EXPECT_EQ(FindWindowA(kFormClass, nullptr), nullptr);
     ASSERT_TRUE(RegisterFormClasses(GetModuleHandleA(nullptr)));

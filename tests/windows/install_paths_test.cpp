@@ -9,9 +9,9 @@
 #include <string>
 
 #include "test_support.h"
+#include "wrentide_setup/context/install_plan.h"
 #include "wrentide_setup/error.h"
-#include "wrentide_setup/system/registration.h"
-#include "wrentide_setup/system/registry.h"
+#include "wrentide_setup/registry.h"
 
 namespace wt {
 namespace {

@@ -50,7 +50,7 @@ public:
         CoInitialize(nullptr);
         test::DeleteProductKeys();
         ASSERT_TRUE(RegisterFormClasses(GetModuleHandleA(nullptr)));
-        form_ = TForm1::Create(GetModuleHandleA(nullptr), paths_);
+        form_ = TForm1::Create(GetModuleHandleA(nullptr), plan_, &command_);
         ASSERT_NE(form_, nullptr);
         paths_.ProgPth = In("\\Program Files\\WrenTide");
         paths_.VendorPth = In("\\tessel-soft");
@@ -86,7 +86,9 @@ public:
     }
     test::ScratchFolder scratch_;
     test::FailureRecorder recorder_{IDCANCEL};
-    InstallPaths paths_;
+    SetupCommand command_;
+    InstallPlan plan_;
+    InstallPaths& paths_ = plan_.paths;
     TForm1* form_ = nullptr;
     Observed seen_;
     UniqueHandle held_;  // a file another program holds

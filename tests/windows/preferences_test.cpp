@@ -131,25 +131,25 @@ TEST_F(PrefsFileUpdate, AMissingFileIsNotCreated) {
     }
 }
 
-// setdest on the real window, kept hidden.
+// setdest with the real window, kept hidden, as what it reports to.
 class Setdest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(RegisterFormClasses(GetModuleHandleA(nullptr)));
-        form_ = TForm1::Create(GetModuleHandleA(nullptr), paths_);
+        form_ = TForm1::Create(GetModuleHandleA(nullptr), plan_, nullptr);
         ASSERT_NE(form_, nullptr);
-        // Whatever the window found on this machine, the data folder is ours.
-        paths_.DBPth = scratch_.Path();
+        plan_.paths.DBPth = scratch_.Path();
     }
     void TearDown() override {
         // The window deletes its object with it.
         if (form_) DestroyWindow(form_->Handle());
     }
     std::string Path() const { return scratch_.Path() + "\\WrenTide.tub"; }
+    bool Store(const std::string& workFolder) { return setdest(plan_, workFolder, *form_); }
 
-    test::FailureRecorder recorder_{IDCANCEL};  // discovery may have something to say
+    test::FailureRecorder recorder_{IDCANCEL};
     test::ScratchFolder scratch_;
-    InstallPaths paths_;
+    InstallPlan plan_;
     TForm1* form_ = nullptr;
 };
 
@@ -163,20 +163,18 @@ TEST_F(Setdest, ShowsTheStatusAndStoresTheWorkFolder) {
     form_->SetVisible(StaticText2, true);
     UpdateWindow(form_->Handle());
 
-    EXPECT_TRUE(form_->setdest("C:\\users\\a user\\Documents\\WrenTide"));
+    EXPECT_TRUE(Store("C:\\users\\a user\\Documents\\WrenTide"));
     EXPECT_EQ(form_->Text(StaticText2), "Applying preferences....");
     EXPECT_FALSE(GetUpdateRect(form_->Control(StaticText2), nullptr, FALSE)) << "the status text waits for a paint";
     EXPECT_EQ(test::ReadFileBytes(Path()), Patched(before, "C:\\users\\a user\\Documents\\WrenTide"));
-
-    EXPECT_NO_THROW(form_->FormClose());
-    EXPECT_NO_THROW(form_->FormClose());
+    // Nothing holds the file afterwards: the window owns none.
+    EXPECT_EQ(ExclusiveOpenError(Path()), 0u);
 }
 
 TEST_F(Setdest, AFreshInstallWithoutPreferencesCreatesNone) {
-    EXPECT_TRUE(form_->setdest("C:\\Work"));
+    EXPECT_TRUE(Store("C:\\Work"));
     EXPECT_EQ(form_->Text(StaticText2), "Applying preferences....");
     EXPECT_FALSE(test::PathExists(Path()));
-    EXPECT_NO_THROW(form_->FormClose());
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 
 #include "test_support.h"
 #include "wrentide_setup/error.h"
-#include "wrentide_setup/system/registry.h"
+#include "wrentide_setup/registry.h"
 
 namespace wt {
 namespace {
@@ -38,14 +38,15 @@ void ExpectStored(const std::vector<Value>& values) {
     }
 }
 
-InstallPaths Paths() {
-    InstallPaths p;
+InstallPlan Plan() {
+    InstallPlan plan;
+    InstallPaths& p = plan.paths;
     p.ProgPth = "C:\\Program Files (x86)\\Wren Tide";
     p.DBPth = "C:\\users\\a user\\AppData\\Local\\tessel-soft\\WrenTide";
     p.WrkPth = "C:\\users\\a user\\My Documents\\WrenTide";
     p.MenuPth = "C:\\not\\recorded";
     p.DeskPth = "C:\\not\\recorded either";
-    return p;
+    return plan;
 }
 
 class Registration : public ::testing::Test {
@@ -57,33 +58,23 @@ protected:
         ASSERT_FALSE(test::KeyExists(kSettings));
         ASSERT_FALSE(test::KeyExists(kUninstall));
     }
-    // A work-folder store that records its calls.
-    WorkFolderStore Store() {
-        return [this](const std::string& folder) {
-            stored_.push_back(folder);
-            // The registry is complete by the time the work folder is handed on.
-            EXPECT_EQ(ReadBack(kUninstall, "FriendlyName").text, "WrenTide");
-            return true;
-        };
-    }
-    std::vector<std::string> stored_;
 };
 
-TEST_F(Registration, AFreshInstallRecordsEveryValueAndHandsOnTheWorkFolder) {
-    const InstallPaths paths = Paths();
-    EXPECT_TRUE(WriteRegistration(paths, Store()));
-    ExpectStored(Record(paths));
+TEST_F(Registration, AFreshInstallRecordsEveryValue) {
+    const InstallPlan plan = Plan();
+    EXPECT_NO_THROW(WriteRegistration(plan));
+    ExpectStored(Record(plan.paths));
     // The program folder's copy, where only administrators write, quoted.
-    EXPECT_EQ(ReadBack(kUninstall, "UninstallString").text, "\"" + paths.ProgPth + "\\uninstall.exe\"");
-    EXPECT_EQ(stored_, std::vector<std::string>{paths.WrkPth});
+    EXPECT_EQ(ReadBack(kUninstall, "UninstallString").text, "\"" + plan.paths.ProgPth + "\\uninstall.exe\"");
 }
 
 // One user's record: the same keys under HKEY_CURRENT_USER, and command
 // lines that start the uninstaller for that user.
 TEST_F(Registration, ForOneUserTheRecordGoesUnderTheUsersOwnRoot) {
-    InstallPaths paths = Paths();
-    paths.Scope = InstallScope::User;
-    EXPECT_TRUE(WriteRegistration(paths, [](const std::string&) { return true; }));
+    InstallPlan plan = Plan();
+    const InstallPaths& paths = plan.paths;
+    plan.paths.Scope = InstallScope::User;
+    EXPECT_NO_THROW(WriteRegistration(plan));
     const std::string uninstaller = "\"" + paths.DBPth + "\\uninstall.exe\"";
     for (const Value& v : test::ExpectedRecord(paths.ProgPth, paths.DBPth, paths.WrkPth, "On", 0)) {
         std::string text = v.text;
@@ -100,18 +91,16 @@ TEST_F(Registration, ForOneUserTheRecordGoesUnderTheUsersOwnRoot) {
 }
 
 TEST_F(Registration, AReInstallOverwritesEveryValueButAModeTurnedOff) {
-    for (const Value& v : Record(Paths())) SetText(v.key, v.name, "old " + std::string(v.name));
+    for (const Value& v : Record(Plan().paths)) SetText(v.key, v.name, "old " + std::string(v.name));
     SetText(kSettings, "ModeIs", "Off");
-    InstallPaths paths = Paths();
-    paths.ProgPth = "D:\\Chosen by the user";
-    paths.WrkPth = "";  // a re-install finds no work folder of its own
-    EXPECT_TRUE(WriteRegistration(paths, Store()));
-    ExpectStored(Record(paths, "Off"));
-    EXPECT_EQ(stored_, std::vector<std::string>{""});
-
+    InstallPlan plan = Plan();
+    plan.paths.ProgPth = "D:\\Chosen by the user";
+    plan.paths.WrkPth = "";  // a re-install finds no work folder of its own
     // Running it again changes nothing.
-    EXPECT_TRUE(WriteRegistration(paths, Store()));
-    ExpectStored(Record(paths, "Off"));
+    for (int run = 0; run < 2; ++run) {
+        EXPECT_NO_THROW(WriteRegistration(plan));
+        ExpectStored(Record(plan.paths, "Off"));
+    }
 }
 
 TEST_F(Registration, OnlyTheExactTextOffSurvivesInModeIs) {
@@ -134,7 +123,7 @@ TEST_F(Registration, OnlyTheExactTextOffSurvivesInModeIs) {
             written.push_back(name);
             RegPutString(root, key, name, text);
         };
-        EXPECT_TRUE(WriteRegistration(Paths(), Store(), registry));
+        EXPECT_NO_THROW(WriteRegistration(Plan(), registry));
         EXPECT_EQ(ReadBack(kSettings, "ModeIs").text, c.after);
         // "Off" is left alone, not written back.
         EXPECT_EQ(std::count(written.begin(), written.end(), "ModeIs"), c.after == std::string("On") ? 1 : 0);
@@ -144,23 +133,19 @@ TEST_F(Registration, OnlyTheExactTextOffSurvivesInModeIs) {
 TEST_F(Registration, AModeIsOfAnotherTypeEndsTheRecordAsAFailure) {
     const DWORD number = 0;
     SetRaw(kSettings, "ModeIs", REG_DWORD, &number, sizeof number);
-    const InstallPaths paths = Paths();
-    EXPECT_FALSE(WriteRegistration(paths, Store()));
+    EXPECT_THROW(WriteRegistration(Plan()), Error);
 
-    std::vector<Value> record = Record(paths);
+    std::vector<Value> record = Record(Plan().paths);
     ExpectStored({record.begin(), record.begin() + 6});
     EXPECT_EQ(ReadBack(kSettings, "ModeIs").type, static_cast<DWORD>(REG_DWORD));
     EXPECT_FALSE(test::KeyExists(kUninstall));
-    EXPECT_TRUE(stored_.empty());
 }
 
 TEST_F(Registration, ARefusedWriteStopsThereKeepsWhatWasWrittenAndFails) {
-    const InstallPaths paths = Paths();
-    const std::vector<Value> record = Record(paths);
+    const std::vector<Value> record = Record(Plan().paths);
     for (std::size_t refused = 0; refused < record.size(); ++refused) {
         SCOPED_TRACE("write " + std::to_string(refused) + " refused: " + record[refused].name);
         Clean();
-        stored_.clear();
         std::size_t writes = 0;
         RegistryAccess registry = SystemRegistry();
         registry.put = [&](const std::string& root, const std::string& key, const std::string& name,
@@ -169,21 +154,18 @@ TEST_F(Registration, ARefusedWriteStopsThereKeepsWhatWasWrittenAndFails) {
             RegPutString(root, key, name, text);
         };
         std::string why;
-        EXPECT_FALSE(WriteRegistration(paths, Store(), registry, 0, &why));
+        try {
+            WriteRegistration(Plan(), registry);
+        } catch (const Error& error) {
+            why = error.what();
+        }
         EXPECT_EQ(why, std::string("Failed to set data for '") + record[refused].name + "'") << "the log's cause";
 
         EXPECT_EQ(writes, refused + 1) << "writing went on after the refusal";
         ExpectStored({record.begin(), record.begin() + refused});
         for (std::size_t i = refused; i < record.size(); ++i)
             EXPECT_EQ(ReadBack(record[i].key, record[i].name).text, kMissing) << record[i].name;
-        EXPECT_TRUE(stored_.empty());
     }
-}
-
-TEST_F(Registration, AFailingWorkFolderStoreFailsAndRaisesNothing) {
-    const InstallPaths paths = Paths();
-    EXPECT_FALSE(WriteRegistration(paths, [](const std::string&) -> bool { throw Error("disk gone"); }));
-    ExpectStored(Record(paths));
 }
 
 }  // namespace

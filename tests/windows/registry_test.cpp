@@ -1,6 +1,6 @@
 // Registry access against the real (Wine) registry, in a scratch key made and
 // removed by each test.
-#include "wrentide_setup/system/registry.h"
+#include "wrentide_setup/registry.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "wrentide_setup/bench_marks.h"
+#include "wrentide_setup/checkpoints.h"
 #include "wrentide_setup/context/install_paths.h"
 
 namespace wt {
@@ -28,13 +28,18 @@ bool TokenElevated();
 
 // The start of a run for asked, with the rights it needs: Install when this
 // process has them; RelaunchElevated once a run started again elevated with
-// arguments and the restart marker has ended (its exit code in *code);
+// arguments and the restart marker has ended (its exit code in code);
 // OfferThisUser or EndRefused when the elevation was refused or impossible,
 // or when this run is that restart (restarted) and still lacks the rights
-// (*why says why). token is the faults build's stand-in for the process's
+// (refusal says why). token is the faults build's stand-in for the process's
 // token (FaultToken); every other build passes TokenStandIn::Real.
-StartAction StartWithRights(InstallScope asked, bool unattended, bool restarted, TokenStandIn token,
-                            const std::string& arguments, int show, int* code, std::string* why);
+struct StartOutcome {
+    StartAction action;
+    int code = 0;
+    std::string refusal;
+};
+StartOutcome StartWithRights(InstallScope asked, bool unattended, bool restarted, TokenStandIn token,
+                             const std::string& arguments, int show);
 
 // Where a run may act on the names that HKEY_CURRENT_USER holds (a killed
 // install's journal, the installation's record), by final paths. A run for
@@ -56,8 +61,8 @@ std::string OutsideBounds(const ActingBounds& bounds, const std::string& folder,
                           bool isFolder);
 
 // Starts this program again with the verb "runas" and arguments, in the same
-// working folder, and waits for it to end: true with its exit code in *code.
-// False when the elevation was refused or could not be made; *why says why.
-bool RunElevated(const std::string& arguments, int show, int* code, std::string* why);
+// working folder, waits for it to end and returns its exit code. Raises
+// Error saying why when the elevation was refused or could not be made.
+int RunElevated(const std::string& arguments, int show);
 
 }  // namespace wt

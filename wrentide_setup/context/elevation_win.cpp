@@ -7,6 +7,7 @@
 #include "wrentide_setup/context/elevation.h"
 #include "wrentide_setup/context/install_paths.h"
 #include "wrentide_setup/context/setup_command.h"
+#include "wrentide_setup/error.h"
 #include "wrentide_setup/win32.h"
 
 namespace wt {
@@ -21,18 +22,21 @@ bool TokenElevated() {
            elevation.TokenIsElevated != 0;
 }
 
-StartAction StartWithRights(InstallScope asked, bool unattended, bool restarted, TokenStandIn token,
-                            const std::string& arguments, int show, int* code, std::string* why) {
+StartOutcome StartWithRights(InstallScope asked, bool unattended, bool restarted, TokenStandIn token,
+                             const std::string& arguments, int show) {
     // A restart that still has no elevated token (a standard user with UAC
     // turned off gets none from "runas") starts no other: once is enough.
-    const StartAction action = DecideStart(asked, token == TokenStandIn::Real && TokenElevated(), restarted, unattended);
-    if (restarted && action != StartAction::Install)
-        *why = "The run started again for administrator rights still has none";
-    if (action != StartAction::RelaunchElevated) return action;
-    const bool refused = token == TokenStandIn::Refused;
-    if (!refused && RunElevated(arguments + " " + kRestartedSwitch, show, code, why)) return action;
-    if (refused) *why = SystemMessage(ERROR_CANCELLED);
-    return DecideStart(asked, false, true, unattended);
+    StartOutcome outcome{DecideStart(asked, token == TokenStandIn::Real && TokenElevated(), restarted, unattended), 0, ""};
+    if (restarted && outcome.action != StartAction::Install)
+        outcome.refusal = "The run started again for administrator rights still has none";
+    if (outcome.action != StartAction::RelaunchElevated) return outcome;
+    try {
+        if (token == TokenStandIn::Refused) throw Error(SystemMessage(ERROR_CANCELLED));
+        outcome.code = RunElevated(arguments + " " + kRestartedSwitch, show);
+        return outcome;
+    } catch (const Error& error) {
+        return {DecideStart(asked, false, true, unattended), 0, error.what()};
+    }
 }
 
 namespace {
@@ -81,13 +85,11 @@ std::string OutsideBounds(const ActingBounds& bounds, const std::string& folder,
            "a run without elevation can take it on";
 }
 
-bool RunElevated(const std::string& arguments, int show, int* code, std::string* why) {
+int RunElevated(const std::string& arguments, int show) {
     std::vector<wchar_t> self(32768, L'\0');
     const DWORD length = GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
-    if (length == 0 || length >= self.size()) {
-        *why = "This program's own file cannot be named: " + SystemMessage(GetLastError());
-        return false;
-    }
+    if (length == 0 || length >= self.size())
+        throw Error("This program's own file cannot be named: " + SystemMessage(GetLastError()));
     std::vector<wchar_t> folder(32768, L'\0');
     const DWORD folderLength = GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
     const std::vector<wchar_t> parameters = Wide(arguments);
@@ -100,11 +102,8 @@ bool RunElevated(const std::string& arguments, int show, int* code, std::string*
     info.lpParameters = parameters.data();
     info.lpDirectory = folderLength && folderLength < folder.size() ? folder.data() : nullptr;
     info.nShow = show;
-    if (!ShellExecuteExW(&info)) {
-        // ERROR_CANCELLED when the prompt was cancelled.
-        *why = SystemMessage(GetLastError());
-        return false;
-    }
+    // ERROR_CANCELLED when the prompt was cancelled.
+    if (!ShellExecuteExW(&info)) throw Error(SystemMessage(GetLastError()));
     // It was started: whatever happens now, this process does not install too.
     // An outcome that cannot be read is a failure.
     const UniqueHandle process(info.hProcess);
@@ -112,8 +111,7 @@ bool RunElevated(const std::string& arguments, int show, int* code, std::string*
     if (!process.Valid() || WaitForSingleObject(process.Get(), INFINITE) != WAIT_OBJECT_0 ||
         !GetExitCodeProcess(process.Get(), &exitCode))
         exitCode = kExitFailed;
-    *code = static_cast<int>(exitCode);
-    return true;
+    return static_cast<int>(exitCode);
 }
 
 }  // namespace wt

@@ -1,25 +1,24 @@
 // The installation itself: folders, the seven payload files with their
-// progress milestones, the registration record, the shortcuts and the
-// statistics ping. It runs start to end on the calling thread; what it has to
-// say goes to the window through InstallReport.
+// progress milestones, the registration record and the preferences, the
+// shortcuts and the statistics ping. It runs start to end on the calling
+// thread and acts on the plan alone; what it has to say goes to the window,
+// or to the log, through InstallReport.
 #pragma once
 
 #include <string>
 
-#include "wrentide_setup/context/install_paths.h"
+#include "wrentide_setup/context/install_plan.h"
 
 namespace wt {
 
-// What the install sequence tells the window as it goes, in this order:
-// progress and failure messages, the work folder once the registry is written,
-// then the outcome.
+// What the install tells whoever shows it, as it goes: the status text, the
+// progress and the failure messages, then the end. Nothing else.
 class InstallReport {
 public:
+    virtual void Status(const std::string& text) = 0;
     virtual void Progress(int position) = 0;
     // The failure message; the install goes on or stops as the step decides.
     virtual void Message(const std::string& text) = 0;
-    // Stores the work folder into the preferences file (the window's setdest).
-    virtual void StoreWorkFolder(const std::string& workFolder) = 0;
     // The end state: installed, or failed.
     virtual void Finished(bool success) = 0;
 
@@ -27,14 +26,12 @@ protected:
     ~InstallReport() = default;
 };
 
-struct InstallOptions {
-    bool desktopShortcut = false;
-    // A program folder named on the command line is made with every missing
-    // level above it; one typed into the window, one level only.
-    bool everyFolderLevel = false;
-};
+// Installs as plan says and reports to report; ends with report.Finished.
+void RunInstall(const InstallPlan& plan, InstallReport& report);
 
-// Installs into paths and reports to report; ends with report.Finished.
-void RunInstall(const InstallPaths& paths, const InstallOptions& options, InstallReport& report);
+// Shows "Applying preferences...." and stores the work folder into the data
+// folder's existing preferences file. A file that is missing, locked,
+// read-only or short is left as it is. Always true.
+bool setdest(const InstallPlan& plan, const std::string& workFolder, InstallReport& report);
 
 }  // namespace wt

@@ -1,5 +1,7 @@
 // The install sequence: it runs start to end on the window's thread with the
-// window disabled; only what it reports is repainted on the way.
+// window disabled; only what it reports is repainted on the way. Each step
+// raises Error where it fails; the step's boundary logs the cause and turns
+// it into the step's message.
 #include "wrentide_setup/engine/install_sequence.h"
 
 #include <windows.h>
@@ -8,7 +10,7 @@
 #include <exception>
 #include <vector>
 
-#include "wrentide_setup/bench_marks.h"
+#include "wrentide_setup/checkpoints.h"
 #include "wrentide_setup/error.h"
 #include "wrentide_setup/engine/install_transaction.h"
 #include "wrentide_setup/engine/payload.h"
@@ -16,7 +18,7 @@
 #include "wrentide_setup/stats/stats_ping.h"
 #include "wrentide_setup/system/preferences.h"
 #include "wrentide_setup/system/registration.h"
-#include "wrentide_setup/system/registry.h"
+#include "wrentide_setup/registry.h"
 #include "wrentide_setup/system/setup_log.h"
 #include "wrentide_setup/system/shortcuts.h"
 #include "wrentide_setup/win32.h"
@@ -27,42 +29,55 @@ namespace {
 const char kProgramFolderFailed[] = "Install Failed! Unable to create Install Folder.";
 const char kDataFolderFailed[] = "Install Failed! Try installing again as Administrator.";
 const char kInstallFailed[] = "Install Failed!  Try installing as administrator.";
+const char kApplyingPreferences[] = "Applying preferences....";
 
 // One level only unless told otherwise: a missing parent makes it fail. A
 // name that is not a full path would resolve against setup's own working
 // folder (an emptied folder box means the root of the drive): it counts as a
 // folder it could not make. Each level made is journalled, so that a run that
 // fails takes it back.
-bool EnsureFolder(const std::string& path, const char* what, InstallTransaction& change, bool everyLevel = false) {
-    if (!IsFullPath(path)) {
-        LogLine(std::string(what) + " \"" + path + "\" is not a full path");
-        return false;
-    }
+void EnsureFolder(const std::string& path, const char* what, InstallTransaction& change, bool everyLevel = false) {
+    if (!IsFullPath(path)) throw Error(std::string(what) + " \"" + path + "\" is not a full path");
     if (DirectoryExists(path)) {
         LogLine(std::string(what) + " \"" + path + "\" exists");
         change.Keeping(path);
-        return true;
+        return;
     }
     std::vector<std::string> levels = everyLevel ? MissingFoldersAbove(path) : std::vector<std::string>{};
     levels.push_back(path);
-    std::string why;
-    bool made = true;
-    for (auto level = levels.begin(); made && level != levels.end(); ++level) {
-        made = change.MakingFolder(*level, why) && CreateDirectoryW(Wide(*level).data(), nullptr);
-        if (!made && why.empty()) why = SystemMessage(GetLastError());
+    try {
+        for (const std::string& level : levels) {
+            change.MakingFolder(level);
+            if (!CreateDirectoryW(Wide(level).data(), nullptr)) throw Error(SystemMessage(GetLastError()));
+        }
+    } catch (const Error& error) {
+        throw Error(std::string(what) + " \"" + path + "\" cannot be created: " + error.what());
     }
-    LogLine(std::string(what) + " \"" + path + "\" " + (made ? "created" : "cannot be created: " + why));
-    return made;
+    LogLine(std::string(what) + " \"" + path + "\" created");
 }
 
 // The data folders are made under Local AppData, which the user can write:
 // one that is a link elsewhere is not used at all, so that nothing is
 // written or deleted through it.
-bool EnsureDataFolder(const std::string& path, InstallTransaction& change) {
-    if (!EnsureFolder(path, "Data folder", change)) return false;
-    const bool plain = IsPlainFolder(path);
-    if (!plain) LogLine("Data folder \"" + path + "\" is a link to another place: nothing is written there");
-    return plain;
+void EnsureDataFolder(const std::string& path, InstallTransaction& change) {
+    EnsureFolder(path, "Data folder", change);
+    if (!IsPlainFolder(path))
+        throw Error("Data folder \"" + path + "\" is a link to another place: nothing is written there");
+}
+
+// A step whose failure the install survives or not, as its caller decides:
+// the cause goes to the log after logPrefix, and the step's message to the
+// report. False when it failed.
+template <typename Body>
+bool Step(InstallReport& report, const char* message, const char* logPrefix, Body body) {
+    try {
+        body();
+        return true;
+    } catch (const Error& error) {
+        LogLine(logPrefix + std::string(error.what()));
+        report.Message(message);
+        return false;
+    }
 }
 
 // A shortcut in folder to the file in targetFolder, any old one set aside
@@ -70,9 +85,10 @@ bool EnsureDataFolder(const std::string& path, InstallTransaction& change) {
 void MakeShortcut(void (*make)(const std::string&, const std::string&), const std::string& targetFolder,
                   const char* file, const std::string& folder, const char* link, InstallTransaction& change) {
     const std::string path = JoinPath(folder, link);
-    std::string why;
-    if (!change.Linking(path, JoinPath(targetFolder, file), why)) {
-        LogLine("Shortcut \"" + path + "\" left as it is: " + why);
+    try {
+        change.Linking(path, JoinPath(targetFolder, file));
+    } catch (const Error& error) {
+        LogLine("Shortcut \"" + path + "\" left as it is: " + error.what());
         return;
     }
     make(targetFolder, folder);
@@ -87,7 +103,8 @@ unsigned long long RoundedUp(unsigned long long bytes, unsigned long long cluste
 // the old one is set aside, the temporary file, the links and the copy of the
 // preferences. Raises Error naming a volume without it. A folder whose volume
 // cannot be told is left to its own step, which then fails and says why.
-void CheckRoom(const InstallPaths& paths, const InstallOptions& options) {
+void CheckRoom(const InstallPlan& plan) {
+    const InstallPaths& paths = plan.paths;
     struct Volume {
         std::string root;
         unsigned long long cluster, needed;
@@ -117,7 +134,7 @@ void CheckRoom(const InstallPaths& paths, const InstallOptions& options) {
     need(paths.DBPth, largestPack);
     const unsigned long long kLinkBytes = 4096;  // a shell link is a few hundred bytes
     need(paths.MenuPth, 2 * kLinkBytes);
-    if (options.desktopShortcut) need(paths.DeskPth, kLinkBytes);
+    if (plan.desktopShortcut) need(paths.DeskPth, kLinkBytes);
     WIN32_FILE_ATTRIBUTE_DATA prefs;
     if (GetFileAttributesExW(Wide(JoinPath(paths.DBPth, kPrefsFile)).data(), GetFileExInfoStandard, &prefs))
         need(paths.DBPth, (1ull * prefs.nFileSizeHigh << 32) | prefs.nFileSizeLow);
@@ -148,96 +165,116 @@ RegistryAccess Journalled(InstallTransaction& change) {
     return registry;
 }
 
+// One row's step: the resource through temp.pak into place. Its clean-up,
+// and its milestone when it has one, come whether or not it worked.
+void InstallFile(const PayloadFile& file, bool milestone, const InstallPaths& paths, InstallTransaction& change,
+                 InstallReport& report) {
+    const std::string destination = Destination(file, paths);
+    const std::string temp = JoinPath(paths.DBPth, kTempPak);
+    std::exception_ptr failure;
+    try {
+        // Nothing is written, or removed, in a folder that is not a full path.
+        if (!IsFullPath(paths.*file.folder))
+            throw Error("Cannot create file \"" + destination + "\". The folder is not a full path.");
+        change.Replacing(destination);
+        change.Replacing(temp);  // journalled once, the first time
+        ExtractResource(file.resource, temp);
+        InflateFile(temp, destination);
+        LogLine("Installed \"" + destination + "\"" +
+                (milestone ? " (progress " + std::to_string(file.milestone) + ")" : ""));
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (FileExists(temp)) RemoveOldFile(temp);
+    if (milestone) report.Progress(file.milestone);
+    if (failure) std::rethrow_exception(failure);
+}
+
+// The registration record, then the preferences: the work folder goes into
+// the preferences file once the registry holds it.
+void Register(const InstallPlan& plan, InstallTransaction& change, InstallReport& report) {
+    WriteRegistration(plan, Journalled(change), kPayloadKilobytes);
+    // Kept only when the update can write it: a read-only, held or missing
+    // file is left alone, and so is the install.
+    const std::string prefs = JoinPath(plan.paths.DBPth, kPrefsFile);
+    PrefsFile probe;
+    if (probe.Open(prefs)) {
+        probe.Close();
+        change.Changing(prefs);
+    }
+    setdest(plan, plan.paths.WrkPth, report);
+    LogLine("Recorded the installation in the registry");
+}
+
+// The Start-menu folder, the program's and the uninstaller's links there,
+// and the desktop's when asked for.
+void MakeShortcuts(const InstallPlan& plan, InstallTransaction& change, InstallReport& report) {
+    const InstallPaths& paths = plan.paths;
+    if (DirectoryExists(paths.MenuPth)) {
+        change.Keeping(paths.MenuPth);
+    } else {
+        try {
+            change.MakingFolder(paths.MenuPth);
+            CreateDirectoryW(Wide(paths.MenuPth).data(), nullptr);
+        } catch (const Error& error) {
+            LogLine("Start-menu folder \"" + paths.MenuPth + "\" cannot be created: " + error.what());
+        }
+    }
+    MakeShortcut(MakeProgramShortcut, paths.ProgPth, kProgramFile, paths.MenuPth, kProgramLink, change);
+    MakeShortcut(plan.PerUser() ? MakeUserUninstallShortcut : MakeUninstallShortcut, plan.UninstallerFolder(),
+                 kUninstallerFile, paths.MenuPth, kUninstallLink, change);
+    report.Progress(99);
+    if (plan.desktopShortcut)
+        MakeShortcut(MakeProgramShortcut, paths.ProgPth, kProgramFile, paths.DeskPth, kProgramLink, change);
+    report.Progress(100);
+}
+
 }  // namespace
 
-void RunInstall(const InstallPaths& paths, const InstallOptions& options, InstallReport& report) {
+bool setdest(const InstallPlan& plan, const std::string& workFolder, InstallReport& report) {
+    report.Status(kApplyingPreferences);
+    PrefsFile file;
+    UpdatePrefsFile(file, JoinPath(plan.paths.DBPth, kPrefsFile), workFolder);
+    return true;
+}
+
+void RunInstall(const InstallPlan& plan, InstallReport& report) {
+    const InstallPaths& paths = plan.paths;
     // Told of every change before it is made; a run that does not complete
     // takes them all back.
-    InstallTransaction change(RegistryRoot(paths.Scope));
+    InstallTransaction change(plan.Root());
     bool success = true;
     try {
         // Before the first change: the room the install needs, and a journal.
-        CheckRoom(paths, options);
+        CheckRoom(plan);
         change.Begin();
-        // The user's own program-files folder is made when missing, as
-        // Windows makes it the first time it is used.
-        const bool everyLevel = options.everyFolderLevel ||
-                                (paths.Scope == InstallScope::User &&
-                                 SameText(ParentFolder(paths.ProgPth), UserProgramFilesFolder()));
-        if (!EnsureFolder(paths.ProgPth, "Program folder", change, everyLevel)) report.Message(kProgramFolderFailed);
-        if (!EnsureDataFolder(paths.VendorPth, change) || !EnsureDataFolder(paths.DBPth, change)) {
-            success = false;
-            report.Message(kDataFolderFailed);
-        }
+        Step(report, kProgramFolderFailed, "",
+             [&] { EnsureFolder(paths.ProgPth, "Program folder", change, plan.EveryFolderLevel()); });
+        success = Step(report, kDataFolderFailed, "", [&] {
+            EnsureDataFolder(paths.VendorPth, change);
+            EnsureDataFolder(paths.DBPth, change);
+        });
         if (success) {
-            const std::string temp = JoinPath(paths.DBPth, kTempPak);
-            // One row's step: the resource through temp.pak into place; its
-            // clean-up, and its milestone when it has one, come whether or not it worked.
-            auto installFile = [&](const PayloadFile& file, bool milestone) {
-                const std::string destination = Destination(file, paths);
-                std::exception_ptr failure;
-                try {
-                    // Nothing is written, or removed, in a folder that is not a full path.
-                    if (!IsFullPath(paths.*file.folder))
-                        throw Error("Cannot create file \"" + destination + "\". The folder is not a full path.");
-                    change.Replacing(destination);
-                    change.Replacing(temp);  // journalled once, the first time
-                    const std::string extracted = ExtractResource(file.resource, temp);
-                    if (!extracted.empty()) LogLine("Cannot extract \"" + destination + "\": " + extracted);
-                    InflateFile(temp, destination);
-                    LogLine("Installed \"" + destination + "\"" +
-                            (milestone ? " (progress " + std::to_string(file.milestone) + ")" : ""));
-                } catch (...) {
-                    failure = std::current_exception();
-                }
-                if (FileExists(temp)) RemoveOldFile(temp);
-                if (milestone) report.Progress(file.milestone);
-                if (failure) std::rethrow_exception(failure);
-            };
             for (const PayloadFile& file : PayloadTable) {
-                installFile(file, true);
-                BenchMark(file.fileName);
+                InstallFile(file, true, paths, change, report);
+                Checkpoint(file.fileName);
                 // What an administrator runs to remove an installation for
                 // everyone is the program folder's copy, where no user writes.
-                if (file.fileName == kUninstallerFile && paths.Scope == InstallScope::Machine)
-                    installFile({file.resource, &InstallPaths::ProgPth, file.fileName, file.milestone}, false);
+                if (file.fileName == kUninstallerFile && !plan.PerUser())
+                    InstallFile({file.resource, &InstallPaths::ProgPth, file.fileName, file.milestone}, false, paths,
+                                change, report);
             }
-            BenchMark("payload");
-            std::string why;
-            const std::string prefs = JoinPath(paths.DBPth, kPrefsFile);
-            const bool recorded = WriteRegistration(paths, [&](const std::string& workFolder) {
-                // Kept only when the update can write it: a read-only, held or
-                // missing file is left alone, and so is the install.
-                PrefsFile probe;
-                if (probe.Open(prefs)) {
-                    probe.Close();
-                    change.Changing(prefs);
-                }
-                report.StoreWorkFolder(workFolder);
-                return true;
-            }, Journalled(change), kPayloadKilobytes, &why);
-            LogLine(recorded ? "Recorded the installation in the registry"
-                             : "Cannot record the installation in the registry: " + why);
-            if (!recorded) report.Message(kRegistrationFailed);
-            BenchMark("registration");
-            std::string unused;
-            if (DirectoryExists(paths.MenuPth)) change.Keeping(paths.MenuPth);
-            else if (change.MakingFolder(paths.MenuPth, unused)) CreateDirectoryW(Wide(paths.MenuPth).data(), nullptr);
-            MakeShortcut(MakeProgramShortcut, paths.ProgPth, kProgramFile, paths.MenuPth, kProgramLink, change);
-            if (paths.Scope == InstallScope::User)
-                MakeShortcut(MakeUserUninstallShortcut, paths.DBPth, kUninstallerFile, paths.MenuPth, kUninstallLink, change);
-            else
-                MakeShortcut(MakeUninstallShortcut, paths.ProgPth, kUninstallerFile, paths.MenuPth, kUninstallLink, change);
-            report.Progress(99);
-            if (options.desktopShortcut)
-                MakeShortcut(MakeProgramShortcut, paths.ProgPth, kProgramFile, paths.DeskPth, kProgramLink, change);
-            report.Progress(100);
-            BenchMark("shortcuts");
+            Checkpoint("payload");
+            Step(report, kRegistrationFailed, "Cannot record the installation in the registry: ",
+                 [&] { Register(plan, change, report); });
+            Checkpoint("registration");
+            MakeShortcuts(plan, change, report);
+            Checkpoint("shortcuts");
             // The last step that can fail is done: only now do the old copies go.
             change.Commit();
-            BenchMark("commit");
+            Checkpoint("commit");
             LogLine("Statistics request: " + SendInstallPing());
-            BenchMark("ping");
+            Checkpoint("ping");
         }
     } catch (const std::exception& error) {
         success = false;
@@ -253,7 +290,7 @@ void RunInstall(const InstallPaths& paths, const InstallOptions& options, Instal
                               : "Not every change of this run could be taken back: the journal stays, and the next "
                                 "start of setup or the uninstaller tries again");
     report.Finished(success);
-    BenchMark("complete");
+    Checkpoint("complete");
 }
 
 }  // namespace wt

@@ -23,19 +23,19 @@ public:
     // Before the first change: the journal can be written, and no earlier
     // one waits to be finished. Raises Error with the cause.
     void Begin();
-    // Call before CreateDirectory of a folder that is not there. False, with
-    // why, when its parent cannot be opened: the folder cannot be made.
-    bool MakingFolder(const std::string& folder, std::string& why);
+    // Call before CreateDirectory of a folder that is not there. Raises Error
+    // with the cause when its parent cannot be opened: it cannot be made.
+    void MakingFolder(const std::string& folder);
     // Call before a file is written: an old one is moved aside (a rename in
     // its folder), and the new one is this run's. One in use raises.
     void Replacing(const std::string& file);
     // Call before a file is changed in place: a copy of it is kept.
     void Changing(const std::string& file);
     // Call before a shell link to target is saved at link: as Replacing, and
-    // the installation's record names the link with its target. False, with
-    // why, when an old link there cannot be set aside (read-only, or held by
-    // another program): it is then left as it is, and no link is saved.
-    bool Linking(const std::string& link, const std::string& target, std::string& why);
+    // the installation's record names the link with its target. Raises Error
+    // with the cause when an old link there cannot be set aside (read-only, or
+    // held by another program): it is then left as it is, and no link saved.
+    void Linking(const std::string& link, const std::string& target);
     // A folder of the installation that stood before this run (made by an
     // earlier install, or the user's): the record names it, and the
     // uninstaller removes it once it is empty.
@@ -77,8 +77,8 @@ bool DescribeAsFound(JournalEntry& entry);
 // Removes one thing that the record names (a file, a link, a folder once it
 // is empty), reached through its folder held open and checked against the
 // final path the record keeps, so that a folder swapped for a link since
-// redirects nothing. "" when it is gone or was never there; otherwise why it
-// stays.
-std::string RemoveMade(const JournalEntry& entry);
+// redirects nothing. Done when it is gone or was never there; otherwise
+// raises Error saying why it stays.
+void RemoveMade(const JournalEntry& entry);
 
 }  // namespace wt

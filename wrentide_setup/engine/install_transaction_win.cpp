@@ -4,11 +4,11 @@
 
 #include <algorithm>
 
-#include "wrentide_setup/bench_marks.h"
+#include "wrentide_setup/checkpoints.h"
 #include "wrentide_setup/context/install_paths.h"
 #include "wrentide_setup/error.h"
 #include "wrentide_setup/path.h"
-#include "wrentide_setup/system/registry.h"
+#include "wrentide_setup/registry.h"
 #include "wrentide_setup/system/setup_log.h"
 #include "wrentide_setup/win32.h"
 
@@ -62,7 +62,7 @@ std::string FolderFinalPath(HANDLE handle) {
 
 // The folder a journal entry names, held while a name in it is dealt with,
 // when it is still the folder the install saw: every link on its path
-// resolved, the same place. Why not, otherwise; missing when it is gone.
+// resolved, the same place. Raises Error saying why not; missing when gone.
 class CheckedFolder {
 public:
     CheckedFolder(const std::string& folder, const std::string& expected) {
@@ -70,20 +70,19 @@ public:
         handle_ = OpenFolder(folder, error);
         if (!handle_.Valid()) {
             missing_ = IsMissing(error);
-            if (!missing_) why_ = Failure("Cannot open the folder", folder, error);
+            if (!missing_) throw Error(Failure("Cannot open the folder", folder, error));
             return;
         }
         const std::string final = FolderFinalPath(handle_.Get());
         if (!SameText(final, expected))
-            why_ = "\"" + folder + "\" leads to \"" + final + "\", not to \"" + expected + "\" as when it was changed";
+            throw Error("\"" + folder + "\" leads to \"" + final + "\", not to \"" + expected +
+                        "\" as when it was changed");
     }
     bool Missing() const { return missing_; }
-    const std::string& Why() const { return why_; }
 
 private:
     UniqueHandle handle_;
     bool missing_ = false;
-    std::string why_;
 };
 
 // The final path of the folder that path lies in, for the journal; "" when
@@ -172,57 +171,63 @@ void KeepCopy(const std::string& file, const std::string& copy) {
     if (!FlushFileBuffers(target.Get())) throw Error(Failure("Cannot keep a copy of", file, GetLastError()));
 }
 
-// Takes back one change to a file, inside its checked folder; "" when done.
-std::string TakeBackFile(const JournalEntry& entry) {
+// Takes back one change to a file, inside its checked folder.
+void TakeBackFile(const JournalEntry& entry) {
     CheckedFolder folder(ParentFolder(entry.path), entry.folder);
-    if (folder.Missing()) return "";  // nothing of this run's is left in it
-    if (!folder.Why().empty()) return folder.Why();
+    if (folder.Missing()) return;  // nothing of this run's is left in it
     if (entry.change == Change::Wrote) {
         const DWORD error = RemoveOrSchedule(entry.path);
-        return error == ERROR_SUCCESS ? "" : Failure("Cannot remove", entry.path, error);
+        if (error != ERROR_SUCCESS) throw Error(Failure("Cannot remove", entry.path, error));
+        return;
     }
     const std::string aside = Aside(entry);
-    if (!FileExists(aside)) return "";  // never set aside, or already back
-    if (!IsPlainFile(aside)) return "\"" + aside + "\" is no longer the copy setup kept";
+    if (!FileExists(aside)) return;  // never set aside, or already back
+    if (!IsPlainFile(aside)) throw Error("\"" + aside + "\" is no longer the copy setup kept");
     if (entry.change == Change::SetAside) {
         const DWORD error = RemoveOrSchedule(entry.path);
-        if (error != ERROR_SUCCESS) return Failure("Cannot remove", entry.path, error);
+        if (error != ERROR_SUCCESS) throw Error(Failure("Cannot remove", entry.path, error));
     }
     if (!MoveFileExW(Wide(aside).data(), Wide(entry.path).data(), MOVEFILE_REPLACE_EXISTING))
-        return Failure("Cannot put back", entry.path, GetLastError());
-    return "";
+        throw Error(Failure("Cannot put back", entry.path, GetLastError()));
 }
 
 // A folder this run made goes when it is empty and still the one it made.
-std::string RemoveMadeFolder(const JournalEntry& entry) {
+void RemoveMadeFolder(const JournalEntry& entry) {
     UniqueHandle folder(CreateFileW(Wide(Trimmed(entry.path)).data(), DELETE | FILE_READ_ATTRIBUTES, kShareAll,
                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
                                     nullptr));
     if (!folder.Valid()) {
         const DWORD error = GetLastError();
-        return IsMissing(error) ? "" : Failure("Cannot open", entry.path, error);
+        if (IsMissing(error)) return;
+        throw Error(Failure("Cannot open", entry.path, error));
     }
     BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(folder.Get(), &info)) return Failure("Cannot open", entry.path, GetLastError());
+    if (!GetFileInformationByHandle(folder.Get(), &info)) throw Error(Failure("Cannot open", entry.path, GetLastError()));
     // A file at the name kept the folder from being made: it is not this run's.
-    if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return "";
+    if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return;
     const std::string final = FolderFinalPath(folder.Get());
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !SameText(final, entry.folder))
-        return "\"" + entry.path + "\" is no longer the folder setup made";
+        throw Error("\"" + entry.path + "\" is no longer the folder setup made");
     FILE_DISPOSITION_INFO disposition = {TRUE};
-    if (SetFileInformationByHandle(folder.Get(), FileDispositionInfo, &disposition, sizeof disposition)) return "";
+    if (SetFileInformationByHandle(folder.Get(), FileDispositionInfo, &disposition, sizeof disposition)) return;
     const DWORD error = GetLastError();
     // Something else is in it now: the user's, and it stays.
-    return error == ERROR_DIR_NOT_EMPTY ? "" : Failure("Cannot remove", entry.path, error);
+    if (error != ERROR_DIR_NOT_EMPTY) throw Error(Failure("Cannot remove", entry.path, error));
 }
 
+// Each step of a commit or an undo goes on past the one before it: what one
+// raises is logged, and the whole is then not done.
 class Steps {
 public:
     explicit Steps(const char* what) : what_(what) {}
-    void Add(const std::string& failure) {
-        if (failure.empty()) return;
-        ok_ = false;
-        LogLine(what_ + failure);
+    template <typename Body>
+    void Try(Body body) {
+        try {
+            body();
+        } catch (const Error& error) {
+            ok_ = false;
+            LogLine(what_ + error.what());
+        }
     }
     bool Ok() const { return ok_; }
 
@@ -238,23 +243,17 @@ bool FinishCommit(const std::vector<JournalEntry>& entries, Journal& journal) {
     int gone = 0;
     for (const JournalEntry& entry : entries) {
         if (entry.change != Change::SetAside && entry.change != Change::KeptCopy) continue;
-        CheckedFolder folder(ParentFolder(entry.path), entry.folder);
-        if (folder.Missing()) continue;
-        if (!folder.Why().empty()) {
-            steps.Add(folder.Why());
-            continue;
-        }
-        const DWORD error = RemoveCopy(Aside(entry));
-        steps.Add(error == ERROR_SUCCESS ? "" : Failure("Cannot remove", Aside(entry), error));
-        BenchMark("set-aside copy gone", ++gone);
+        bool missing = false;
+        steps.Try([&] {
+            CheckedFolder folder(ParentFolder(entry.path), entry.folder);
+            if ((missing = folder.Missing())) return;
+            if (const DWORD error = RemoveCopy(Aside(entry))) throw Error(Failure("Cannot remove", Aside(entry), error));
+        });
+        if (!missing) Checkpoint("set-aside copy gone", ++gone);
     }
     if (!steps.Ok()) return false;
-    BenchMark("journal");
-    try {
-        journal.Remove();
-    } catch (const std::exception& error) {
-        steps.Add(error.what());
-    }
+    Checkpoint("journal");
+    steps.Try([&] { journal.Remove(); });
     return steps.Ok();
 }
 
@@ -264,29 +263,27 @@ bool FinishCommit(const std::vector<JournalEntry>& entries, Journal& journal) {
 bool TakeBack(const std::vector<JournalEntry>& entries, Journal& journal) {
     Steps steps("Cannot take back a change: ");
     for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-        if (IsFileChange(it->change)) steps.Add(TakeBackFile(*it));
-        if (it->change == Change::SetValue) {
+        if (IsFileChange(it->change)) steps.Try([&] { TakeBackFile(*it); });
+        if (it->change == Change::SetValue) steps.Try([&] {
             SavedValue saved;
             saved.present = it->present;
             saved.type = it->type;
             saved.bytes = it->bytes;
-            const DWORD error = RegRestoreValue(it->root, it->path, it->name, saved);
-            if (error != ERROR_SUCCESS) steps.Add(Failure("Cannot put back the value " + it->name + " of", it->path, error));
-        }
+            if (const DWORD error = RegRestoreValue(it->root, it->path, it->name, saved))
+                throw Error(Failure("Cannot put back the value " + it->name + " of", it->path, error));
+        });
     }
     for (auto it = entries.rbegin(); it != entries.rend(); ++it)
-        if (it->change == Change::MadeFolder) steps.Add(RemoveMadeFolder(*it));
+        if (it->change == Change::MadeFolder) steps.Try([&] { RemoveMadeFolder(*it); });
     if (!steps.Ok()) return false;
-    try {
-        journal.Remove();
-    } catch (const std::exception& error) {
-        steps.Add(error.what());
-        return false;
-    }
+    steps.Try([&] { journal.Remove(); });
+    if (!steps.Ok()) return false;
     for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
         if (it->change != Change::MadeKey) continue;
-        const DWORD error = RegRemoveKey(it->root, it->path);
-        if (error != ERROR_SUCCESS) steps.Add(Failure("Cannot remove the key", it->path, error));
+        steps.Try([&] {
+            if (const DWORD error = RegRemoveKey(it->root, it->path))
+                throw Error(Failure("Cannot remove the key", it->path, error));
+        });
     }
     return steps.Ok();
 }
@@ -307,12 +304,15 @@ std::string Refusal(const JournalEntry& entry, const std::string& root, const Ac
     if (BadPath(entry.path)) return "\"" + entry.path + "\" is not a full path";
     const std::string outside = OutsideBounds(bounds, entry.folder, entry.path, entry.change == Change::MadeFolder);
     if (!outside.empty()) return "\"" + entry.path + "\" " + outside;
-    if (entry.change == Change::MadeFolder) {
-        CheckedFolder self(entry.path, entry.folder);
-        return self.Why();
+    try {
+        if (entry.change == Change::MadeFolder) {
+            CheckedFolder self(entry.path, entry.folder);
+            return "";
+        }
+        CheckedFolder folder(ParentFolder(entry.path), entry.folder);
+    } catch (const Error& error) {
+        return error.what();
     }
-    CheckedFolder folder(ParentFolder(entry.path), entry.folder);
-    if (!folder.Why().empty()) return folder.Why();
     if (entry.change != Change::Wrote && FileExists(Aside(entry)) && !IsPlainFile(Aside(entry)))
         return "\"" + Aside(entry) + "\" is no longer the copy setup kept";
     return "";
@@ -362,51 +362,37 @@ void InstallTransaction::Note(JournalEntry entry) {
     entries_.push_back(std::move(entry));
 }
 
-bool InstallTransaction::MakingFolder(const std::string& folder, std::string& why) {
+void InstallTransaction::MakingFolder(const std::string& folder) {
     const std::string name = Trimmed(folder);
-    std::string final;
-    try {
-        final = FolderOf(name);
-    } catch (const Error& error) {
-        why = error.what();
-        return false;
-    }
+    const std::string final = FolderOf(name);
     // One level only: a folder whose parent is missing cannot be made.
-    if (final.empty()) {
-        why = SystemMessage(ERROR_PATH_NOT_FOUND);
-        return false;
-    }
+    if (final.empty()) throw Error(SystemMessage(ERROR_PATH_NOT_FOUND));
     JournalEntry entry;
     entry.change = Change::MadeFolder;
     entry.path = name;
     entry.folder = final + name.substr(name.find_last_of('\\'));
     Note(entry);
     Made(entry);
-    return true;
 }
 
-bool InstallTransaction::Linking(const std::string& link, const std::string& target, std::string& why) {
+void InstallTransaction::Linking(const std::string& link, const std::string& target) {
     // Checked here: Wine lets root open a read-only file for writing. One
     // held by another program makes Replacing raise.
     const DWORD attributes = GetFileAttributesW(Wide(link).data());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) && IsPlainFile(link)) {
-        why = SystemMessage(ERROR_ACCESS_DENIED);
-        return false;
-    }
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) && IsPlainFile(link))
+        throw Error(SystemMessage(ERROR_ACCESS_DENIED));
     try {
         Replacing(link);
-    } catch (const Error& error) {
+    } catch (const Error&) {
         made_.erase(std::remove_if(made_.begin(), made_.end(), [&](const JournalEntry& e) { return e.path == link; }),
                     made_.end());
-        why = error.what();
-        return false;
+        throw;
     }
     for (JournalEntry& entry : made_)
         if (entry.path == link) {
             entry.change = Change::MadeLink;
             entry.name = target;
         }
-    return true;
 }
 
 void InstallTransaction::Keeping(const std::string& folder) {
@@ -445,9 +431,12 @@ void InstallTransaction::WriteRecord() {
     }
     Journal earlier(root, kRecordKey);
     std::vector<JournalEntry> old;
-    std::string unused;
-    if (earlier.Exists() && earlier.Read(old, unused))
-        for (const JournalEntry& entry : old)
+    try {
+        if (earlier.Exists()) old = earlier.Read();
+    } catch (const Error&) {
+        // An earlier record that cannot be read names no folder to keep.
+    }
+    for (const JournalEntry& entry : old)
             if (entry.change == Change::MadeFolder && DirectoryExists(entry.path) &&
                 std::none_of(made_.begin(), made_.end(), [&](const JournalEntry& m) { return SameText(m.path, entry.path); }))
                 record.push_back(entry);
@@ -548,7 +537,7 @@ void InstallTransaction::Commit() {
     Note(mark);
     // From here on the new installation is the one: never undone.
     done_ = true;
-    BenchMark("commit mark");
+    Checkpoint("commit mark");
     FinishCommit(entries_, journal_);
 }
 
@@ -563,8 +552,12 @@ std::string FinishInterruptedInstall(const std::string& root, const ActingBounds
     if (!journal.Exists()) return "";
     const std::string report = "The journal of an interrupted install at " + journal.Place() + " ";
     std::vector<JournalEntry> entries;
+    try {
+        entries = journal.Read();
+    } catch (const Error& error) {
+        return report + error.what() + ": everything was left alone";
+    }
     std::string why;
-    if (!journal.Read(entries, why)) return report + why + ": everything was left alone";
     if (entries.empty()) {
         // Killed between making the journal and its first record, which
         // would have been that it made the settings key: one with nothing
@@ -605,13 +598,12 @@ bool DescribeAsFound(JournalEntry& entry) {
     return !entry.folder.empty();
 }
 
-std::string RemoveMade(const JournalEntry& entry) {
+void RemoveMade(const JournalEntry& entry) {
     if (entry.change == Change::MadeFolder) return RemoveMadeFolder(entry);
     CheckedFolder folder(ParentFolder(entry.path), entry.folder);
-    if (folder.Missing()) return "";
-    if (!folder.Why().empty()) return folder.Why();
+    if (folder.Missing()) return;
     const DWORD error = RemoveName(entry.path);
-    return error == ERROR_SUCCESS || IsMissing(error) ? "" : Failure("Cannot remove", entry.path, error);
+    if (error != ERROR_SUCCESS && !IsMissing(error)) throw Error(Failure("Cannot remove", entry.path, error));
 }
 
 }  // namespace wt

@@ -59,8 +59,8 @@ public:
     void Create();
     // Written and flushed before the change it names; raises Error with the cause.
     void Append(const JournalEntry& entry);
-    // Every record in order; false, with why, when one cannot be read.
-    bool Read(std::vector<JournalEntry>& entries, std::string& why) const;
+    // Every record in order; raises Error saying why when one cannot be read.
+    std::vector<JournalEntry> Read() const;
     // The journal goes; raises Error with the cause.
     void Remove();
 

@@ -3,7 +3,7 @@
 #include "wrentide_setup/context/install_paths.h"
 #include "wrentide_setup/engine/journal.h"
 #include "wrentide_setup/error.h"
-#include "wrentide_setup/system/registry.h"
+#include "wrentide_setup/registry.h"
 #include "wrentide_setup/win32.h"
 
 namespace wt {
@@ -50,24 +50,20 @@ void Journal::Append(const JournalEntry& entry) {
     ++next_;
 }
 
-bool Journal::Read(std::vector<JournalEntry>& entries, std::string& why) const {
-    entries.clear();
+std::vector<JournalEntry> Journal::Read() const {
     unsigned long count = 0;
-    if (const unsigned long error = RegValueCount(root_, key_, count)) {
-        why = "cannot be read: " + SystemMessage(error);
-        return false;
-    }
+    if (const unsigned long error = RegValueCount(root_, key_, count))
+        throw Error("cannot be read: " + SystemMessage(error));
     // Records 0 to count - 1, each one setup wrote: anything else is not its journal.
+    std::vector<JournalEntry> entries;
     for (unsigned long i = 0; i < count; ++i) {
         const SavedValue record = RegSaveValue(root_, key_, ValueName(i));
         JournalEntry entry;
-        if (!record.present || record.type != REG_BINARY || !DecodeEntry(record.bytes, entry)) {
-            why = "has a record it cannot read (\"" + ValueName(i) + "\")";
-            return false;
-        }
+        if (!record.present || record.type != REG_BINARY || !DecodeEntry(record.bytes, entry))
+            throw Error("has a record it cannot read (\"" + ValueName(i) + "\")");
         entries.push_back(entry);
     }
-    return true;
+    return entries;
 }
 
 void Journal::Remove() {

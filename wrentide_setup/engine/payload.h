@@ -37,10 +37,10 @@ extern const char kTempPak[];  // "\temp.pak"
 
 std::string Destination(const PayloadFile& file, const InstallPaths& paths);
 
-// Writes the raw bytes of the running exe's RCDATA resource to path. Never
-// raises: a missing resource or a failed write leaves what it managed, and
-// its cause comes back ("" when the whole resource was written).
-std::string ExtractResource(const std::string& name, const std::string& path);
+// Writes the raw bytes of the running exe's RCDATA resource to path. A
+// missing resource or a failed write raises Error with the cause, leaving
+// what it managed.
+void ExtractResource(const std::string& name, const std::string& path);
 
 // Inflates the zlib stream in source into target, then deletes source.
 // Raises Error (leaving source in place) when source cannot be opened, target

@@ -99,19 +99,13 @@ private:
 
 }  // namespace
 
-std::string ExtractResource(const std::string& name, const std::string& path) {
-    try {
-        // The resource is mapped with the module and needs no release, so the
-        // file is the only stream that has to be closed.
-        const ResourceBytes bytes = FindResourceBytes(nullptr, name.c_str());
-        if (!bytes.data) return "The resource \"" + name + "\" is missing from setup.";
-        UniqueHandle file = CreateForWriting(path);
-        WriteAll(file.Get(), path, bytes.data, bytes.size);
-        return "";
-    } catch (const std::exception& error) {
-        // The inflate that follows fails on it; this is why.
-        return error.what();
-    }
+void ExtractResource(const std::string& name, const std::string& path) {
+    // The resource is mapped with the module and needs no release, so the
+    // file is the only stream that has to be closed.
+    const ResourceBytes bytes = FindResourceBytes(nullptr, name.c_str());
+    if (!bytes.data) throw Error("The resource \"" + name + "\" is missing from setup.");
+    UniqueHandle file = CreateForWriting(path);
+    WriteAll(file.Get(), path, bytes.data, bytes.size);
 }
 
 void InflateFile(const std::string& source, const std::string& target) {

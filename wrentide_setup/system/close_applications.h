@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "wrentide_setup/context/install_plan.h"
+
 namespace wt {
 
 // Asks every process whose image is program (a full path) to close: through
@@ -14,5 +16,10 @@ namespace wt {
 // ENDSESSION_CLOSEAPP, then WM_CLOSE). Then waits up to waitMilliseconds for
 // them to end. Each step goes to the log. True when none of them runs now.
 bool CloseApplications(const std::string& program, unsigned long waitMilliseconds = 30000);
+
+// /CLOSEAPPLICATIONS: a WrenTide that runs from the plan's program folder is
+// asked to close and waited for; the kind is then decided again, so that one
+// that closed no longer makes it ApplicationActive.
+void CloseRunningWrenTide(InstallPlan& plan);
 
 }  // namespace wt

@@ -163,4 +163,10 @@ bool CloseApplications(const std::string& program, unsigned long waitMillisecond
     return allEnded;
 }
 
+void CloseRunningWrenTide(InstallPlan& plan) {
+    if (WrenTideRunning(plan.paths.ProgPth)) CloseApplications(JoinPath(plan.paths.ProgPth, kProgramFile));
+    if (plan.kind == InstallKind::ApplicationActive && !WrenTideRunning(plan.foundProgram))
+        plan.kind = DecideInstallKind(false, true, false);
+}
+
 }  // namespace wt

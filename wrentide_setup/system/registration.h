@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "wrentide_setup/context/install_paths.h"
+#include "wrentide_setup/context/install_plan.h"
 
 namespace wt {
 
@@ -26,22 +26,11 @@ struct RegistryAccess {
 // RegPutString, RegGetString and RegPutNumber.
 RegistryAccess SystemRegistry();
 
-// Receives the work folder once the registry is written (TForm1::setdest).
-using WorkFolderStore = std::function<bool(const std::string& workFolder)>;
-
-// Writes both keys from paths, then hands the work folder to storeWorkFolder.
-// The first error ends it there, leaving what was written, and answers false:
-// the caller then shows the failure message, and the error's own text goes to
-// *failure when given. Nothing is raised. installedKilobytes is the installed
-// files' total size, shown in the list of installed programs.
-bool WriteRegistration(const InstallPaths& paths, const WorkFolderStore& storeWorkFolder,
-                       const RegistryAccess& registry = SystemRegistry(), unsigned long installedKilobytes = 0,
-                       std::string* failure = nullptr);
-
-// Fills paths from the recorded installation and the special folders, and
-// decides between fresh install, re-install and the application being active
-// (the caller shows the message about it). Errors of the registry and the
-// shell are raised.
-InstallKind DiscoverInstallPaths(InstallPaths& paths);
+// Writes both keys of plan's record through registry, with installedKilobytes,
+// the installed files' total size, shown in the list of installed programs.
+// The first error ends it there, leaving what was written, and is raised as
+// it came: the caller shows the failure message.
+void WriteRegistration(const InstallPlan& plan, const RegistryAccess& registry = SystemRegistry(),
+                       unsigned long installedKilobytes = 0);
 
 }  // namespace wt

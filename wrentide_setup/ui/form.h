@@ -9,9 +9,9 @@
 
 #include <string>
 
-#include "wrentide_setup/context/install_paths.h"
+#include "wrentide_setup/context/install_plan.h"
+#include "wrentide_setup/context/setup_command.h"
 #include "wrentide_setup/engine/install_sequence.h"
-#include "wrentide_setup/system/preferences.h"
 #include "wrentide_setup/ui/banner.h"
 #include "wrentide_setup/win32.h"
 
@@ -51,8 +51,10 @@ enum class Page { Welcome, Licence, Options, Installing, Installed, Failed };
 class TForm1 final : public InstallReport {
 public:
     // Creates the window and its controls and runs FormCreate; the window is
-    // not shown yet.
-    static TForm1* Create(HINSTANCE instance, InstallPaths& paths);
+    // not shown yet. The window shows plan and edits it. For the wizard
+    // FormCreate first works the plan out for command and plan's scope; an
+    // unattended run passes no command, and the plan it made.
+    static TForm1* Create(HINSTANCE instance, InstallPlan& plan, const SetupCommand* command);
 
     HWND Handle() const { return handle_; }
     HWND Control(ControlId id) const { return controls_[id]; }
@@ -70,17 +72,14 @@ public:
 
     // Shows a page of the wizard and makes it the window's state.
     void ShowPage(Page page);
-    // The install as the window shows it: the Installing state, progress and
-    // messages, then the end state. The install button's handler, and the
-    // unattended run's /SILENT, which starts it on the options page.
-    void Install(const InstallOptions& options);
-    // The program folder the command line named: while the folder box holds
-    // it, every missing level of it is made, as for an unattended run.
-    void SetCommandLineFolder(const std::string& folder) { commandLineFolder_ = folder; }
+    // The install of the plan as the window shows it: the Installing state,
+    // status, progress and messages, then the end state. The install
+    // button's handler, and the unattended run's /SILENT, which starts it on
+    // the options page.
+    void Install();
 
     // Handlers.
     void FormCreate();
-    void FormClose();
     void Button4Click();
     void CheckBox1Click();
     void Button3Click();
@@ -92,21 +91,17 @@ public:
     // True once the install has ended "Installation Complete".
     bool InstallComplete() const { return page_ == Page::Installed; }
 
-    // Shows "Applying preferences...." and stores the work folder into the
-    // existing preferences file of the data folder. Always true.
-    bool setdest(const std::string& workFolder);
-
 private:
     // What the install sequence reports.
+    void Status(const std::string& text) override;
     void Progress(int position) override;
     void Message(const std::string& text) override;
-    void StoreWorkFolder(const std::string& workFolder) override;
     void Finished(bool success) override;
 
     friend bool RegisterFormClasses(HINSTANCE instance);
     static constexpr int kControlIdBase = 100;  // a control's id is this plus its ControlId
-    TForm1(HINSTANCE instance, InstallPaths& paths) : instance_(instance), paths_(paths) {}
-    std::string commandLineFolder_;
+    TForm1(HINSTANCE instance, InstallPlan& plan, const SetupCommand* command)
+        : instance_(instance), plan_(plan), command_(command) {}
     // The see-through frame class, and the window's outer size for its client area at dpi.
     static bool RegisterFrameClass(HINSTANCE instance);
     static SIZE OuterSize(DWORD style, DWORD exStyle, UINT dpi);
@@ -135,7 +130,8 @@ private:
     HWND DefaultButton() const;
 
     HINSTANCE instance_;
-    InstallPaths& paths_;
+    InstallPlan& plan_;
+    const SetupCommand* command_;  // the wizard's, which FormCreate plans for; none for an unattended run
     HWND handle_ = nullptr;
     HWND controls_[kControlCount] = {};
     HWND tooltip_ = nullptr;
@@ -149,7 +145,6 @@ private:
     DecodedImage banner_;
     int bannerScale_ = 0;  // 1 or 2: which picture banner_ holds; 0 none
     std::string licence_;
-    PrefsFile prefsFile_;  // the preferences file variable; open only inside setdest
 };
 
 // Registers the see-through group frame class and TForm1's class.

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "wrentide_setup/error.h"
-#include "wrentide_setup/system/registration.h"
+#include "wrentide_setup/system/close_applications.h"
 #include "wrentide_setup/ui/application.h"
 #include "wrentide_setup/ui/dpi.h"
 #include "wrentide_setup/ui/form.h"
@@ -25,7 +25,6 @@ const char kInstallCaption[] = "&Install";
 const char kAppActiveText[] =
     "WrenTide seems to be active.  Close any other versions of WrenTide and try installing again.";
 const wchar_t kBrowsePrompt[] = L"Install WrenTide to this folder:";
-const char kApplyingPreferences[] = "Applying preferences....";
 const char kComplete[] = "Installation Complete";
 const char kFailed[] = "Installation Failed";
 const char kFinished[] = "Finished";
@@ -75,8 +74,8 @@ struct FormBirth {
     bool adopted;
 };
 
-TForm1* TForm1::Create(HINSTANCE instance, InstallPaths& paths) {
-    std::unique_ptr<TForm1> owner(new TForm1(instance, paths));
+TForm1* TForm1::Create(HINSTANCE instance, InstallPlan& plan, const SetupCommand* command) {
+    std::unique_ptr<TForm1> owner(new TForm1(instance, plan, command));
     FormBirth birth = {owner.get(), false};
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
     const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
@@ -180,7 +179,6 @@ LRESULT TForm1::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         if (lParam) DpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_CLOSE:
-        FormClose();
         DestroyWindow(handle_);
         return 0;
     case WM_DESTROY:
@@ -224,12 +222,16 @@ void TForm1::Command(ControlId id, WORD notification) {
 void ShowAppActive() { App().FailureMessage(kAppActiveText); }
 
 void TForm1::FormCreate() {
-    InstallKind kind = DiscoverInstallPaths(paths_);
-    if (kind == InstallKind::ApplicationActive) ShowAppActive();
-    if (kind == InstallKind::ReInstall) SetText(Button1, kReInstallCaption);
-    if (kind == InstallKind::FreshInstall) SetText(Button1, kInstallCaption);
-    SetText(LabeledEdit1, paths_.ProgPth);
-    SetHint(LabeledEdit1, paths_.ProgPth);
+    if (command_) {
+        plan_ = PlanInstall(*command_, plan_.paths.Scope);
+        if (command_->closeApplications) CloseRunningWrenTide(plan_);
+    }
+    if (plan_.kind == InstallKind::ApplicationActive) ShowAppActive();
+    if (plan_.kind == InstallKind::ReInstall) SetText(Button1, kReInstallCaption);
+    if (plan_.kind == InstallKind::FreshInstall) SetText(Button1, kInstallCaption);
+    SetText(LabeledEdit1, plan_.paths.ProgPth);
+    SetHint(LabeledEdit1, plan_.paths.ProgPth);
+    SendMessageW(controls_[CheckBox2], BM_SETCHECK, plan_.desktopShortcut ? BST_CHECKED : BST_UNCHECKED, 0);
     Activate(Button4);
 }
 
@@ -261,7 +263,7 @@ void TForm1::CheckBox1Click() {
 }
 
 void TForm1::Button3Click() {
-    const std::vector<wchar_t> start = Wide(paths_.ProgPth);
+    const std::vector<wchar_t> start = Wide(plan_.paths.ProgPth);
     wchar_t chosen[MAX_PATH] = L"";
     BROWSEINFOW browse = {};
     browse.hwndOwner = handle_;
@@ -269,7 +271,7 @@ void TForm1::Button3Click() {
     browse.lpszTitle = kBrowsePrompt;
     browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_EDITBOX | BIF_VALIDATE;
     browse.lpfn = BrowseCallback;
-    browse.lParam = DirectoryExists(paths_.ProgPth) ? reinterpret_cast<LPARAM>(start.data()) : 0;
+    browse.lParam = DirectoryExists(plan_.paths.ProgPth) ? reinterpret_cast<LPARAM>(start.data()) : 0;
 
     ItemIdList result;
     {
@@ -280,45 +282,51 @@ void TForm1::Button3Click() {
     wchar_t path[MAX_PATH + 1] = L"";
     if (!SHGetPathFromIDListW(result.list, path) || !DirectoryExists(Utf8(path))) return;
     // The chosen folder is the program folder itself; nothing is appended.
-    paths_.ProgPth = Utf8(path);
-    SetText(LabeledEdit1, paths_.ProgPth);
-    SetHint(LabeledEdit1, paths_.ProgPth);
+    plan_.paths.ProgPth = Utf8(path);
+    SetText(LabeledEdit1, plan_.paths.ProgPth);
+    SetHint(LabeledEdit1, plan_.paths.ProgPth);
 }
 
 void TForm1::LabeledEdit1Exit() {
     // Taken exactly as typed; the install finds out whether it can be made.
-    paths_.ProgPth = Text(LabeledEdit1);
+    plan_.paths.ProgPth = Text(LabeledEdit1);
 }
 
 void TForm1::Button2Click() {
     // Only a finished install starts the program: not a failed one, nor one
     // that never ran.
-    if (Checked(CheckBox4) && InstallComplete())
-        ShellExecuteW(handle_, L"open", Wide(JoinPath(paths_.ProgPth, kProgramFile)).data(), nullptr, nullptr,
+    plan_.runAfter = Checked(CheckBox4);
+    if (plan_.runAfter && InstallComplete())
+        ShellExecuteW(handle_, L"open", Wide(JoinPath(plan_.paths.ProgPth, kProgramFile)).data(), nullptr, nullptr,
                       SW_SHOWNORMAL);
     App().Terminate();
 }
 
 void TForm1::Button1Click() {
-    Install(InstallOptions{Checked(CheckBox2), !commandLineFolder_.empty() && paths_.ProgPth == commandLineFolder_});
+    plan_.desktopShortcut = Checked(CheckBox2);
+    Install();
 }
 
-void TForm1::Install(const InstallOptions& options) {
+void TForm1::Install() {
     for (ControlId id : {Button1, Button3, CheckBox4, LabeledEdit1, CheckBox2, Button2}) SetEnabled(id, false);
     SetVisible(StaticText2, true);
     Repaint(StaticText2);
     SetVisible(ProgressBar1, true);
     EnableWindow(handle_, FALSE);
     page_ = Page::Installing;
-    // The choice cannot change while the install runs: the window is disabled.
-    RunInstall(paths_, options, *this);
+    // The plan cannot change while the install runs: the window is disabled.
+    RunInstall(plan_, *this);
+}
+
+void TForm1::Status(const std::string& text) {
+    SetText(StaticText2, text);
+    // The install blocks the message loop: paint now or the text never shows.
+    Repaint(StaticText2);
 }
 
 void TForm1::Progress(int position) { SetProgress(position); }
 
 void TForm1::Message(const std::string& text) { App().FailureMessage(text); }
-
-void TForm1::StoreWorkFolder(const std::string& workFolder) { setdest(workFolder); }
 
 void TForm1::Finished(bool success) {
     page_ = success ? Page::Installed : Page::Failed;
@@ -331,19 +339,6 @@ void TForm1::Finished(bool success) {
     EnableWindow(handle_, TRUE);
     // The one live button takes the focus, so that Enter finishes or closes.
     Activate(Button2);
-}
-
-bool TForm1::setdest(const std::string& workFolder) {
-    SetText(StaticText2, kApplyingPreferences);
-    // The install blocks the message loop: paint now or the text never shows.
-    Repaint(StaticText2);
-    UpdatePrefsFile(prefsFile_, JoinPath(paths_.DBPth, kPrefsFile), workFolder);
-    return true;
-}
-
-void TForm1::FormClose() {
-    // The file is normally closed already; closing it again is harmless and never raises.
-    prefsFile_.Close();
 }
 
 }  // namespace wt

@@ -25,7 +25,7 @@
 // What setup puts where, and how it reads it back: its own table, names,
 // record, parser, log and helpers, linked from setup's code, so that the two
 // cannot drift apart.
-#include "wrentide_setup/bench_marks.h"
+#include "wrentide_setup/checkpoints.h"
 #include "wrentide_setup/context/elevation.h"
 #include "wrentide_setup/context/install_paths.h"
 #include "wrentide_setup/context/setup_command.h"
@@ -36,8 +36,8 @@
 #include "wrentide_setup/engine/payload.h"
 #include "wrentide_setup/error.h"
 #include "wrentide_setup/path.h"
+#include "wrentide_setup/registry.h"
 #include "wrentide_setup/system/close_applications.h"
-#include "wrentide_setup/system/registry.h"
 #include "wrentide_setup/system/setup_log.h"
 #include "wrentide_setup/system/shortcuts.h"
 #include "wrentide_setup/win32.h"
@@ -126,9 +126,10 @@ std::vector<JournalEntry> Uninstaller::WhatWasMade() {
         return AsEarlierSetupsMadeIt();
     }
     std::vector<JournalEntry> entries, made;
-    std::string why;
-    if (!record.Read(entries, why)) {
-        LogLine("The record at " + record.Place() + " " + why + ": nothing it names is removed");
+    try {
+        entries = record.Read();
+    } catch (const Error& error) {
+        LogLine("The record at " + record.Place() + " " + error.what() + ": nothing it names is removed");
         leftBehind_ = true;
         return made;
     }
@@ -247,13 +248,16 @@ void Uninstaller::Remove(const JournalEntry& entry, const std::vector<JournalEnt
     }
     const bool folder = entry.change == Change::MadeFolder;
     const bool there = folder ? DirectoryExists(entry.path) : FileExists(entry.path);
-    const std::string why = RemoveMade(entry);
-    if (!why.empty()) {
+    try {
+        RemoveMade(entry);
+    } catch (const Error& error) {
         leftBehind_ = true;
         // A file of its own in use goes at the next start.
         const bool scheduled = !folder && IsPlainFile(entry.path) && RemoveAtNextStart(scope_, entry.path);
-        LogLine(why + (scheduled ? ". It goes at the next start of Windows." : ""));
-    } else if (there && !(folder ? DirectoryExists(entry.path) : FileExists(entry.path))) {
+        LogLine(error.what() + std::string(scheduled ? ". It goes at the next start of Windows." : ""));
+        return;
+    }
+    if (there && !(folder ? DirectoryExists(entry.path) : FileExists(entry.path))) {
         LogLine(std::string(folder ? "Removed the folder \"" : "Removed \"") + entry.path + "\"");
     } else if (folder && there) {
         LogLine("The folder \"" + entry.path + "\" stays: something else is in it");
@@ -477,13 +481,24 @@ int Finish(int count, wchar_t** args) {
         file.path = originalPath;
         file.folder = Utf8(args[5]);
         // Its image may be unmapped a moment after its process ends.
-        for (int attempt = 0; attempt < 50 && !RemoveMade(file).empty(); ++attempt) Sleep(100);
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            try {
+                RemoveMade(file);
+                break;
+            } catch (const Error&) {
+                Sleep(100);
+            }
+        }
+        // A folder that is not empty, or no longer the one it was, stays.
         for (int i = 6; i + 1 < count; i += 2) {
             JournalEntry folder;
             folder.change = Change::MadeFolder;
             folder.path = Utf8(args[i]);
             folder.folder = Utf8(args[i + 1]);
-            RemoveMade(folder);
+            try {
+                RemoveMade(folder);
+            } catch (const Error&) {
+            }
         }
     }
     const std::string self = OwnPath();
@@ -518,10 +533,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
     // The installation for everyone is removed elevated: a run without the
     // rights starts itself again with them and ends with that run's code.
-    int code = 0;
-    std::string why;
-    const wt::StartAction action = wt::StartWithRights(command.scope, command.Unattended(), command.restarted, wt::FaultToken(),
-                                                       wt::ArgumentsOf(line), SW_SHOWNORMAL, &code, &why);
+    const auto [action, code, why] = wt::StartWithRights(command.scope, command.Unattended(), command.restarted,
+                                                         wt::FaultToken(), wt::ArgumentsOf(line), SW_SHOWNORMAL);
     if (action == wt::StartAction::RelaunchElevated) return code;
     wt::OpenRunLog("Uninstall", line, command, false);
     if (action != wt::StartAction::Install) {

@@ -6,19 +6,17 @@
 
 #include "test_support.h"
 #include "wrentide_setup/engine/install_sequence.h"
-#include "wrentide_setup/system/preferences.h"
 
 namespace wt {
 namespace {
 
 struct Report : InstallReport {
+    void Status(const std::string&) override {}
     void Progress(int) override {}
     void Message(const std::string& text) override { messages.push_back(text); }
-    void StoreWorkFolder(const std::string& workFolder) override { UpdatePrefsFile(file, prefs, workFolder); }
     void Finished(bool succeeded) override { success = succeeded; }
     std::vector<std::string> messages;
     std::string prefs;
-    PrefsFile file;
     bool success = false;
 };
 
@@ -29,7 +27,8 @@ TEST(QuietPreferences, AReadOnlyOrHeldFileIsLeftAloneAndTheInstallCompletes) {
         SCOPED_TRACE(readOnly ? "read-only" : "held open without sharing");
         test::DeleteProductKeys();
         test::ScratchFolder scratch;
-        InstallPaths paths;
+        InstallPlan plan;
+        InstallPaths& paths = plan.paths;
         paths.ProgPth = scratch.Path() + "\\WrenTide";
         paths.VendorPth = scratch.Path() + "\\tessel-soft";
         paths.DBPth = paths.VendorPth + "\\WrenTide";
@@ -46,7 +45,7 @@ TEST(QuietPreferences, AReadOnlyOrHeldFileIsLeftAloneAndTheInstallCompletes) {
         if (readOnly) ASSERT_TRUE(SetFileAttributesA(report.prefs.c_str(), FILE_ATTRIBUTE_READONLY));
         else held = CreateFileA(report.prefs.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
 
-        RunInstall(paths, InstallOptions(), report);
+        RunInstall(plan, report);
         EXPECT_TRUE(report.success);
         EXPECT_EQ(report.messages, std::vector<std::string>{});
         if (held != INVALID_HANDLE_VALUE) CloseHandle(held);

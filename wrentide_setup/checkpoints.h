@@ -1,5 +1,7 @@
-// Time marks at the install's steps, for the benchmark's own build of setup
-// (scripts/bench.sh). Every other build compiles them to nothing.
+// Named checkpoints at the install's steps ("payload", "registration",
+// "commit", ...): the benchmark's build (scripts/bench.sh) times them, the
+// faults build fails or ends the process at the one its test names. The
+// shipped build compiles them to nothing, so its bytes do not depend on them.
 #pragma once
 
 namespace wt {
@@ -14,15 +16,15 @@ enum class TokenStandIn {
 };
 
 #ifdef WT_BENCH_MARKS
-void BenchMark(const char* step);
+void Checkpoint(const char* step);
 // A step that comes again and again, by its count: "step 1", "step 2", ...
-void BenchMark(const char* step, int count);
+void Checkpoint(const char* step, int count);
 // Read once and then cleared, so that a setup this one starts sees its own
 // token; but NeverElevated stays for the restart too.
 TokenStandIn FaultToken();
 #else
-inline void BenchMark(const char*) {}
-inline void BenchMark(const char*, int) {}
+inline void Checkpoint(const char*) {}
+inline void Checkpoint(const char*, int) {}
 inline TokenStandIn FaultToken() { return TokenStandIn::Real; }
 #endif
 }  // namespace wt

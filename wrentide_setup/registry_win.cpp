@@ -1,4 +1,4 @@
-#include "wrentide_setup/system/registry.h"
+#include "wrentide_setup/registry.h"
 
 #include <vector>
 

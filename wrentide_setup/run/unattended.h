@@ -1,5 +1,5 @@
-// Setup with no one at the screen, as deployment tools run it: the same
-// install sequence, reported to the log instead of to a person.
+// Setup with no one at the screen, as deployment tools run it: the same plan
+// and install sequence, reported to the log instead of to a person.
 #pragma once
 
 #include <windows.h>
@@ -14,8 +14,6 @@ namespace wt {
 // missing level above it.
 // /CLOSEAPPLICATIONS: a WrenTide that runs from the program folder that this
 // run installs into is asked to close, and waited for; never terminated.
-void CloseRunningWrenTide(const SetupCommand& command, InstallScope scope);
-
 int RunUnattended(HINSTANCE instance, const SetupCommand& command, InstallScope scope);
 
 }  // namespace wt
