@@ -182,6 +182,9 @@ std::string SystemMessage(DWORD code);
 
 // The path the system reaches through handle, every link resolved ("\\?\C:\..."); "" when it cannot say.
 std::string FinalPath(HANDLE handle);
+// The same for the file or folder at path, opened for no more than that and
+// held from nobody, without a root's closing backslash; "" when it cannot be opened.
+std::string FinalPathOf(const std::string& path);
 
 // Equal as Windows compares names: ignoring case.
 bool SameText(const std::string& a, const std::string& b);

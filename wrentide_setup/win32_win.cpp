@@ -55,6 +55,15 @@ std::string FinalPath(HANDLE handle) {
     return length && length < path.size() ? Utf8(path.data()) : "";
 }
 
+std::string FinalPathOf(const std::string& path) {
+    const UniqueHandle handle(CreateFileW(Wide(path).data(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    std::string final = handle.Valid() ? FinalPath(handle.Get()) : "";
+    if (!final.empty() && final.back() == '\\') final.pop_back();
+    return final;
+}
+
 bool SameText(const std::string& a, const std::string& b) {
     return CompareStringOrdinal(Wide(a).data(), -1, Wide(b).data(), -1, TRUE) == CSTR_EQUAL;
 }

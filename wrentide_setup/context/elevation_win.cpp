@@ -41,16 +41,6 @@ StartOutcome StartWithRights(InstallScope asked, bool unattended, bool restarted
 
 namespace {
 
-// The folder's final path, without a root's closing backslash; "" when it cannot be opened.
-std::string FinalFolder(const std::string& folder) {
-    const UniqueHandle handle(CreateFileW(Wide(folder).data(), FILE_READ_ATTRIBUTES,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    std::string path = handle.Valid() ? FinalPath(handle.Get()) : "";
-    if (!path.empty() && path.back() == '\\') path.pop_back();
-    return path;
-}
-
 const int kProfileFolder = 40;  // CSIDL_PROFILE: from the machine's list of profiles
 
 }  // namespace
@@ -60,10 +50,10 @@ ActingBounds BoundsFor(InstallScope scope) {
     if (scope != InstallScope::User || !TokenElevated()) return bounds;
     try {
         for (const std::string& folder : {SpecialFolderPath(kProfileFolder), UserProgramFilesFolder()})
-            if (!folder.empty()) bounds.folders.push_back(FinalFolder(folder));
+            if (!folder.empty()) bounds.folders.push_back(FinalPathOf(folder));
         // The desktop may lie outside the profile (Wine links it to the home
         // folder): of it, only the link that setup makes there.
-        const std::string desktop = FinalFolder(SpecialFolderPath(kDesktopFolder));
+        const std::string desktop = FinalPathOf(SpecialFolderPath(kDesktopFolder));
         if (!desktop.empty()) bounds.files.push_back(JoinPath(desktop, kProgramLink));
     } catch (const std::exception&) {
         // A shell folder that cannot be found bounds nothing more.

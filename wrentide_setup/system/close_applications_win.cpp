@@ -14,15 +14,6 @@ namespace {
 
 const UINT kAnswerMilliseconds = 5000;  // for each message; a hung window is not waited for
 
-// A file's name as the system resolves it, so that two ways of writing one
-// path compare equal; the name itself when it cannot be opened.
-std::string FinalName(const std::string& path) {
-    const UniqueHandle file(CreateFileW(Wide(path).data(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    const std::string final = file.Valid() ? FinalPath(file.Get()) : "";
-    return final.empty() ? path : final;
-}
-
 struct Running {
     DWORD id;
     UniqueHandle process;  // to wait on; it keeps the id from being reused meanwhile
@@ -31,7 +22,8 @@ struct Running {
 // Every other process whose image is program.
 std::vector<Running> ProcessesOf(const std::string& program) {
     std::vector<Running> found;
-    const std::string wanted = FinalName(program);
+    // Two ways of writing one path compare equal through the names the system resolves.
+    const std::string wanted = FinalPathOf(program);
     const UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot.Valid()) {
         LogLine("The running programs cannot be listed: " + SystemMessage(GetLastError()));
@@ -48,7 +40,7 @@ std::vector<Running> ProcessesOf(const std::string& program) {
         DWORD size = static_cast<DWORD>(image.size());
         if (!QueryFullProcessImageNameW(process.Get(), 0, image.data(), &size)) continue;
         const std::string name = Utf8(image.data());
-        if (SameText(name, program) || SameText(FinalName(name), wanted))
+        if (SameText(name, program) || (!wanted.empty() && SameText(FinalPathOf(name), wanted)))
             found.push_back({entry.th32ProcessID, std::move(process)});
     }
     return found;
