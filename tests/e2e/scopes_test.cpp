@@ -133,8 +133,7 @@ TEST_F(Install, TheWizardForOneUserShowsTheUsersOwnFolder) {
 // build) starts itself again elevated and ends with that run's exit code; a
 // refused elevation ends unattended with 1602 and changes nothing.
 TEST_F(Install, ARunForEveryoneWithoutRightsStartsAgainElevated) {
-    CreateDirectoryA("C:\\wt-e2e", nullptr);
-    const std::string log = "C:\\wt-e2e\\elevated.log";
+    const std::string log = ScratchFile("elevated.log");
     {
         Environment token("WT_TOKEN", "unelevated");
         Process first = Process::FromCommandLine(Quoted(FaultsSetupExe()) + " /ALLUSERS /S /LOG=" + Quoted(log));
