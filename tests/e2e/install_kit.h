@@ -338,6 +338,29 @@ protected:
     Places places_;
 };
 
+// The two scopes of an installation, each with its switch, the root of its
+// record and its own program and menu folders.
+struct Scope {
+    const char* name;
+    const char* option;
+    HKEY root;
+    std::string Places::*program;
+    std::string Places::*menu;
+};
+inline const Scope kForEveryone = {"ForEveryone", " /ALLUSERS", HKEY_LOCAL_MACHINE, &Places::program, &Places::menu};
+inline const Scope kForOneUser = {"ForOneUser", " /CURRENTUSER", HKEY_CURRENT_USER, &Places::userProgram,
+                                  &Places::userMenu};
+inline void PrintTo(const Scope& scope, std::ostream* out) { *out << scope.name; }
+
+// A case written once for both scopes: scope_ is the one it runs in.
+class EachScope : public Install, public ::testing::WithParamInterface<Scope> {
+protected:
+    const Scope& scope_ = GetParam();
+    const bool everyone_ = scope_.root == HKEY_LOCAL_MACHINE;
+    const Scope& other_ = everyone_ ? kForOneUser : kForEveryone;
+    const std::string program_ = places_.*scope_.program, menu_ = places_.*scope_.menu;
+};
+
 // The host's own programs (ln, rm, mount), which Wine starts as it starts any program.
 inline void Host(const char* program, const std::string& arguments) {
     std::vector<wchar_t> line = Wide(std::string(program) + " " + arguments);

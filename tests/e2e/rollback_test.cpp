@@ -239,24 +239,6 @@ TEST_F(SmallDrive, AReInstallWithoutRoomForBothCopiesChangesNothing) {
     EXPECT_EQ(text.find("Program folder \"W:\\WrenTide\" exists"), std::string::npos) << "a step ran: " << text;
 }
 
-// One user's journal lives under HKEY_CURRENT_USER: an install for one user
-// that was killed is taken back when setup starts again for that user.
-TEST_F(Install, AKilledInstallForOneUserIsUndoneAtItsNextStart) {
-    {
-        Environment kill("WT_KILL_AFTER", "registration");
-        EXPECT_EQ(RunUnattended(Quoted(FaultsSetupExe()) + " /CURRENTUSER /S").code, 9u);
-    }
-    ASSERT_TRUE(test::KeyExists(kJournal, HKEY_CURRENT_USER)) << "the kill left no journal";
-    EXPECT_FALSE(test::KeyExists(kJournal));
-    ASSERT_TRUE(test::PathExists(places_.userProgram + "\\WrenTide.exe"));
-    SetupRun next(LoopbackSetupExe(), "/CURRENTUSER");
-    ASSERT_NE(next.Form(), nullptr);
-    EXPECT_FALSE(test::KeyExists(kSettings, HKEY_CURRENT_USER)) << "the record or the journal stayed";
-    EXPECT_FALSE(test::PathExists(places_.userPrograms)) << "the folders it made stayed";
-    EXPECT_FALSE(test::PathExists(places_.data));
-    EndsBy(next, "&Cancel");
-}
-
 // Any program of the user's can write HKEY_CURRENT_USER: a journal planted
 // there naming a file under the system folder is replayed by no run for one
 // user (every token under Wine is elevated), setup's or the uninstaller's;
