@@ -46,6 +46,34 @@ inline std::string RegValue(const char* key, const char* name, REGSAM view = 0) 
     return test::ReadBack(key, name, HKEY_LOCAL_MACHINE, view).text;
 }
 
+const char kRemoveQuestion[] = "Remove WrenTide and all of its components?";
+
+// The uninstaller driven through its message boxes, as a user answers them.
+class Uninstaller {
+public:
+    // Started as the installed-programs list starts it: by the recorded command line.
+    Uninstaller() : Uninstaller(RegValue(kUninstall, "UninstallString")) {}
+    explicit Uninstaller(const std::string& commandLine) : process_(Process::FromCommandLine(commandLine)) {}
+    // Waits for its next box, which must say text; false when none shows.
+    bool Says(const std::string& text) {
+        box_ = WaitForWindow(process_.Id(), "#32770", "WrenTide Uninstall", kWait, true);
+        EXPECT_NE(box_, nullptr) << "no box of the uninstaller's, to say: " << text;
+        if (box_) { EXPECT_EQ(MessageText(box_), text); }
+        return box_ != nullptr;
+    }
+    // One of the shown box's buttons pressed, and the box gone.
+    bool Press(const char* button) { return e2e::Answer(box_, button); }
+    bool Answer(const std::string& text, const char* button) { return Says(text) && Press(button); }
+    // "Yes" to its question, and OK to its word that all was removed.
+    bool RemoveAll() { return Answer(kRemoveQuestion, "&Yes") && Answer("WrenTide was removed from your computer.", "OK"); }
+    DWORD Exit() { return ExitCode(process_); }
+    Process& process() { return process_; }
+
+private:
+    Process process_;
+    HWND box_ = nullptr;
+};
+
 // The names in folder that match pattern, "." and ".." left out.
 inline std::vector<std::string> NamesIn(const std::string& folder, const char* pattern) {
     std::vector<std::string> found;
@@ -117,6 +145,26 @@ inline Unattended RunUnattended(const std::string& commandLine) {
 
 inline std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
+// A file of the tests' own folder C:\\wt-e2e (a log, say), the folder made.
+inline std::string ScratchFile(const char* name) {
+    CreateDirectoryA("C:\\wt-e2e", nullptr);
+    return std::string("C:\\wt-e2e\\") + name;
+}
+
+// The built uninstaller where no record names it.
+inline std::string LooseUninstaller() {
+    const std::string copy = ScratchFile("uninstall.exe");
+    test::WriteFileBytes(copy, test::ReadFileBytes(test::BuiltPayloadFile("uninstall.exe")));
+    return copy;
+}
+
+// Each of steps somewhere in the log at path.
+inline void ExpectLogged(const std::string& path, const std::vector<std::string>& steps) {
+    const std::string text = test::ReadFileBytes(path);
+    for (const std::string& step : steps)
+        EXPECT_NE(text.find(step), std::string::npos) << step << " not in the log:\n" << text;
+}
+
 // A variable of this process, and so of what it starts, put back as it was.
 class Environment {
 public:
@@ -177,35 +225,17 @@ protected:
     void InstallAsUser(bool desktop, const std::string& exe = LoopbackSetupExe()) {
         SetupRun run(exe);
         ASSERT_TRUE(run.ToOptions(desktop, false));
-        ASSERT_TRUE(run.Install(run.Control("Button", "&Re-Install") ? "&Re-Install" : "&Install"));
-        ASSERT_EQ(run.Status(), "Installation Complete");
-        Click(run.Control("Button", "Finished"));
-        ASSERT_TRUE(run.process().WaitExit(kWait));
-    }
-    // The uninstaller started as the installed-programs list starts it, and
-    // its first message box.
-    HWND StartUninstaller(std::unique_ptr<Process>& uninstaller, const char* expectedText) {
-        uninstaller = std::make_unique<Process>(Process::FromCommandLine(RegValue(kUninstall, "UninstallString")));
-        HWND box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", kWait, true);
-        if (box) { EXPECT_EQ(MessageText(box), expectedText); }
-        return box;
+        ASSERT_TRUE(Completes(run, run.Control("Button", "&Re-Install") ? "&Re-Install" : "&Install"));
+        ASSERT_TRUE(Finish(run));
     }
     // "Yes" to the uninstaller and OK to its last word; then its copy in the
     // temporary folder deletes it and is due to go itself at the next start.
     void UninstallAll(const std::string& data) {
         const std::string command = RegValue(kUninstall, "UninstallString");
         const std::string program = command.substr(1, command.find('"', 1) - 1);
-        std::unique_ptr<Process> uninstaller;
-        HWND box = StartUninstaller(uninstaller, "Remove WrenTide and all of its components?");
-        ASSERT_NE(box, nullptr) << "the recorded command line did not start the uninstaller";
-        ASSERT_TRUE(Answer(box, "&Yes"));
-        box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", kWait, true);
-        ASSERT_NE(box, nullptr);
-        EXPECT_EQ(MessageText(box), "WrenTide was removed from your computer.");
-        ASSERT_TRUE(Answer(box, "OK"));
-        DWORD code = 99;
-        EXPECT_TRUE(uninstaller->WaitExit(kWait, &code));
-        EXPECT_EQ(code, 0u);
+        Uninstaller uninstaller;
+        ASSERT_TRUE(uninstaller.RemoveAll());
+        EXPECT_EQ(uninstaller.Exit(), 0u);
         EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(data + "\\uninstall.exe") && !test::PathExists(program); },
                               kWait));
         std::vector<std::string> copies;
@@ -306,6 +336,29 @@ protected:
         }
     }
     Places places_;
+};
+
+// The two scopes of an installation, each with its switch, the root of its
+// record and its own program and menu folders.
+struct Scope {
+    const char* name;
+    const char* option;
+    HKEY root;
+    std::string Places::*program;
+    std::string Places::*menu;
+};
+inline const Scope kForEveryone = {"ForEveryone", " /ALLUSERS", HKEY_LOCAL_MACHINE, &Places::program, &Places::menu};
+inline const Scope kForOneUser = {"ForOneUser", " /CURRENTUSER", HKEY_CURRENT_USER, &Places::userProgram,
+                                  &Places::userMenu};
+inline void PrintTo(const Scope& scope, std::ostream* out) { *out << scope.name; }
+
+// A case written once for both scopes: scope_ is the one it runs in.
+class EachScope : public Install, public ::testing::WithParamInterface<Scope> {
+protected:
+    const Scope& scope_ = GetParam();
+    const bool everyone_ = scope_.root == HKEY_LOCAL_MACHINE;
+    const Scope& other_ = everyone_ ? kForOneUser : kForEveryone;
+    const std::string program_ = places_.*scope_.program, menu_ = places_.*scope_.menu;
 };
 
 // The host's own programs (ln, rm, mount), which Wine starts as it starts any program.

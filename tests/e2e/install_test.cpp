@@ -12,9 +12,7 @@ TEST_F(Install, TheTypicalRunFromStartToFinish) {
     ASSERT_NE(run.Form(), nullptr);
     EXPECT_EQ(TextOf(run.Edit()), places_.program);
     ASSERT_TRUE(run.ToOptions(true, true));
-    ASSERT_TRUE(run.Install("&Install", {}, 'i'));
-    EXPECT_TRUE(run.messages.empty()) << run.messages.front();
-    EXPECT_EQ(run.Status(), "Installation Complete");
+    ASSERT_TRUE(Completes(run, "&Install", 'i'));
     EXPECT_EQ(run.Position(), 100);
     EXPECT_FALSE(IsWindowEnabled(run.Control("Button", "&Install")));
 
@@ -25,10 +23,7 @@ TEST_F(Install, TheTypicalRunFromStartToFinish) {
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0], kExpectedRequest);
 
-    Click(run.Control("Button", "Finished"));
-    DWORD code = 99;
-    EXPECT_TRUE(run.process().WaitExit(kWait, &code));
-    EXPECT_EQ(code, 0u);
+    Finish(run);
     HWND app = FindStartedApplication(kWait);
     ASSERT_NE(app, nullptr) << "the application was not started";
     // Started without a folder of its own: it runs where setup ran.
@@ -39,14 +34,7 @@ TEST_F(Install, TheTypicalRunFromStartToFinish) {
 }
 
 TEST_F(Install, AReInstallReplacesEveryFileAndKeepsModeOff) {
-    {
-        SetupRun first;
-        ASSERT_TRUE(first.ToOptions(false, false));
-        ASSERT_TRUE(first.Install("&Install"));
-        ASSERT_EQ(first.Status(), "Installation Complete");
-        Click(first.Control("Button", "Finished"));
-        ASSERT_TRUE(first.process().WaitExit(kWait));
-    }
+    ASSERT_NO_FATAL_FAILURE(InstallAsUser(false));
     for (const PayloadFile& f : kFiles)
         test::WriteFileBytes((f.inProgramFolder ? places_.program : places_.data) + "\\" + f.name, "stale");
     test::SetText(kSettings, "ModeIs", "Off");
@@ -60,16 +48,14 @@ TEST_F(Install, AReInstallReplacesEveryFileAndKeepsModeOff) {
     SetupRun again;
     ASSERT_NE(again.Control("Button", "&Re-Install"), nullptr);
     ASSERT_TRUE(again.ToOptions(false, false));
-    ASSERT_TRUE(again.Install("&Re-Install", {}, 'r'));
-    EXPECT_EQ(again.Status(), "Installation Complete");
+    ASSERT_TRUE(Completes(again, "&Re-Install", 'r'));
     held.Close();
     EXPECT_TRUE(GetFileAttributesA(readOnly.c_str()) & FILE_ATTRIBUTE_READONLY);
     SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
     ExpectInstalledFiles(places_.program, places_.data);
     ExpectRegistration(places_.program, "Off");
     ExpectLinks(places_.program, false);
-    Click(again.Control("Button", "Finished"));
-    EXPECT_TRUE(again.process().WaitExit(kWait));
+    Finish(again);
     EXPECT_EQ(FindStartedApplication(500), nullptr);
 }
 
@@ -99,8 +85,7 @@ TEST_F(Install, ALockedProgramFailsTheInstallAtItsStep) {
     EXPECT_EQ(test::ReadFileBytes(exe), "running");
     CloseHandle(running);
 
-    Click(run.Control("Button", "Close"));
-    EXPECT_TRUE(run.process().WaitExit(kWait));
+    EndsBy(run, "Close");
     EXPECT_EQ(FindStartedApplication(1000), nullptr) << "a failed install starts nothing";
 }
 
@@ -122,8 +107,7 @@ TEST_F(Install, AProgramFolderWhoseParentIsMissingIsReportedTwice) {
     EXPECT_FALSE(test::PathExists(typed));
     EXPECT_EQ(run.Status(), "Installation Failed");
     EXPECT_EQ(run.Position(), 20);
-    Click(run.Control("Button", "Close"));
-    EXPECT_TRUE(run.process().WaitExit(kWait));
+    EndsBy(run, "Close");
 }
 
 // The browser opens on the program folder when it exists; the folder the
@@ -144,13 +128,11 @@ TEST_F(Install, TheFolderChosenInTheBrowserTakesTheFiles) {
     ASSERT_TRUE(AnswerFolderBrowser(run.Form(), browser, IDOK));
     EXPECT_EQ(TextOf(run.Edit()), picked);
     EXPECT_EQ(HintOf(run.Form(), run.Edit()), picked);
-    ASSERT_TRUE(run.Install("&Install"));
-    EXPECT_EQ(run.Status(), "Installation Complete");
+    ASSERT_TRUE(Completes(run));
     ExpectInstalledFiles(picked, places_.data);
     EXPECT_EQ(RegValue(kSettings, "ProgPth"), picked);
     ExpectLinks(picked, false);
-    Click(run.Control("Button", "Finished"));
-    EXPECT_TRUE(run.process().WaitExit(kWait));
+    Finish(run);
 }
 
 TEST_F(Install, EnterPressesTheFocusedButtonAndNothingElse) {
@@ -171,12 +153,9 @@ TEST_F(Install, EnterPressesTheFocusedButtonAndNothingElse) {
 
     Click(accept);  // the options page gives the install button the focus
     ASSERT_TRUE(WaitUntil([&] { return OwnVisible(GetParent(run.Edit())); }, 5000));
-    ASSERT_TRUE(run.Install("&Install", {}, '\r'));
-    EXPECT_EQ(run.Status(), "Installation Complete");
+    ASSERT_TRUE(Completes(run, "&Install", '\r'));
     PressEnter(run.Form());  // Done: "Finished" has the focus
-    DWORD code = 99;
-    EXPECT_TRUE(run.process().WaitExit(kWait, &code)) << "Enter did not press Finished";
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(ExitCode(run.process()), 0u) << "Enter did not press Finished";
 }
 
 // A used installation's preferences, and a Start-menu folder that cannot be
@@ -193,9 +172,7 @@ TEST_F(Install, PreferencesKeptAndNoMenuFolderThenTheTitleBarCloseStartsNothing)
 
     SetupRun run;
     ASSERT_TRUE(run.ToOptions(false, true));
-    ASSERT_TRUE(run.Install("&Install"));
-    EXPECT_TRUE(run.messages.empty()) << run.messages.front();
-    EXPECT_EQ(run.Status(), "Installation Complete");
+    ASSERT_TRUE(Completes(run));
     EXPECT_EQ(run.Position(), 100);
     EXPECT_EQ(test::ReadFileBytes(places_.menu), "not a folder");
     EXPECT_EQ(RegValue(kUninstall, "UninstallString"), Quoted(places_.program + "\\uninstall.exe"));
@@ -207,9 +184,7 @@ TEST_F(Install, PreferencesKeptAndNoMenuFolderThenTheTitleBarCloseStartsNothing)
     EXPECT_EQ(test::ReadFileBytes(places_.data + "\\WrenTide.tub"), expected);
 
     PostMessageA(run.Form(), WM_SYSCOMMAND, SC_CLOSE, 0);
-    DWORD code = 99;
-    EXPECT_TRUE(run.process().WaitExit(kWait, &code));
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(ExitCode(run.process()), 0u);
     EXPECT_EQ(FindStartedApplication(1000), nullptr);
     DeleteFileA(places_.menu.c_str());
 }
@@ -217,10 +192,7 @@ TEST_F(Install, PreferencesKeptAndNoMenuFolderThenTheTitleBarCloseStartsNothing)
 TEST_F(Install, CancelBeforeInstallingStartsNothing) {
     SetupRun run;
     ASSERT_TRUE(run.ToOptions(true, true));
-    Click(run.Control("Button", "&Cancel"));
-    DWORD code = 99;
-    EXPECT_TRUE(run.process().WaitExit(kWait, &code));
-    EXPECT_EQ(code, 0u);
+    EndsBy(run, "&Cancel");
     EXPECT_EQ(FindStartedApplication(1000), nullptr);
     EXPECT_FALSE(test::PathExists(places_.program));
     EXPECT_FALSE(test::KeyExists(kSettings));
@@ -259,21 +231,15 @@ TEST_P(OutsideTheCodePage, InstallsRecordsLinksAndUninstalls) {
             Sleep(200);
             SendMessageW(run.Edit(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(program).data()));
         }
-        ASSERT_TRUE(run.Install("&Install"));
-        EXPECT_TRUE(run.messages.empty()) << run.messages.front();
-        EXPECT_EQ(run.Status(), "Installation Complete");
-        Click(run.Control("Button", "Finished"));
-        EXPECT_TRUE(run.process().WaitExit(kWait));
+        ASSERT_TRUE(Completes(run));
+        Finish(run);
     }
     ExpectInstalledFiles(program, places_.data);
     ExpectRegistration(program, "On");
     ExpectLinks(program, true);
 
     UninstallAll(places_.data);
-    for (const std::string& gone : {program, places_.menu, places_.desk + "\\WrenTide.lnk"})
-        EXPECT_FALSE(test::PathExists(gone)) << gone;
-    EXPECT_FALSE(test::KeyExists(kSettings));
-    EXPECT_FALSE(test::KeyExists(kUninstall));
+    ExpectRemoved(places_.data, {program, places_.menu, places_.desk + "\\WrenTide.lnk"});
 }
 
 INSTANTIATE_TEST_SUITE_P(, OutsideTheCodePage,

@@ -1,6 +1,6 @@
-// Where a default install goes in the test prefix, and the check that every
-// payload file arrived as built. Shared by the install tests and the test of
-// a signed setup exe.
+// Where a default install goes in the test prefix, the check that every
+// payload file arrived as built, and the steps of a run that every case takes
+// alike. Shared by the end-to-end tests and the test of a signed setup exe.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -58,5 +58,31 @@ inline void ExpectInstalledFiles(const std::string& program, const std::string& 
     }
     EXPECT_FALSE(test::PathExists(data + "\\temp.pak"));
 }
+
+// Waits for process to end: its exit code, or 99 (and a failure) when it has not ended in time.
+inline DWORD ExitCode(Process& process, DWORD milliseconds = kWait) {
+    DWORD code = 99;
+    EXPECT_TRUE(process.WaitExit(milliseconds, &code)) << "process " << process.Id() << " did not end";
+    return code;
+}
+
+// The install button pressed (by accelerator, if given), and the install seen
+// through to "Installation Complete" with no message on the way.
+inline bool Completes(SetupRun& run, const char* caption = "&Install", char accelerator = 0) {
+    if (!run.Install(caption, {}, accelerator)) return false;
+    EXPECT_TRUE(run.messages.empty()) << run.messages.front();
+    EXPECT_EQ(run.Status(), "Installation Complete");
+    return run.Status() == "Installation Complete";
+}
+
+// One of the window's buttons that end it ("Finished", "Close", "&Cancel")
+// pressed: setup ends with exit code 0.
+inline bool EndsBy(SetupRun& run, const char* button) {
+    Click(run.Control("Button", button));
+    const DWORD code = ExitCode(run.process());
+    EXPECT_EQ(code, 0u) << "after " << button;
+    return code == 0;
+}
+inline bool Finish(SetupRun& run) { return EndsBy(run, "Finished"); }
 
 }  // namespace wt::e2e

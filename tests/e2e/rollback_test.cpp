@@ -88,8 +88,7 @@ TEST_F(Rollback, AFailedReInstallLeavesThePreviousInstallationAsItWas) {
         EXPECT_EQ(run.messages, std::vector<std::string>{"Install Failed!  Try installing as administrator."});
         EXPECT_EQ(run.Status(), "Installation Failed");
         ExpectOldInstallation();
-        Click(run.Control("Button", "Close"));
-        EXPECT_TRUE(run.process().WaitExit(kWait));
+        EndsBy(run, "Close");
     }
 }
 
@@ -102,8 +101,7 @@ TEST_F(Rollback, AFailedFirstInstallLeavesNothing) {
     for (const std::string& gone : {places_.program, places_.vendor, places_.menu, places_.desk + "\\WrenTide.lnk"})
         EXPECT_FALSE(test::PathExists(gone)) << gone;
     EXPECT_FALSE(test::KeyExists(kSettings));
-    Click(run.Control("Button", "Close"));
-    EXPECT_TRUE(run.process().WaitExit(kWait));
+    EndsBy(run, "Close");
 }
 
 // A re-install killed half way: the next start of setup, or of the
@@ -124,18 +122,16 @@ TEST_F(Rollback, AKilledReInstallIsUndoneAtTheNextStart) {
         ASSERT_TRUE(test::KeyExists(kJournal)) << "the kill left no journal";
         if (step == std::string("registration")) {
             // The new uninstaller, which the kill left in place, finds the journal.
-            std::unique_ptr<Process> uninstaller;
-            HWND box = StartUninstaller(uninstaller, "Remove WrenTide and all of its components?");
-            ASSERT_NE(box, nullptr);
+            Uninstaller uninstaller;
+            ASSERT_TRUE(uninstaller.Says(kRemoveQuestion));
             ExpectOldInstallation();
-            ASSERT_TRUE(Answer(box, "&No"));
-            EXPECT_TRUE(uninstaller->WaitExit(kWait));
+            ASSERT_TRUE(uninstaller.Press("&No"));
+            uninstaller.Exit();
         } else {
             SetupRun next;
             ASSERT_NE(next.Form(), nullptr);
             ExpectOldInstallation();
-            Click(next.Control("Button", "&Cancel"));
-            EXPECT_TRUE(next.process().WaitExit(kWait));
+            EndsBy(next, "&Cancel");
         }
     }
 }
@@ -162,8 +158,7 @@ TEST_F(Rollback, AKillDuringTheCommitLeavesTheNewInstallationWhole) {
         SetupRun next;
         ASSERT_NE(next.Form(), nullptr);
         ExpectSame(LinksAsTargets(Snapshot(places_)), installed, places_);
-        Click(next.Control("Button", "&Cancel"));
-        EXPECT_TRUE(next.process().WaitExit(kWait));
+        EndsBy(next, "&Cancel");
     }
 }
 
@@ -183,8 +178,7 @@ TEST_F(Rollback, AKilledReInstallIntoATypedFolderIsUndone) {
     SetupRun next;
     ASSERT_NE(next.Form(), nullptr);
     ExpectOldInstallation(typed);
-    Click(next.Control("Button", "&Cancel"));
-    EXPECT_TRUE(next.process().WaitExit(kWait));
+    EndsBy(next, "&Cancel");
 }
 
 TEST_F(UsersJournal, SteersNothingThatSetupDeletesInstallsIntoOrRecords) {
@@ -236,33 +230,13 @@ TEST_F(SmallDrive, AReInstallWithoutRoomForBothCopiesChangesNothing) {
     const std::string setup = Quoted(LoopbackSetupExe()) + " /S /DESKTOP";
     ASSERT_EQ(RunUnattended(setup + " /D=" + small.program).code, 0u);
     const std::map<std::string, std::string> installed = Snapshot(small);
-    const std::string log = "C:\\wt-e2e\\small.log";
-    CreateDirectoryA("C:\\wt-e2e", nullptr);
+    const std::string log = ScratchFile("small.log");
     EXPECT_EQ(RunUnattended(setup + " /LOG=" + Quoted(log) + " /D=" + small.program).code, 1603u);
     ExpectSame(Snapshot(small), installed, small);
     const std::string text = test::ReadFileBytes(log);
     EXPECT_NE(text.find("Install failed: Not enough room on \"W:\\\": "), std::string::npos) << text;
     EXPECT_NE(text.find(" bytes needed (the new files beside the old), "), std::string::npos) << text;
     EXPECT_EQ(text.find("Program folder \"W:\\WrenTide\" exists"), std::string::npos) << "a step ran: " << text;
-}
-
-// One user's journal lives under HKEY_CURRENT_USER: an install for one user
-// that was killed is taken back when setup starts again for that user.
-TEST_F(Install, AKilledInstallForOneUserIsUndoneAtItsNextStart) {
-    {
-        Environment kill("WT_KILL_AFTER", "registration");
-        EXPECT_EQ(RunUnattended(Quoted(FaultsSetupExe()) + " /CURRENTUSER /S").code, 9u);
-    }
-    ASSERT_TRUE(test::KeyExists(kJournal, HKEY_CURRENT_USER)) << "the kill left no journal";
-    EXPECT_FALSE(test::KeyExists(kJournal));
-    ASSERT_TRUE(test::PathExists(places_.userProgram + "\\WrenTide.exe"));
-    SetupRun next(LoopbackSetupExe(), "/CURRENTUSER");
-    ASSERT_NE(next.Form(), nullptr);
-    EXPECT_FALSE(test::KeyExists(kSettings, HKEY_CURRENT_USER)) << "the record or the journal stayed";
-    EXPECT_FALSE(test::PathExists(places_.userPrograms)) << "the folders it made stayed";
-    EXPECT_FALSE(test::PathExists(places_.data));
-    Click(next.Control("Button", "&Cancel"));
-    EXPECT_TRUE(next.process().WaitExit(kWait));
 }
 
 // Any program of the user's can write HKEY_CURRENT_USER: a journal planted
@@ -280,8 +254,7 @@ TEST_F(Install, AJournalPlantedForOneUserSteersNoElevatedRun) {
     Journal("user").Append(planted);
     const std::string setup = Quoted(LoopbackSetupExe()) + " /CURRENTUSER /S /LOG=" + Quoted(log);
     EXPECT_EQ(RunUnattended(setup).code, 1603u);
-    const std::string uninstaller = "C:\\wt-e2e\\uninstall.exe";
-    test::WriteFileBytes(uninstaller, test::ReadFileBytes(test::BuiltPayloadFile("uninstall.exe")));
+    const std::string uninstaller = LooseUninstaller();
     const std::string removal = "C:\\wt-e2e\\planted-uninstall.log";
     EXPECT_EQ(RunUnattended(Quoted(uninstaller) + " /CURRENTUSER /S /LOG=" + Quoted(removal)).code, 1605u);
     EXPECT_EQ(test::ReadFileBytes(victim), "the system's");

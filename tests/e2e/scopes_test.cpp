@@ -5,36 +5,62 @@
 namespace wt::e2e {
 namespace {
 
-// An installation for this user alone, unattended, then removed by its own
-// record's command line: everything lands in the user's profile and under
-// HKEY_CURRENT_USER, and nothing of the machine's changes.
-TEST_F(Install, ForOneUserEverythingLandsInTheUsersOwnPlacesAndGoesAgain) {
+// An unattended installation of either scope, then removed by its own
+// record's command line: everything lands in that scope's places (for one
+// user in the profile and under HKEY_CURRENT_USER, and nothing of the
+// machine's changes), the application started from its link takes it, and
+// all of it goes again.
+TEST_P(EachScope, AnUnattendedInstallLandsInItsOwnPlacesAndGoesAgain) {
     const std::map<std::string, std::string> machine = MachineRegistry();
-    const Unattended run = RunUnattended(Quoted(LoopbackSetupExe()) + " /CURRENTUSER /S /DESKTOP");
+    const Unattended run = RunUnattended(Quoted(LoopbackSetupExe()) + scope_.option + " /S /DESKTOP");
     EXPECT_EQ(run.code, 0u);
     EXPECT_FALSE(run.windowSeen);
-    ExpectInstalledFiles(places_.userProgram, places_.data, false);
-    ExpectRegistration(places_.userProgram, "On", HKEY_CURRENT_USER);
-    ExpectLinks(places_.userProgram, true, places_.userMenu, "/CURRENTUSER");
-    for (const std::string& none : {places_.program, places_.menu})
+    ExpectInstalledFiles(program_, places_.data, everyone_);
+    ExpectRegistration(program_, "On", scope_.root);
+    ExpectLinks(program_, true, menu_, everyone_ ? "" : "/CURRENTUSER");
+    for (const std::string& none : {places_.*other_.program, places_.*other_.menu})
         EXPECT_FALSE(test::PathExists(none)) << none;
-    EXPECT_EQ(Changed(machine, MachineRegistry()), std::vector<std::string>{});
+    if (!everyone_) { EXPECT_EQ(Changed(machine, MachineRegistry()), std::vector<std::string>{}); }
 
-    HWND app = StartFromLink(places_.userMenu + "\\WrenTide.lnk");
+    HWND app = StartFromLink(menu_ + "\\WrenTide.lnk");
     ASSERT_NE(app, nullptr);
-    EXPECT_NE(ApplicationText(app).find("Program folder: " + places_.userProgram + " (HKEY_CURRENT_USER)"),
-              std::string::npos) << ApplicationText(app);
+    const std::string root = everyone_ ? " (HKEY_LOCAL_MACHINE)" : " (HKEY_CURRENT_USER)";
+    EXPECT_NE(ApplicationText(app).find("Program folder: " + program_ + root), std::string::npos) << ApplicationText(app);
     CloseStartedApplication(app);
 
-    const std::string quiet = test::ReadBack(kUninstall, "QuietUninstallString", HKEY_CURRENT_USER).text;
+    const std::string quiet = test::ReadBack(kUninstall, "QuietUninstallString", scope_.root).text;
     EXPECT_EQ(RunUnattended(quiet).code, 0u) << quiet;
-    EXPECT_FALSE(test::KeyExists(kSettings, HKEY_CURRENT_USER));
-    EXPECT_FALSE(test::KeyExists(kUninstall, HKEY_CURRENT_USER));
-    for (const std::string& gone : {places_.userProgram, places_.userMenu, places_.desk + "\\WrenTide.lnk"})
+    EXPECT_FALSE(test::KeyExists(kSettings, scope_.root));
+    EXPECT_FALSE(test::KeyExists(kUninstall, scope_.root));
+    // The uninstaller's own folder (for everyone the program folder, for one
+    // user the data folder) is its copy's part.
+    const std::string own = everyone_ ? places_.program : places_.data;
+    for (const std::string& gone : {everyone_ ? places_.data : program_, menu_, places_.desk + "\\WrenTide.lnk"})
         EXPECT_FALSE(test::PathExists(gone)) << gone;
-    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.data); }, kWait)) << "the copy's part";
-    EXPECT_EQ(Changed(machine, MachineRegistry()), std::vector<std::string>{});
+    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(own); }, kWait)) << "the copy's part";
+    if (!everyone_) { EXPECT_EQ(Changed(machine, MachineRegistry()), std::vector<std::string>{}); }
 }
+
+// Each scope's journal lives under its own root: an install that was killed
+// is taken back when setup starts again for that scope.
+TEST_P(EachScope, AKilledInstallIsUndoneAtItsNextStart) {
+    {
+        Environment kill("WT_KILL_AFTER", "registration");
+        EXPECT_EQ(RunUnattended(Quoted(FaultsSetupExe()) + scope_.option + " /S").code, 9u);
+    }
+    ASSERT_TRUE(test::KeyExists(kJournal, scope_.root)) << "the kill left no journal";
+    EXPECT_FALSE(test::KeyExists(kJournal, other_.root));
+    ASSERT_TRUE(test::PathExists(program_ + "\\WrenTide.exe"));
+    SetupRun next(LoopbackSetupExe(), scope_.option + 1);
+    ASSERT_NE(next.Form(), nullptr);
+    EXPECT_FALSE(test::KeyExists(kSettings, scope_.root)) << "the record or the journal stayed";
+    EXPECT_FALSE(test::PathExists(everyone_ ? program_ : places_.userPrograms)) << "the folders it made stayed";
+    EXPECT_FALSE(test::PathExists(places_.data));
+    EndsBy(next, "&Cancel");
+}
+
+INSTANTIATE_TEST_SUITE_P(, EachScope, ::testing::Values(kForEveryone, kForOneUser),
+                         [](const ::testing::TestParamInfo<Scope>& info) { return std::string(info.param.name); });
 
 // The same user's two installations stand side by side; the application
 // takes the user's own, and removing it leaves the one for everyone whole.
@@ -66,41 +92,34 @@ TEST_F(Install, AnInstallationForOneUserStandsBesideTheOneForEveryone) {
 // link stands on the desktop. Removing the earlier one leaves every file and
 // the link of the later one, and a WrenTide running from another folder
 // blocks nothing.
-class BothScopes : public Install, public ::testing::WithParamInterface<bool> {};
+class BothScopes : public EachScope {};
 
 TEST_P(BothScopes, RemovingOneLeavesTheOthersFilesAndDesktopLink) {
-    const bool machineFirst = GetParam();
-    const char* first = machineFirst ? " /ALLUSERS" : " /CURRENTUSER";
-    const char* second = machineFirst ? " /CURRENTUSER" : " /ALLUSERS";
-    const HKEY firstRoot = machineFirst ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-    const HKEY secondRoot = machineFirst ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
-    const std::string firstProgram = machineFirst ? places_.program : places_.userProgram;
-    const std::string secondProgram = machineFirst ? places_.userProgram : places_.program;
-    for (const char* scope : {first, second})
+    const std::string secondProgram = places_.*other_.program;
+    for (const char* scope : {scope_.option, other_.option})
         ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + scope + " /S /DESKTOP").code, 0u) << scope;
     const std::string elsewhere = "C:\\wt-e2e\\elsewhere";
     SHCreateDirectoryExA(nullptr, elsewhere.c_str(), nullptr);
     for (const char* file : {"\\WrenTide.exe", "\\LPng.dll"})
-        ASSERT_TRUE(CopyFileA((firstProgram + file).c_str(), (elsewhere + file).c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA((program_ + file).c_str(), (elsewhere + file).c_str(), FALSE));
     Process app(elsewhere + "\\WrenTide.exe");
     ASSERT_NE(FindStartedApplication(kWait), nullptr);
 
-    const std::string quiet = test::ReadBack(kUninstall, "QuietUninstallString", firstRoot).text;
+    const std::string quiet = test::ReadBack(kUninstall, "QuietUninstallString", scope_.root).text;
     EXPECT_EQ(RunUnattended(quiet).code, 0u) << quiet;
     CloseStartedApplication(FindStartedApplication(1000));
     EXPECT_TRUE(app.WaitExit(kWait));
-    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(firstProgram); }, kWait)) << "the first stayed";
-    EXPECT_FALSE(test::KeyExists(kSettings, firstRoot));
-    ExpectInstalledFiles(secondProgram, places_.data, !machineFirst);
-    EXPECT_EQ(test::ReadBack(kSettings, "ProgPth", secondRoot).text, secondProgram);
+    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(program_); }, kWait)) << "the first stayed";
+    EXPECT_FALSE(test::KeyExists(kSettings, scope_.root));
+    ExpectInstalledFiles(secondProgram, places_.data, !everyone_);
+    EXPECT_EQ(test::ReadBack(kSettings, "ProgPth", other_.root).text, secondProgram);
     test::Link onDesktop;
     ASSERT_TRUE(test::LoadLink(places_.desk + "\\WrenTide.lnk", onDesktop)) << "the second's desktop link went";
     EXPECT_EQ(onDesktop.target, secondProgram + "\\WrenTide.exe");
 }
 
-INSTANTIATE_TEST_SUITE_P(, BothScopes, ::testing::Bool(), [](const ::testing::TestParamInfo<bool>& info) {
-    return std::string(info.param ? "ForEveryoneFirst" : "ForOneUserFirst");
-});
+INSTANTIATE_TEST_SUITE_P(, BothScopes, ::testing::Values(kForEveryone, kForOneUser),
+                         [](const ::testing::TestParamInfo<Scope>& info) { return info.param.name + std::string("First"); });
 
 // The window for one user shows that user's folder: asked for on the command
 // line, or chosen when the rights for everyone were refused.
@@ -133,8 +152,7 @@ TEST_F(Install, TheWizardForOneUserShowsTheUsersOwnFolder) {
 // build) starts itself again elevated and ends with that run's exit code; a
 // refused elevation ends unattended with 1602 and changes nothing.
 TEST_F(Install, ARunForEveryoneWithoutRightsStartsAgainElevated) {
-    CreateDirectoryA("C:\\wt-e2e", nullptr);
-    const std::string log = "C:\\wt-e2e\\elevated.log";
+    const std::string log = ScratchFile("elevated.log");
     {
         Environment token("WT_TOKEN", "unelevated");
         Process first = Process::FromCommandLine(Quoted(FaultsSetupExe()) + " /ALLUSERS /S /LOG=" + Quoted(log));

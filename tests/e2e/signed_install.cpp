@@ -37,15 +37,9 @@ TEST_F(SignedSetup, InstallsEveryFileAsBuilt) {
     SetupRun run(test::FromHost(exe));
     ASSERT_TRUE(run.process().Started()) << exe;
     ASSERT_TRUE(run.ToOptions(false, false));
-    ASSERT_TRUE(run.Install("&Install"));
-    EXPECT_TRUE(run.messages.empty()) << run.messages.front();
-    EXPECT_EQ(run.Status(), "Installation Complete");
-
+    ASSERT_TRUE(Completes(run));
     ExpectInstalledFiles(places_.program, places_.data);
-    Click(run.Control("Button", "Finished"));
-    DWORD code = 99;
-    EXPECT_TRUE(run.process().WaitExit(kWait, &code));
-    EXPECT_EQ(code, 0u);
+    Finish(run);
 }
 
 }  // namespace

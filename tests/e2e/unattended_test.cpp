@@ -23,13 +23,11 @@ TEST_F(Install, ASilentInstallShowsNothingLogsEachStepAndExitsZero) {
     const std::string text = test::ReadFileBytes(log);
     ASSERT_GT(text.size(), 24u);
     EXPECT_EQ(text.substr(4, 1) + text.substr(7, 1) + text.substr(10, 1) + text.substr(13, 1), "-- :") << text;
-    for (const std::string& step : {std::string("/S /DIR="), "Program folder \"" + folder + "\" created",
-                                    "Installed \"" + folder + "\\WrenTide.exe\" (progress 20)",
-                                    "Installed \"" + places_.data + "\\uninstall.exe\" (progress 95)",
-                                    std::string("Recorded the installation in the registry"),
-                                    "Shortcut \"" + places_.menu + "\\Uninstall.lnk\" made",
-                                    "Statistics request: localhost:" + std::to_string(WT_STATS_PORT) + " answered 200"})
-        EXPECT_NE(text.find(step), std::string::npos) << step << " not in the log:\n" << text;
+    ExpectLogged(log, {"/S /DIR=", "Program folder \"" + folder + "\" created",
+                       "Installed \"" + folder + "\\WrenTide.exe\" (progress 20)",
+                       "Installed \"" + places_.data + "\\uninstall.exe\" (progress 95)",
+                       "Recorded the installation in the registry", "Shortcut \"" + places_.menu + "\\Uninstall.lnk\" made",
+                       "Statistics request: localhost:" + std::to_string(WT_STATS_PORT) + " answered 200"});
     EXPECT_EQ(text.substr(text.rfind("Exit code")), "Exit code 0: WrenTide is installed\r\n");
 
     run = RunUnattended(Quoted(LoopbackSetupExe()) + " -silent -desktop /DIR=" + Quoted(folder));
@@ -40,8 +38,7 @@ TEST_F(Install, ASilentInstallShowsNothingLogsEachStepAndExitsZero) {
 
 // Nothing is touched, and the exit code and the log say why.
 TEST_F(Install, UnattendedRunsThatCannotInstallChangeNothing) {
-    CreateDirectoryA("C:\\wt-e2e", nullptr);
-    const std::string log = "C:\\wt-e2e\\refused.log";
+    const std::string log = ScratchFile("refused.log");
     struct Case {
         const char* label;
         std::string switches;
@@ -130,8 +127,7 @@ TEST_F(Install, OnlyASetupHoldsTheLock) {
     ASSERT_NE(first.Form(), nullptr);
     for (const char* scope : {" /ALLUSERS", " /CURRENTUSER"})
         EXPECT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + scope + " /S").code, 1618u) << scope;
-    Click(first.Control("Button", "&Cancel"));
-    EXPECT_TRUE(first.process().WaitExit(kWait));
+    EndsBy(first, "&Cancel");
 }
 
 // With TMP and TEMP naming a folder that is missing, under the system
@@ -179,11 +175,8 @@ TEST_F(Install, AFolderOnTheCommandLineIsMadeWholeAndRecordedByOneName) {
         // Given to the wizard, the folder keeps its rule while the box holds it.
         SetupRun run(LoopbackSetupExe(), "/DIR=" + Quoted(deep));
         ASSERT_TRUE(run.ToOptions(false, false));
-        ASSERT_TRUE(run.Install("&Install"));
-        EXPECT_TRUE(run.messages.empty()) << run.messages.front();
-        EXPECT_EQ(run.Status(), "Installation Complete");
-        Click(run.Control("Button", "Finished"));
-        EXPECT_TRUE(run.process().WaitExit(kWait));
+        ASSERT_TRUE(Completes(run));
+        Finish(run);
         ExpectInstalledFiles(deep, places_.data);
     }
     Clean();
@@ -193,8 +186,7 @@ TEST_F(Install, AFolderOnTheCommandLineIsMadeWholeAndRecordedByOneName) {
     EXPECT_EQ(RegValue(kUninstall, "InstallLocation"), "C:\\WT");
     Clean();
 
-    CreateDirectoryA("C:\\wt-e2e", nullptr);
-    const std::string log = "C:\\wt-e2e\\kept.log";
+    const std::string log = ScratchFile("kept.log");
     test::WriteFileBytes(log, "the operator's own file");
     EXPECT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S /BOGUS /LOG=" + Quoted(log)).code, 1639u);
     EXPECT_EQ(test::ReadFileBytes(log), "the operator's own file");
@@ -211,18 +203,12 @@ TEST_F(Install, AnUpgradeWithCloseApplicationsClosesTheRunningWrenTide) {
     EXPECT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S").code, 1603u);
     EXPECT_TRUE(Snapshot(places_) == before) << "the failed upgrade changed something";
 
-    CreateDirectoryA("C:\\wt-e2e", nullptr);
-    const std::string log = "C:\\wt-e2e\\close.log";
+    const std::string log = ScratchFile("close.log");
     EXPECT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S /CLOSEAPPLICATIONS /LOG=" + Quoted(log)).code, 0u);
-    DWORD code = 99;
-    EXPECT_TRUE(app.WaitExit(0, &code)) << "WrenTide still runs";
-    EXPECT_EQ(code, 0u) << "it was not left to end by itself";
+    EXPECT_EQ(ExitCode(app, 0), 0u) << "it was not left to end by itself, or still runs";
     ExpectInstalledFiles(places_.program, places_.data);
-    const std::string text = test::ReadFileBytes(log);
-    for (const std::string& step : {"Asked process " + std::to_string(app.Id()) + " to close through its",
-                                    "Process " + std::to_string(app.Id()) + " of \"" + places_.program +
-                                        "\\WrenTide.exe\" has closed"})
-        EXPECT_NE(text.find(step), std::string::npos) << step << " not in the log:\n" << text;
+    ExpectLogged(log, {"Asked process " + std::to_string(app.Id()) + " to close through its",
+                       "Process " + std::to_string(app.Id()) + " of \"" + places_.program + "\\WrenTide.exe\" has closed"});
 }
 
 // One that refuses to close is left running after the wait, and the upgrade
@@ -234,15 +220,12 @@ TEST_F(Install, AWrenTideThatWillNotCloseIsLeftRunningAndNothingChanges) {
     Process stubborn(program);
     ASSERT_NE(FindStartedApplication(kWait), nullptr);
     const std::map<std::string, std::string> before = Snapshot(places_);
-    CreateDirectoryA("C:\\wt-e2e", nullptr);
-    const std::string log = "C:\\wt-e2e\\close.log";
+    const std::string log = ScratchFile("close.log");
     EXPECT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S /CLOSEAPPLICATIONS /LOG=" + Quoted(log)).code, 1603u);
     EXPECT_FALSE(stubborn.WaitExit(0)) << "it was ended";
     EXPECT_TRUE(Snapshot(places_) == before) << "the failed upgrade changed something";
-    const std::string text = test::ReadFileBytes(log);
-    for (const char* step : {"it refused", "is still running after 30 seconds; it was left running",
-                             "WrenTide seems to be active", "Exit code 1603: "})
-        EXPECT_NE(text.find(step), std::string::npos) << step << " not in the log:\n" << text;
+    ExpectLogged(log, {"it refused", "is still running after 30 seconds; it was left running",
+                       "WrenTide seems to be active", "Exit code 1603: "});
 }
 
 }  // namespace

@@ -22,13 +22,9 @@ TEST_F(Install, TheUninstallerRemovesWhatSetupBroughtAndThenItself) {
     InstallAsUser(true);
     ASSERT_EQ(RegValue(kUninstall, "UninstallString"), Quoted(places_.program + "\\uninstall.exe"));
 
-    std::unique_ptr<Process> uninstaller;
-    HWND box = StartUninstaller(uninstaller, "Remove WrenTide and all of its components?");
-    ASSERT_NE(box, nullptr) << "the recorded command line did not start the uninstaller";
-    ASSERT_TRUE(Answer(box, "&No"));
-    DWORD code = 99;
-    EXPECT_TRUE(uninstaller->WaitExit(kWait, &code));
-    EXPECT_EQ(code, 0u);
+    Uninstaller uninstaller;
+    ASSERT_TRUE(uninstaller.Answer(kRemoveQuestion, "&No"));
+    EXPECT_EQ(uninstaller.Exit(), 0u);
     ExpectInstalledFiles(places_.program, places.data);
     EXPECT_TRUE(test::KeyExists(kUninstall));
 
@@ -49,26 +45,19 @@ TEST_F(Install, TheUninstallerWaitsForTheRunningProgram) {
     InstallAsUser(false);
     Process app(places_.program + "\\WrenTide.exe");
     ASSERT_NE(FindStartedApplication(kWait), nullptr);
-    std::unique_ptr<Process> uninstaller;
-    HWND box = StartUninstaller(uninstaller, "Remove WrenTide and all of its components?");
-    ASSERT_NE(box, nullptr);
-    ASSERT_TRUE(Answer(box, "&Yes"));
+    Uninstaller uninstaller;
+    ASSERT_TRUE(uninstaller.Answer(kRemoveQuestion, "&Yes"));
     for (int attempt = 0; attempt < 2; ++attempt) {
-        box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", kWait, true);
-        ASSERT_NE(box, nullptr);
-        EXPECT_EQ(MessageText(box), "WrenTide is running. Close it, then press Retry.");
+        ASSERT_TRUE(uninstaller.Says("WrenTide is running. Close it, then press Retry."));
         ExpectInstalledFiles(places_.program, places_.data);
         EXPECT_TRUE(test::KeyExists(kSettings));
-        if (attempt == 0) { ASSERT_TRUE(Answer(box, "&Retry")); }
+        if (attempt == 0) { ASSERT_TRUE(uninstaller.Press("&Retry")); }
     }
     CloseStartedApplication(FindStartedApplication(1000));
     ASSERT_TRUE(app.WaitExit(kWait));
-    ASSERT_TRUE(Answer(box, "&Retry"));
-    box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", kWait, true);
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(MessageText(box), "WrenTide was removed from your computer.");
-    ASSERT_TRUE(Answer(box, "OK"));
-    EXPECT_TRUE(uninstaller->WaitExit(kWait));
+    ASSERT_TRUE(uninstaller.Press("&Retry"));
+    ASSERT_TRUE(uninstaller.Answer("WrenTide was removed from your computer.", "OK"));
+    uninstaller.Exit();
     EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.program); }, kWait)) << "the copy's part";
     EXPECT_FALSE(test::KeyExists(kSettings));
 }
@@ -76,17 +65,10 @@ TEST_F(Install, TheUninstallerWaitsForTheRunningProgram) {
 // With no record of an install there is nothing to remove: it says so and
 // ends with exit code 1.
 TEST_F(Install, TheUninstallerWithoutARecordSaysSo) {
-    CreateDirectoryA("C:\\wt-e2e", nullptr);
-    const std::string copy = "C:\\wt-e2e\\uninstall.exe";
-    test::WriteFileBytes(copy, test::ReadFileBytes(test::BuiltPayloadFile("uninstall.exe")));
-    Process uninstaller(copy);
-    HWND box = WaitForWindow(uninstaller.Id(), "#32770", "WrenTide Uninstall", kWait, true);
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(MessageText(box), "WrenTide is not installed on this computer.");
-    ASSERT_TRUE(Answer(box, "OK"));
-    DWORD code = 99;
-    EXPECT_TRUE(uninstaller.WaitExit(kWait, &code));
-    EXPECT_EQ(code, 1u);
+    const std::string copy = LooseUninstaller();
+    Uninstaller uninstaller(Quoted(copy));
+    ASSERT_TRUE(uninstaller.Answer("WrenTide is not installed on this computer.", "OK"));
+    EXPECT_EQ(uninstaller.Exit(), 1u);
     EXPECT_TRUE(test::PathExists(copy));
 }
 
@@ -140,9 +122,7 @@ TEST_F(Install, ASilentUninstallIsDoneWhenItEnds) {
     ExpectRemoved(places_.data, {places_.data, places_.menu, places_.desk + "\\WrenTide.lnk"});
     EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.program); }, kWait)) << "the copy's part";
 
-    const std::string copy = "C:\\wt-e2e\\uninstall.exe";
-    test::WriteFileBytes(copy, test::ReadFileBytes(test::BuiltPayloadFile("uninstall.exe")));
-    EXPECT_EQ(RunUnattended(Quoted(copy) + " /s").code, 1605u) << "nothing is installed";
+    EXPECT_EQ(RunUnattended(Quoted(LooseUninstaller()) + " /s").code, 1605u) << "nothing is installed";
 }
 
 // A user's program that replaces every new program in the temporary folder,
@@ -223,17 +203,12 @@ TEST_P(PlantedLink, LeavesItsTargetAlone) {
     EXPECT_TRUE(run.messages.empty()) << run.messages.front();
     ASSERT_EQ(run.Status(), "Installation Complete");
     ExpectInstalledFiles(places_.program, places_.data);
-    Click(run.Control("Button", "Finished"));
-    ASSERT_TRUE(run.process().WaitExit(kWait));
+    ASSERT_TRUE(Finish(run));
 
     ASSERT_NO_FATAL_FAILURE(Plant());
-    std::unique_ptr<Process> uninstaller;
-    HWND box = StartUninstaller(uninstaller, "Remove WrenTide and all of its components?");
-    ASSERT_NE(box, nullptr);
-    ASSERT_TRUE(Answer(box, "&Yes"));
-    ASSERT_NE(box = WaitForWindow(uninstaller->Id(), "#32770", "WrenTide Uninstall", kWait, true), nullptr);
-    ASSERT_TRUE(Answer(box, "OK"));
-    EXPECT_TRUE(uninstaller->WaitExit(kWait));
+    Uninstaller uninstaller;
+    ASSERT_TRUE(uninstaller.RemoveAll());
+    uninstaller.Exit();
     EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(link_); }, kWait)) << "the link's name stayed";
     EXPECT_TRUE(test::ReadFileBytes(file) == bytes) << "the target changed";  // bytes: maybe a whole program
 }
@@ -288,8 +263,7 @@ TEST_F(Install, TheUninstallerForEveryoneWithoutRightsStartsAgainElevated) {
     ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S").code, 0u);
     const std::string uninstaller = places_.program + "\\uninstall.exe";
     ASSERT_TRUE(CopyFileA(test::FromHost(WT_FAULTS_UNINSTALL_EXE).c_str(), uninstaller.c_str(), FALSE));
-    CreateDirectoryA("C:\\wt-e2e", nullptr);
-    const std::string log = "C:\\wt-e2e\\uninstall.log";
+    const std::string log = ScratchFile("uninstall.log");
     {
         Environment token("WT_TOKEN", "refused");
         EXPECT_EQ(RunUnattended(Quoted(uninstaller) + " /S /LOG=" + Quoted(log)).code, 1602u);
@@ -314,23 +288,17 @@ TEST_F(Install, TheUninstallerClosesARunningWrenTideAndLogsEachStep) {
     ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S").code, 0u);
     Process app(places_.program + "\\WrenTide.exe");
     ASSERT_NE(FindStartedApplication(kWait), nullptr);
-    CreateDirectoryA("C:\\wt-e2e", nullptr);
-    const std::string log = "C:\\wt-e2e\\uninstall.log";
+    const std::string log = ScratchFile("uninstall.log");
     const std::string quiet = RegValue(kUninstall, "QuietUninstallString");
     EXPECT_EQ(RunUnattended(quiet + " /CLOSEAPPLICATIONS /LOG=" + Quoted(log)).code, 0u);
     EXPECT_TRUE(app.WaitExit(0));
     EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.program); }, kWait)) << "the copy's part";
-    const std::string text = test::ReadFileBytes(log);
-    for (const std::string& step :
-         {"Process " + std::to_string(app.Id()) + " of \"" + places_.program + "\\WrenTide.exe\" has closed",
-          "Removed \"" + places_.program + "\\WrenTide.exe\"", "Removed the folder \"" + places_.menu + "\"",
-          std::string("Removed the key \"HKEY_LOCAL_MACHINE\\") + kSettings + "\"",
-          std::string("Exit code 0: WrenTide was removed")})
-        EXPECT_NE(text.find(step), std::string::npos) << step << " not in the log:\n" << text;
+    ExpectLogged(log, {"Process " + std::to_string(app.Id()) + " of \"" + places_.program + "\\WrenTide.exe\" has closed",
+                       "Removed \"" + places_.program + "\\WrenTide.exe\"", "Removed the folder \"" + places_.menu + "\"",
+                       std::string("Removed the key \"HKEY_LOCAL_MACHINE\\") + kSettings + "\"",
+                       "Exit code 0: WrenTide was removed"});
     // Every silent run writes one, by default in the temporary folder.
-    const std::string copy = "C:\\wt-e2e\\uninstall.exe";
-    test::WriteFileBytes(copy, test::ReadFileBytes(test::BuiltPayloadFile("uninstall.exe")));
-    EXPECT_EQ(RunUnattended(Quoted(copy) + " /S").code, 1605u) << "nothing is installed";
+    EXPECT_EQ(RunUnattended(Quoted(LooseUninstaller()) + " /S").code, 1605u) << "nothing is installed";
     const std::vector<std::string> logs = NamesIn(TempFolder(), "WrenTide-Uninstall-*.log");
     ASSERT_EQ(logs.size(), 1u);
     EXPECT_NE(test::ReadFileBytes(TempFolder() + "\\" + logs[0]).find("Exit code 1605: "), std::string::npos);

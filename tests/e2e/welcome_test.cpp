@@ -8,6 +8,7 @@
 #include <string>
 
 #include "driver.h"
+#include "installed_files.h"
 #include "setup_run.h"
 #include "test_support.h"
 #include "window_layout.h"
@@ -134,9 +135,7 @@ TEST_F(Startup, TheWelcomePageShowsEveryControlAsLaidOut) {
     EXPECT_GT(PixelsNotFace(form, {20, 211, 567, 242}), 200) << "the welcome prompt shows through the main panel";
 
     PostMessageA(form, WM_CLOSE, 0, 0);
-    DWORD code = 99;
-    EXPECT_TRUE(setup.WaitExit(kWait, &code));
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(ExitCode(setup), 0u);
 }
 
 TEST_F(Startup, ARightClickInTheLicenceOpensNoMenu) {
@@ -175,9 +174,7 @@ TEST_F(Startup, AnActiveApplicationAcknowledgedWithOkEndsTheProgram) {
     EXPECT_EQ(MessageText(dialog),
               "WrenTide seems to be active.  Close any other versions of WrenTide and try installing again.");
     PostMessageA(DialogButton(dialog, "OK"), BM_CLICK, 0, 0);
-    DWORD code = 99;
-    EXPECT_TRUE(setup.WaitExit(kWait, &code));
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(ExitCode(setup), 0u);
     CloseHandle(running);
 }
 
@@ -221,9 +218,7 @@ TEST_F(Startup, ASecondSetupSaysTheFirstIsRunningAndEnds) {
         if (!together) { EXPECT_EQ(loser, &second); }
         EXPECT_EQ(MessageText(dialog), "WrenTide setup is already running.");
         PostMessageA(DialogButton(dialog, "OK"), BM_CLICK, 0, 0);
-        DWORD code = 99;
-        EXPECT_TRUE(loser->WaitExit(kWait, &code));
-        EXPECT_EQ(code, 0u);
+        EXPECT_EQ(ExitCode(*loser), 0u);
         HWND form = WaitForWindow(winner->Id(), "TForm1", "WrenTide Installer", kWait, true);
         ASSERT_NE(form, nullptr) << "the running setup went away";
         EXPECT_EQ(WaitForWindow(loser->Id(), "TForm1", nullptr, 0, false), nullptr);

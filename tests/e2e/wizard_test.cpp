@@ -7,6 +7,7 @@
 #include <string>
 
 #include "driver.h"
+#include "installed_files.h"
 #include "setup_run.h"
 #include "test_support.h"
 
@@ -71,9 +72,7 @@ TEST_F(Wizard, PagesFollowEachOtherWithNoWayBack) {
 
     // Alt+C is the cancel button on every page.
     PressAlt(form_, 'c');
-    DWORD code = 99;
-    EXPECT_TRUE(setup_->WaitExit(kWait, &code));
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(ExitCode(*setup_), 0u);
 }
 
 // What a control is called here: its text, the licence box by its kind.

@@ -224,6 +224,8 @@ TEST(StatsPing, MisbehavingServersAreCutOff) {
     }
 }
 
+TEST(StatsPing, AConnectThatNeverCompletesEndsAtTheDeadline) { ExpectTheConnectDeadlineKept(); }
+
 TEST(StatsPing, UnreachableServersFailAtOnceOrAtTheConnectDeadline) {
     uint16_t port = 0;
     close(ListeningSocket(1, &port));  // nothing listens there any more

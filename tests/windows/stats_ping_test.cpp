@@ -39,6 +39,8 @@ TEST(StatsWinsock, SilentServerCostsThreeWaits) {
     EXPECT_TRUE(server.ClientsClosed());
 }
 
+TEST(StatsWinsock, AConnectThatNeverCompletesEndsAtTheDeadline) { ExpectTheConnectDeadlineKept(); }
+
 TEST(StatsWinsock, RefusedAndStalledConnectsFail) {
     uint16_t port = 0;
     CloseSocket(ListenOnly(1, &port));

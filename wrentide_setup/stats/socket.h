@@ -12,7 +12,22 @@
 
 namespace wt {
 
-class TcpClient final : public ReplySource {
+// What the statistics exchange needs of a connection: the TCP client below,
+// or in tests a stand-in (a connect that never completes, say).
+class Connection : public ReplySource {
+public:
+    // Starts connecting to port without waiting: true once connected, false
+    // while the attempt is under way. Throws Error.
+    virtual bool BeginConnect(uint16_t port) = 0;
+    // Waits at most timeout_ms for the attempt begun: true once connected,
+    // false while it is still under way. Throws Error when it failed.
+    virtual bool WaitConnected(int timeout_ms) = 0;
+    // Writes all of data, waiting at most timeout_ms whenever the send
+    // buffer is full. Throws Error.
+    virtual void SendAll(const std::string& data, int timeout_ms) = 0;
+};
+
+class TcpClient final : public Connection {
 public:
     // Loads the socket layer and resolves host with the system resolver; the
     // first IPv4 address returned is the only one ever used. Throws Error.
@@ -22,12 +37,10 @@ public:
     TcpClient(const TcpClient&) = delete;
     TcpClient& operator=(const TcpClient&) = delete;
 
-    // Connects directly (no proxy) to port; gives up timeout_ms after the
-    // attempt began. Throws Error.
-    void Connect(uint16_t port, int timeout_ms);
-    // Writes all of data, waiting at most timeout_ms whenever the send
-    // buffer is full. Throws Error.
-    void SendAll(const std::string& data, int timeout_ms);
+    // Directly (no proxy): the exchange bounds the attempt by its deadline.
+    bool BeginConnect(uint16_t port) override;
+    bool WaitConnected(int timeout_ms) override;
+    void SendAll(const std::string& data, int timeout_ms) override;
     long Receive(char* buffer, size_t capacity, int timeout_ms) override;
 
 private:

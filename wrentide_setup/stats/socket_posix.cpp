@@ -64,21 +64,25 @@ TcpClient::TcpClient(const std::string& host) : impl_(new Impl) {
 
 TcpClient::~TcpClient() = default;
 
-void TcpClient::Connect(uint16_t port, int timeout_ms) {
-    const Clock::time_point end = After(timeout_ms);
+bool TcpClient::BeginConnect(uint16_t port) {
     impl_->fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
     if (impl_->fd < 0) throw Error("Statistics: no socket");
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(port);
     to.sin_addr = impl_->address;
-    if (connect(impl_->fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) return;
+    if (connect(impl_->fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) return true;
     if (errno != EINPROGRESS) throw Error("Statistics: connection failed");
-    if (!WaitFor(impl_->fd, POLLOUT, end)) throw Error("Statistics: connection timed out");
+    return false;
+}
+
+bool TcpClient::WaitConnected(int timeout_ms) {
+    if (!WaitFor(impl_->fd, POLLOUT, After(timeout_ms))) return false;
     int error = 0;
     socklen_t size = sizeof error;
     if (getsockopt(impl_->fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0)
         throw Error("Statistics: connection failed");
+    return true;
 }
 
 void TcpClient::SendAll(const std::string& data, int timeout_ms) {

@@ -124,8 +124,7 @@ TcpClient::TcpClient(const std::string& host) : impl_(new Impl) {
 
 TcpClient::~TcpClient() = default;
 
-void TcpClient::Connect(uint16_t port, int timeout_ms) {
-    const Clock::time_point end = After(timeout_ms);
+bool TcpClient::BeginConnect(uint16_t port) {
     Impl& w = *impl_;
     w.sock = w.open_socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (w.sock == INVALID_SOCKET) throw Error("Statistics: no socket");
@@ -138,22 +137,27 @@ void TcpClient::Connect(uint16_t port, int timeout_ms) {
     to.sin_family = AF_INET;
     to.sin_port = static_cast<u_short>((port >> 8) | (port << 8));  // htons, x86 is little-endian
     to.sin_addr = w.address;
-    if (w.connect_to(w.sock, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) return;
+    if (w.connect_to(w.sock, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) return true;
     if (w.wsa_last_error() != WSAEWOULDBLOCK) throw Error("Statistics: connection failed");
+    return false;
+}
 
+bool TcpClient::WaitConnected(int timeout_ms) {
+    Impl& w = *impl_;
     // Winsock reports a failed attempt in the exception set, a made one in the
     // write set.
     fd_set writable = Only(w.sock);
     fd_set failed = Only(w.sock);
-    timeval tv = TimeLeft(end);
+    timeval tv = TimeLeft(After(timeout_ms));
     const int n = w.select_ready(0, nullptr, &writable, &failed, &tv);
     if (n == SOCKET_ERROR) throw Error("Statistics: select failed");
-    if (n == 0) throw Error("Statistics: connection timed out");
+    if (n == 0) return false;
     int error = 0;
     int size = sizeof error;
     if (failed.fd_count != 0 || writable.fd_count == 0 ||
         w.get_sock_opt(w.sock, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0 || error != 0)
         throw Error("Statistics: connection failed");
+    return true;
 }
 
 void TcpClient::SendAll(const std::string& data, int timeout_ms) {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "wrentide_setup/error.h"
 #include "wrentide_setup/stats/socket.h"
 
 namespace wt {
@@ -23,16 +24,31 @@ std::string BuildPingRequest(const std::string& host) {
 
 ReplySummary ExchangeInstallPing(const std::string& host, uint16_t port, const PingBounds& bounds) {
     TcpClient client(host);
+    return ExchangeInstallPing(client, host, port, bounds);
+}
+
+ReplySummary ExchangeInstallPing(Connection& connection, const std::string& host, uint16_t port,
+                                 const PingBounds& bounds) {
+    using Clock = std::chrono::steady_clock;
     ReplyLimits limits;
     limits.read_timeout_ms = bounds.read_timeout_ms;
-    // Resolution has no deadline of its own, so the clock starts after it.
-    limits.deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(bounds.overall_ms);
+    // Resolution has no deadline of its own, so the clocks start after it.
+    const Clock::time_point start = Clock::now();
+    limits.deadline = start + std::chrono::milliseconds(bounds.overall_ms);
     limits.head_bytes = bounds.head_bytes;
     limits.body_bytes = bounds.body_bytes;
 
-    client.Connect(port, bounds.connect_timeout_ms);
-    client.SendAll(BuildPingRequest(host), bounds.read_timeout_ms);
-    return ReadReply(client, limits);
+    // A wait may end early; the deadline is the attempt's, not the wait's.
+    const Clock::time_point connect_end = start + std::chrono::milliseconds(bounds.connect_timeout_ms);
+    if (!connection.BeginConnect(port)) {
+        for (;;) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(connect_end - Clock::now()).count();
+            if (connection.WaitConnected(left > 0 ? static_cast<int>(left) : 0)) break;
+            if (Clock::now() >= connect_end) throw Error("Statistics: connection timed out");
+        }
+    }
+    connection.SendAll(BuildPingRequest(host), bounds.read_timeout_ms);
+    return ReadReply(connection, limits);
 }
 
 }  // namespace wt

@@ -10,6 +10,8 @@
 
 namespace wt {
 
+class Connection;
+
 constexpr const char kStatsPath[] = "/wrentide/nstall.php";
 constexpr const char kStatsUserAgent[] = "WrenTide Statstics Tracking";
 
@@ -32,6 +34,10 @@ std::string BuildPingRequest(const std::string& host);
 // been read and discarded; throws Error when any step fails. The connection
 // is closed from this side before it returns, on every path.
 ReplySummary ExchangeInstallPing(const std::string& host, uint16_t port, const PingBounds& bounds);
+// The same exchange over connection, which the one above opens to host (the
+// tests give stand-ins); the connect ends connect_timeout_ms after it began.
+ReplySummary ExchangeInstallPing(Connection& connection, const std::string& host, uint16_t port,
+                                 const PingBounds& bounds);
 
 // The product's ping to WRENTIDE_STATS_HOST:WRENTIDE_STATS_PORT. Never
 // raises; returns once the connection is closed, with what happened, for the
