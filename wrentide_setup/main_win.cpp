@@ -129,6 +129,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
         // still shows the window; the loop then ends at once.
         ShowWindow(form->Handle(), show == SW_HIDE ? SW_SHOWNORMAL : show);
         UpdateWindow(form->Handle());
+        if (command.closeApplications) form->AwaitWrenTideClosing();
         // A wide loop: a letter typed into the folder box reaches it whole,
         // whatever the system's code page.
         MSG msg;

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -252,5 +253,13 @@ struct ResourceBytes {
     DWORD size = 0;
 };
 ResourceBytes FindResourceBytes(HINSTANCE module, const char* name);
+
+// Runs work on a thread of its own and waits for it, while this thread's
+// windows keep answering: what is sent to them, their paints and the
+// system's own messages are handled as they come, so that the system never
+// takes a waiting window for hung. Keyboard and mouse input is dropped: a
+// window that waits takes none. A quit request is kept for the message loop.
+// What work raises is raised here, once it has ended.
+void WaitResponsively(const std::function<void()>& work);
 
 }  // namespace wt

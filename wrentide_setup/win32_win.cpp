@@ -3,6 +3,7 @@
 #include <ntsecapi.h>
 
 #include <algorithm>
+#include <exception>
 
 #include "wrentide_setup/path.h"
 
@@ -213,6 +214,61 @@ ResourceBytes FindResourceBytes(HINSTANCE module, const char* name) {
     bytes.data = loaded ? LockResource(loaded) : nullptr;
     if (bytes.data) bytes.size = SizeofResource(module, resource);
     return bytes;
+}
+
+namespace {
+
+struct Job {
+    const std::function<void()>& work;
+    std::exception_ptr failure;
+};
+
+DWORD WINAPI RunJob(void* job) {
+    Job& it = *static_cast<Job*>(job);
+    try {
+        it.work();
+    } catch (...) {
+        it.failure = std::current_exception();
+    }
+    return 0;
+}
+
+bool IsInput(UINT message) {
+    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+           (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
+}
+
+}  // namespace
+
+void WaitResponsively(const std::function<void()>& work) {
+    Job job{work, nullptr};
+    const UniqueHandle thread(CreateThread(nullptr, 0, RunJob, &job, 0, nullptr));
+    if (!thread.Valid()) {
+        work();  // no thread to spare: the wait as it always was
+        return;
+    }
+    HANDLE handle = thread.Get();
+    bool quit = false;
+    WPARAM quitCode = 0;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                quit = true;
+                quitCode = msg.wParam;
+            } else if (!IsInput(msg.message)) {
+                DispatchMessageW(&msg);
+            }
+        }
+        const DWORD woken = MsgWaitForMultipleObjectsEx(1, &handle, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woken == WAIT_OBJECT_0) break;
+        if (woken == WAIT_FAILED) {
+            WaitForSingleObject(handle, INFINITE);
+            break;
+        }
+    }
+    if (quit) PostQuitMessage(static_cast<int>(quitCode));
+    if (job.failure) std::rethrow_exception(job.failure);
 }
 
 }  // namespace wt

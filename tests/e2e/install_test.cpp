@@ -33,6 +33,43 @@ TEST_F(Install, TheTypicalRunFromStartToFinish) {
     CloseStartedApplication(app);
 }
 
+// A statistics server that takes the connection and never answers holds the
+// end of the install for half a minute after 100: all that while the window
+// answers within a second, repaints what is invalidated, is never hung and
+// takes no close; then it ends as always.
+TEST_F(Install, TheWindowAnswersWhileTheStatisticsServerDoesNot) {
+    test::LoopbackServer server("", WT_STATS_PORT);
+    ASSERT_TRUE(server.Listening());
+    SetupRun run;
+    ASSERT_TRUE(run.ToOptions(false, false));
+    HWND form = run.Form();
+    Click(run.Control("Button", "&Install"));
+    ASSERT_TRUE(WaitUntil([&] { return run.Position() == 100; }, kWait)) << "the bar never answered 100";
+    const DWORD reached = GetTickCount();
+    PostMessageA(form, WM_CLOSE, 0, 0);
+    int answered = 0;
+    for (DWORD_PTR unused = 0; server.Requests().empty() && GetTickCount() - reached < 60000; ++answered) {
+        const DWORD start = GetTickCount();
+        ASSERT_TRUE(SendMessageTimeoutA(form, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &unused))
+            << "no answer " << (start - reached) << " ms after 100";
+        EXPECT_FALSE(IsHungAppWindow(form));
+        RECT area = {10, 10, 200, 60};
+        InvalidateRect(form, &area, FALSE);
+        EXPECT_TRUE(WaitUntil([&] { return !GetUpdateRect(form, nullptr, FALSE); }, 1000)) << "not repainted";
+        const DWORD spent = GetTickCount() - start;
+        if (spent < 1000) Sleep(1000 - spent);
+    }
+    const DWORD waited = GetTickCount() - reached;
+    EXPECT_GT(answered, 20);
+    EXPECT_TRUE(IsWindow(form)) << "closed while it installed";
+    ASSERT_TRUE(WaitUntil([&] { return run.Status() == "Installation Complete"; }, kWait));
+    EXPECT_GT(waited, 25000u);
+    EXPECT_LT(waited, 40000u);
+    EXPECT_EQ(server.Requests(), std::vector<std::string>{kExpectedRequest});
+    ExpectInstalledFiles(places_.program, places_.data);
+    EXPECT_TRUE(Finish(run));
+}
+
 TEST_F(Install, AReInstallReplacesEveryFileAndKeepsModeOff) {
     ASSERT_NO_FATAL_FAILURE(InstallAsUser(false));
     for (const PayloadFile& f : kFiles)

@@ -228,5 +228,28 @@ TEST_F(Install, AWrenTideThatWillNotCloseIsLeftRunningAndNothingChanges) {
                        "WrenTide seems to be active", "Exit code 1603: "});
 }
 
+// The wizard asked to close one shows what it waits for, and answers all
+// the while; once the wait is over it offers the re-install as before.
+TEST_F(Install, TheWizardShowsItsWaitForAWrenTideThatWillNotClose) {
+    ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S").code, 0u);
+    const std::string program = places_.program + "\\WrenTide.exe";
+    ASSERT_TRUE(CopyFileA(test::FromHost(WT_STUBBORN_EXE).c_str(), program.c_str(), FALSE));
+    Process stubborn(program);
+    ASSERT_NE(FindStartedApplication(kWait), nullptr);
+    SetupRun run(LoopbackSetupExe(), "/CLOSEAPPLICATIONS");
+    const DWORD start = GetTickCount();
+    ASSERT_NE(run.Form(), nullptr) << "no window while it waited";
+    HWND waiting = run.Control("Static", "Waiting for the running WrenTide to close...");
+    EXPECT_NE(waiting, nullptr);
+    EXPECT_FALSE(IsWindowEnabled(run.Form()));
+    for (DWORD_PTR unused = 0; GetTickCount() - start < 25000; Sleep(1000))
+        ASSERT_TRUE(SendMessageTimeoutA(run.Form(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &unused));
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(run.Form()) != FALSE; }, kWait));
+    EXPECT_EQ(TextOf(waiting), "To install WrenTide to your system click next...");
+    EXPECT_NE(run.Control("Button", "&Re-Install"), nullptr);
+    EXPECT_FALSE(stubborn.WaitExit(0)) << "it was ended";
+    EXPECT_TRUE(EndsBy(run, "&Cancel"));
+}
+
 }  // namespace
 }  // namespace wt::e2e

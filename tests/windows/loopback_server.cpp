@@ -118,8 +118,10 @@ void LoopbackServer::Serve() {
             head.append(buffer, got);
         }
         if (!reply_.empty()) api_.send(client, reply_.data(), static_cast<int>(reply_.size()), 0);
-        // The installer closes first; wait for it before closing this side.
-        const bool closed = api_.Ready(client, false, 5000) && api_.recv(client, buffer, sizeof buffer, 0) <= 0;
+        // The installer closes first; wait for it before closing this side. A
+        // server that never answers holds the connection as long as it stays.
+        const bool closed =
+            api_.Ready(client, false, reply_.empty() ? 60000 : 5000) && api_.recv(client, buffer, sizeof buffer, 0) <= 0;
         api_.closesocket(client);
         std::lock_guard<std::mutex> lock(mutex_);
         requests_.push_back(head);

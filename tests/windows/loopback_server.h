@@ -1,6 +1,7 @@
 // The tests' own HTTP server on 127.0.0.1: each connection's request head is
-// kept and answered with one canned reply, well formed or not (or none), and
-// the client's close is awaited. Winsock is loaded at run time, as the
+// kept and answered with one canned reply, well formed or not (or none: the
+// connection is then held until the client gives up), and the client's close
+// is awaited. Winsock is loaded at run time, as the
 // product loads it, so that no test exe imports it.
 #pragma once
 

@@ -273,7 +273,11 @@ void RunInstall(const InstallPlan& plan, InstallReport& report) {
             // The last step that can fail is done: only now do the old copies go.
             change.Commit();
             Checkpoint("commit");
-            LogLine("Statistics request: " + SendInstallPing());
+            // Up to half a minute where a server takes the connection and never
+            // answers: the window goes on answering meanwhile.
+            std::string ping;
+            WaitResponsively([&ping] { ping = SendInstallPing(); });
+            LogLine("Statistics request: " + ping);
             Checkpoint("ping");
         }
     } catch (const std::exception& error) {

@@ -78,6 +78,11 @@ public:
     // the options page.
     void Install();
 
+    // /CLOSEAPPLICATIONS in the wizard, once the window shows: a running
+    // WrenTide is asked to close and waited for, the window saying so, and
+    // the kind is shown as it then is.
+    void AwaitWrenTideClosing();
+
     // Handlers.
     void FormCreate();
     void Button4Click();
@@ -128,6 +133,12 @@ private:
     void Paint(HDC dc);
     // The push button Enter presses: the focused one, else the page's own.
     HWND DefaultButton() const;
+    // The install button's caption for the plan's kind, after the message of
+    // a running application.
+    void ShowKind();
+    // While the install or a wait for WrenTide runs, the window's thread
+    // still reads its messages: no command, and no close, is taken then.
+    bool Busy() const { return page_ == Page::Installing || waiting_; }
 
     HINSTANCE instance_;
     InstallPlan& plan_;
@@ -137,6 +148,8 @@ private:
     HWND tooltip_ = nullptr;
     HWND focus_ = nullptr;
     Page page_ = Page::Welcome;
+    bool planned_ = false;  // the plan was made, or given
+    bool waiting_ = false;  // for a running WrenTide to close
     UINT dpi_ = 96;  // the layout table is in pixels at 96 DPI; everything is drawn at this
     GdiObject<HFONT> font_;
     GdiObject<HFONT> labelFont_;

@@ -25,6 +25,7 @@ const char kInstallCaption[] = "&Install";
 const char kAppActiveText[] =
     "WrenTide seems to be active.  Close any other versions of WrenTide and try installing again.";
 const wchar_t kBrowsePrompt[] = L"Install WrenTide to this folder:";
+const char kWaitingForWrenTide[] = "Waiting for the running WrenTide to close...";
 const char kComplete[] = "Installation Complete";
 const char kFailed[] = "Installation Failed";
 const char kFinished[] = "Finished";
@@ -179,7 +180,7 @@ LRESULT TForm1::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         if (lParam) DpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_CLOSE:
-        DestroyWindow(handle_);
+        if (!Busy()) DestroyWindow(handle_);
         return 0;
     case WM_DESTROY:
         App().Terminate();
@@ -206,6 +207,7 @@ HWND TForm1::DefaultButton() const {
 }
 
 void TForm1::Command(ControlId id, WORD notification) {
+    if (Busy()) return;
     if (notification == BN_CLICKED) {
         switch (id) {
         case Button1: return Button1Click();
@@ -222,16 +224,39 @@ void TForm1::Command(ControlId id, WORD notification) {
 void ShowAppActive() { App().FailureMessage(kAppActiveText); }
 
 void TForm1::FormCreate() {
-    if (command_) {
-        plan_ = PlanInstall(*command_, plan_.paths.Scope);
-        if (command_->closeApplications) CloseRunningWrenTide(plan_);
-    }
-    if (plan_.kind == InstallKind::ApplicationActive) ShowAppActive();
-    if (plan_.kind == InstallKind::ReInstall) SetText(Button1, kReInstallCaption);
-    if (plan_.kind == InstallKind::FreshInstall) SetText(Button1, kInstallCaption);
+    if (command_) plan_ = PlanInstall(*command_, plan_.paths.Scope);
+    planned_ = true;
+    // Asked to close a running WrenTide first, the kind is shown once that is tried.
+    if (!command_ || !command_->closeApplications) ShowKind();
     SetText(LabeledEdit1, plan_.paths.ProgPth);
     SetHint(LabeledEdit1, plan_.paths.ProgPth);
     SendMessageW(controls_[CheckBox2], BM_SETCHECK, plan_.desktopShortcut ? BST_CHECKED : BST_UNCHECKED, 0);
+    Activate(Button4);
+}
+
+void TForm1::ShowKind() {
+    if (plan_.kind == InstallKind::ApplicationActive) ShowAppActive();
+    if (plan_.kind == InstallKind::ReInstall) SetText(Button1, kReInstallCaption);
+    if (plan_.kind == InstallKind::FreshInstall) SetText(Button1, kInstallCaption);
+}
+
+void TForm1::AwaitWrenTideClosing() {
+    if (!planned_) return;  // discovery failed: the window stays as the error left it
+    const bool running = WrenTideRunning(plan_.paths.ProgPth);
+    const std::string prompt = Text(Label1);
+    if (running) {
+        SetText(Label1, kWaitingForWrenTide);
+        Repaint(Label1);
+        EnableWindow(handle_, FALSE);
+    }
+    waiting_ = true;
+    WaitResponsively([this] { CloseRunningWrenTide(plan_); });
+    waiting_ = false;
+    if (running) {
+        EnableWindow(handle_, TRUE);
+        SetText(Label1, prompt);
+    }
+    ShowKind();
     Activate(Button4);
 }
 
