@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cmath>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -30,11 +33,95 @@ int ScreenDpi() {
     return dpi;
 }
 
+// WCAG's contrast ratio of two colours (0x00RRGGBB).
+double Contrast(DWORD a, DWORD b) {
+    auto luminance = [](DWORD c) {
+        double sum = 0;
+        const double weights[] = {0.2126, 0.7152, 0.0722};
+        for (int i = 0; i < 3; ++i) {
+            const double v = ((c >> (16 - 8 * i)) & 0xFF) / 255.0;
+            sum += weights[i] * (v <= 0.03928 ? v / 12.92 : pow((v + 0.055) / 1.055, 2.4));
+        }
+        return sum;
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Apps' mode in this prefix's settings, which setup reads, put back as it was.
+class AppsMode {
+public:
+    explicit AppsMode(DWORD light) { Set(light); }
+    ~AppsMode() { RegDeleteKeyValueA(HKEY_CURRENT_USER, kKey, "AppsUseLightTheme"); }
+    void Set(DWORD light) {
+        RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "AppsUseLightTheme", REG_DWORD, &light, sizeof light);
+    }
+    // What the system tells every window when the mode changes.
+    void Tell(HWND window) {
+        DWORD_PTR unused = 0;
+        SendMessageTimeoutW(window, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"ImmersiveColorSet"),
+                            SMTO_ABORTIFHUNG, 5000, &unused);
+        Sleep(300);
+    }
+
+private:
+    static constexpr const char* kKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+};
+
+// The client area as on screen is dark: nowhere below the banner the light
+// button face, and every control's text against its own background at 4.5:1
+// or more (its most common colour the background, the next its text).
+void ExpectDarkAndReadable(HWND form, int dpi, const char* page) {
+    SCOPED_TRACE(page);
+    int w = 0, h = 0;
+    const std::vector<DWORD> pixels = WindowPixels(form, &w, &h, true);
+    ASSERT_FALSE(pixels.empty());
+    const DWORD face = GetSysColor(COLOR_BTNFACE);
+    const DWORD faceRgb = ((face & 0xFF) << 16) | (face & 0xFF00) | ((face >> 16) & 0xFF);
+    int light = 0;
+    for (int y = At(89, dpi); y < h; ++y)
+        for (int x = 0; x < w; ++x) light += pixels[static_cast<size_t>(y) * w + x] == faceRgb;
+    EXPECT_EQ(light, 0) << "pixels of the light button face";
+    for (HWND control : Descendants(form)) {
+        if (!IsWindowVisible(control) || TextOf(control).empty() || ClassOf(control) == "TGroupBox") continue;
+        RECT r;
+        GetClientRect(control, &r);
+        MapWindowPoints(control, form, reinterpret_cast<POINT*>(&r), 2);
+        InflateRect(&r, -At(3, dpi), -At(3, dpi));
+        std::map<DWORD, int> counts;
+        for (int y = std::max<int>(r.top, 0); y < std::min<int>(r.bottom, h); ++y)
+            for (int x = std::max<int>(r.left, 0); x < std::min<int>(r.right, w); ++x)
+                ++counts[pixels[static_cast<size_t>(y) * w + x]];
+        std::vector<std::pair<int, DWORD>> byCount;
+        for (const auto& [colour, count] : counts) byCount.push_back({count, colour});
+        std::sort(byCount.rbegin(), byCount.rend());
+        ASSERT_GE(byCount.size(), 2u) << ClassOf(control) << " \"" << TextOf(control) << "\" shows no text";
+        EXPECT_GE(Contrast(byCount[0].second, byCount[1].second), 4.5)
+            << ClassOf(control) << " \"" << TextOf(control) << "\": " << std::hex << byCount[1].second << " on "
+            << byCount[0].second;
+        EXPECT_LT(Contrast(byCount[0].second, 0x000000), 4.5) << TextOf(control) << ": a light background";
+    }
+}
+
 bool Near(const RECT& a, const RECT& b) {
     return abs(a.left - b.left) <= 1 && abs(a.top - b.top) <= 1 && abs(a.right - b.right) <= 1 &&
            abs(a.bottom - b.bottom) <= 1;
 }
 
+
+// At 96 DPI what the window itself draws (its client area) is, to the pixel,
+// the page's picture in tests/e2e/reference; the frame and caption are the
+// system's, and differ with the fonts a machine has.
+void ExpectAsBefore(HWND form, int dpi, const std::string& page) {
+    if (dpi != 96) return;
+    const std::string shot = test::BuildFile("screenshots\\" + page + "-client-96.png");
+    ASSERT_TRUE(CaptureWindow(form, shot, true));
+    int w = 0, h = 0, rw = 0, rh = 0;
+    const std::vector<DWORD> now = ReadPng(shot, &w, &h);
+    const std::vector<DWORD> before = ReadPng(test::SourceFile("tests/e2e/reference/" + page + "-96.png"), &rw, &rh);
+    ASSERT_FALSE(before.empty()) << "no picture of the " << page << " page";
+    EXPECT_TRUE(w == rw && h == rh && now == before) << "the " << page << " page at 96 DPI is not as it was: see " << shot;
+}
 
 class AtDpi : public ::testing::TestWithParam<int> {};
 
@@ -88,16 +175,10 @@ TEST_P(AtDpi, TheWindowIsTheTableScaledWithItsTextsWholeAndItsBanner) {
     const std::string name = std::to_string(dpi);
     // At 96 DPI each page is, to the pixel, the picture in tests/e2e/reference
     // (taken before the welcome prompt became a control of its own).
-    auto expectAsBefore = [&](const std::string& page) {
-        if (dpi != 96) return;
-        const std::string shot = "screenshots\\" + page + "-96.png";
-        EXPECT_TRUE(test::ReadFileBytes(test::BuildFile(shot)) ==
-                    test::ReadFileBytes(test::SourceFile("tests/e2e/reference/" + page + "-96.png")))
-            << "the " << page << " page at 96 DPI is not as it was: see build/" << shot;
-    };
     SetForegroundWindow(form);
     Sleep(300);
     CreateDirectoryA(test::BuildFile("screenshots").c_str(), nullptr);
+    const auto expectAsBefore = [&](const std::string& page) { ExpectAsBefore(form, dpi, page); };
     EXPECT_TRUE(CaptureWindow(form, test::BuildFile("screenshots\\welcome-" + name + ".png")));
     expectAsBefore("welcome");
     const int width = At(590, dpi), banner = At(89, dpi);
@@ -133,6 +214,41 @@ TEST_P(AtDpi, TheWindowIsTheTableScaledWithItsTextsWholeAndItsBanner) {
     }
     EXPECT_TRUE(Answer(dialog, "OK"));
     EXPECT_TRUE(second.WaitExit(kWait));
+    PostMessageA(form, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(run.process().WaitExit(kWait));
+}
+
+// Dark for apps: every page dark and readable; a change of the mode while the
+// window shows is followed both ways, and light is again the light window.
+TEST_P(AtDpi, InDarkModeEveryPageIsDarkReadableAndFollowsAChange) {
+    const int dpi = GetParam();
+    SeeRealPixels();
+    ASSERT_EQ(ScreenDpi(), dpi) << "this case runs in a prefix at its DPI";
+    AppsMode mode(0);
+    SetupRun run;
+    HWND form = run.Form();
+    ASSERT_NE(form, nullptr);
+    SetForegroundWindow(form);
+    Sleep(300);
+    const std::string name = std::to_string(dpi);
+    CreateDirectoryA(test::BuildFile("screenshots").c_str(), nullptr);
+    EXPECT_TRUE(CaptureWindow(form, test::BuildFile("screenshots\\welcome-dark-" + name + ".png"), true));
+    ExpectDarkAndReadable(form, dpi, "welcome");
+    ASSERT_TRUE(run.ToOptions(true, true, [&] {
+        Sleep(300);
+        EXPECT_TRUE(CaptureWindow(form, test::BuildFile("screenshots\\licence-dark-" + name + ".png"), true));
+        ExpectDarkAndReadable(form, dpi, "licence");
+    }));
+    Sleep(300);
+    EXPECT_TRUE(CaptureWindow(form, test::BuildFile("screenshots\\options-dark-" + name + ".png"), true));
+    ExpectDarkAndReadable(form, dpi, "options");
+
+    mode.Set(1);
+    mode.Tell(form);
+    ExpectAsBefore(form, dpi, "options");
+    mode.Set(0);
+    mode.Tell(form);
+    ExpectDarkAndReadable(form, dpi, "options again");
     PostMessageA(form, WM_CLOSE, 0, 0);
     EXPECT_TRUE(run.process().WaitExit(kWait));
 }

@@ -166,12 +166,13 @@ HWND SetupRun::Progress() {
     return nullptr;
 }
 
-bool SetupRun::ToOptions(bool desktop, bool runAfter) {
+bool SetupRun::ToOptions(bool desktop, bool runAfter, const std::function<void()>& onLicence) {
     HWND next = Control("Button", "&Next");
     if (!next) return false;
     Click(next);
     HWND accept = Control("Button", "I have read and agree with the EULA ");
     if (!accept || !WaitUntil([&] { return OwnVisible(GetParent(accept)); }, 5000)) return false;
+    if (onLicence) onLicence();
     Click(accept);
     HWND desktopBox = Control("Button", "Place a shortcut on the Desktop");
     if (!WaitUntil([&] { return OwnVisible(GetParent(desktopBox)); }, 5000)) return false;

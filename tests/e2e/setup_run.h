@@ -107,8 +107,9 @@ public:
     HWND Control(const char* cls, const std::string& text) { return FindControl(Form(), cls, text); }
     HWND Edit() { return FolderBox(Form()); }
     HWND Progress();
-    // Welcome -> licence -> options; ticks the two boxes as asked.
-    bool ToOptions(bool desktop, bool runAfter);
+    // Welcome -> licence -> options; ticks the two boxes as asked. onLicence
+    // runs once the licence page shows.
+    bool ToOptions(bool desktop, bool runAfter, const std::function<void()>& onLicence = nullptr);
     bool Checked(const char* text);
     // Presses the install button and waits for the end, answering each failure
     // message in turn (IDOK or IDCANCEL for the title-bar close).

@@ -136,6 +136,8 @@ private:
     // The install button's caption for the plan's kind, after the message of
     // a running application.
     void ShowKind();
+    // Dark or light as the system now asks, everything drawn again.
+    void FollowSystemLook();
     // While the install or a wait for WrenTide runs, the window's thread
     // still reads its messages: no command, and no close, is taken then.
     bool Busy() const { return page_ == Page::Installing || waiting_; }

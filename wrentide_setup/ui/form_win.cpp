@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "wrentide_setup/ui/application.h"
+#include "wrentide_setup/ui/dark.h"
 #include "wrentide_setup/ui/dpi.h"
 #include "wrentide_setup/error.h"
 #include "wrentide_setup/win32.h"
@@ -130,7 +131,7 @@ void MoveTo(HWND control, const RECT& rect) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-HBRUSH FaceBrush() { return GetSysColorBrush(COLOR_BTNFACE); }
+HBRUSH FaceBrush() { return DarkLook() ? DarkBrush(dark::kBackground) : GetSysColorBrush(COLOR_BTNFACE); }
 
 // See-through frames: the parent paints what lies behind, through WM_PRINTCLIENT.
 void PaintParentBackground(HWND child, HDC dc) {
@@ -149,7 +150,8 @@ void PaintGroup(HWND group, HDC dc) {
     GetClientRect(group, &frame);
     // A frame without caption starts half a text line down, as a captioned one would.
     frame.top += Scaled(4, WindowDpi(group));
-    DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
+    if (DarkLook()) FrameRect(dc, &frame, DarkBrush(dark::kFrame));
+    else DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
 }
 
 LRESULT CALLBACK GroupProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -236,6 +238,15 @@ void TForm1::PrintClient(HDC dc) {
 }
 
 LRESULT TForm1::ControlColor(UINT message, HDC dc, HWND control) const {
+    if (DarkLook()) {
+        // Text boxes a shade above the page; disabled text grey, still readable.
+        const bool field = message == WM_CTLCOLOREDIT || control == controls_[Memo1] ||
+                           control == controls_[LabeledEdit1];
+        SetTextColor(dc, IsWindowEnabled(control) ? dark::kText : dark::kDisabledText);
+        SetBkColor(dc, field ? dark::kField : dark::kBackground);
+        if (!field) SetBkMode(dc, TRANSPARENT);
+        return reinterpret_cast<LRESULT>(DarkBrush(field ? dark::kField : dark::kBackground));
+    }
     // Every text and background in the system's colours, high contrast
     // included. The read-only licence text keeps the look of a text box.
     SetTextColor(dc, GetSysColor(message == WM_CTLCOLORBTN ? COLOR_BTNTEXT : COLOR_WINDOWTEXT));
@@ -273,6 +284,7 @@ void TForm1::CreateControls() {
                                        reinterpret_cast<HMENU>(INT_PTR(kControlIdBase + row.id)), instance_, nullptr);
         if (!control) throw Error("Cannot create the setup window");
         SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(row.id)), FALSE);
+        FollowLook(control);
         controls_[row.id] = control;
     }
 

@@ -13,6 +13,7 @@
 #include "wrentide_setup/error.h"
 #include "wrentide_setup/system/close_applications.h"
 #include "wrentide_setup/ui/application.h"
+#include "wrentide_setup/ui/dark.h"
 #include "wrentide_setup/ui/dpi.h"
 #include "wrentide_setup/ui/form.h"
 #include "wrentide_setup/win32.h"
@@ -143,6 +144,7 @@ LRESULT TForm1::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CREATE:
         CreateControls();
         LoadArtwork();
+        if (SystemWantsDark()) SetDarkLook(handle_, true);
         return 0;
     case WM_PAINT: {
         const PaintDC paint(handle_);
@@ -155,6 +157,24 @@ LRESULT TForm1::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
         return ControlColor(message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    // The system's own colours for these in the light look, as they always were.
+    case WM_CTLCOLOREDIT:
+        if (DarkLook()) return ControlColor(message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+        break;
+    case WM_ERASEBKGND:
+        if (!DarkLook()) break;
+        PrintClient(reinterpret_cast<HDC>(wParam));
+        return 1;
+    case WM_SETTINGCHANGE:
+        // Dark or light for apps, or high contrast, changed while the window
+        // shows. The window is an ANSI one: the system hands it the area's name so.
+        if ((lParam && lstrcmpiA(reinterpret_cast<const char*>(lParam), "ImmersiveColorSet") == 0) ||
+            wParam == SPI_SETHIGHCONTRAST)
+            FollowSystemLook();
+        break;
+    case WM_SYSCOLORCHANGE:
+        FollowSystemLook();
+        break;
     case WM_ACTIVATE:
         // Like a dialog: focus returns to the control that had it.
         if (LOWORD(wParam) != WA_INACTIVE && focus_ && IsWindowEnabled(focus_) && IsWindowVisible(focus_)) {
@@ -222,6 +242,13 @@ void TForm1::Command(ControlId id, WORD notification) {
 }
 
 void ShowAppActive() { App().FailureMessage(kAppActiveText); }
+
+void TForm1::FollowSystemLook() {
+    const bool wanted = SystemWantsDark();
+    if (wanted == DarkLook()) return;
+    SetDarkLook(handle_, wanted);
+    RedrawWindow(handle_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
 
 void TForm1::FormCreate() {
     if (command_) plan_ = PlanInstall(*command_, plan_.paths.Scope);
