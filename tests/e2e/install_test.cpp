@@ -1,6 +1,7 @@
 // Whole installs of the real setup exe under Wine, driven like a user: through
 // the wizard, the install, its messages, and the finish.
 #include "install_kit.h"
+#include "looks.h"
 
 namespace wt::e2e {
 namespace {
@@ -36,8 +37,10 @@ TEST_F(Install, TheTypicalRunFromStartToFinish) {
 // A statistics server that takes the connection and never answers holds the
 // end of the install for half a minute after 100: all that while the window
 // answers within a second, repaints what is invalidated, is never hung and
-// takes no close; then it ends as always.
+// takes no close; then it ends as always. In dark mode, the installing page
+// (the bar, the disabled controls) is dark and readable too.
 TEST_F(Install, TheWindowAnswersWhileTheStatisticsServerDoesNot) {
+    AppsMode mode(0);
     test::LoopbackServer server("", WT_STATS_PORT);
     ASSERT_TRUE(server.Listening());
     SetupRun run;
@@ -47,6 +50,9 @@ TEST_F(Install, TheWindowAnswersWhileTheStatisticsServerDoesNot) {
     ASSERT_TRUE(WaitUntil([&] { return run.Position() == 100; }, kWait)) << "the bar never answered 100";
     const DWORD reached = GetTickCount();
     PostMessageA(form, WM_CLOSE, 0, 0);
+    Sleep(300);
+    CaptureWindow(form, test::BuildFile("screenshots\\installing-dark-96.png"), true);
+    ExpectDarkAndReadable(form, 96, "installing");
     int answered = 0;
     for (DWORD_PTR unused = 0; server.Requests().empty() && GetTickCount() - reached < 60000; ++answered) {
         const DWORD start = GetTickCount();

@@ -23,6 +23,16 @@ const DWORD kDarkTitleBar = 20, kDarkTitleBarBefore20H1 = 19;
 
 bool darkNow = false;
 bool titleBarTouched = false;  // a light window never calls the window manager at all
+bool themesTouched = false;    // nor asks for another theme for its controls
+std::vector<HWND> followers;   // the controls given to FollowLook
+
+// A function of a system DLL, loaded from the system's folder when first
+// wanted; null where that Windows has none.
+template <typename Function>
+Function SystemFunction(const wchar_t* dll, const char* name) {
+    HMODULE module = LoadLibraryExW(dll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+}
 
 enum Kind : UINT_PTR { kPushButton = 1, kCheckBox, kEdit, kProgress };
 
@@ -247,11 +257,20 @@ bool DarkLook() { return darkNow; }
 
 void SetDarkLook(HWND window, bool wanted) {
     darkNow = wanted;
+    // Where Windows has dark themes for the controls (10 from 1809 on), they
+    // take them too, so that what the system still draws itself (a scroll
+    // bar dragged, a button's state drawn at once) is dark as well.
+    if (wanted || themesTouched) {
+        using SetTheme = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
+        static const SetTheme setTheme = SystemFunction<SetTheme>(L"uxtheme.dll", "SetWindowTheme");
+        themesTouched = true;
+        for (HWND control : followers)
+            if (setTheme && IsWindow(control)) setTheme(control, wanted ? L"DarkMode_Explorer" : nullptr, nullptr);
+    }
     if (!wanted && !titleBarTouched) return;
-    // Loaded from the system's folder when first wanted: Windows before 10 has no such attribute.
-    static const auto setAttribute = reinterpret_cast<HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD)>(
-        reinterpret_cast<void*>(GetProcAddress(LoadLibraryExW(L"dwmapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32),
-                                               "DwmSetWindowAttribute")));
+    // Windows before 10 has no such attribute.
+    using SetAttribute = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
+    static const SetAttribute setAttribute = SystemFunction<SetAttribute>(L"dwmapi.dll", "DwmSetWindowAttribute");
     if (!setAttribute) return;
     titleBarTouched = true;
     const BOOL on = wanted;
@@ -281,6 +300,7 @@ void FollowLook(HWND control) {
     else if (lstrcmpiW(name, PROGRESS_CLASSW) == 0) kind = kProgress;
     else return;
     SetWindowSubclass(control, LookProc, 1, kind);
+    followers.push_back(control);
 }
 
 }  // namespace wt
