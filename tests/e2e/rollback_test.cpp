@@ -191,7 +191,7 @@ TEST_F(UsersJournal, SteersNothingThatSetupDeletesInstallsIntoOrRecords) {
     // values that would steer the install and the uninstall command.
     const std::string uninstaller = places_.program + "\\uninstall.exe";
     CreateDirectoryA(link_.c_str(), nullptr);
-    const std::string wasFolder = FinalPath(link_);
+    const std::string wasFolder = FinalPathOf(link_);
     RemoveDirectoryA(link_.c_str());
     ASSERT_NO_FATAL_FAILURE(PlantHostLink(outside_, link_));
     test::WriteFileBytes(places_.data + "\\setup.journal",

@@ -97,13 +97,8 @@ TEST_F(Payload, ALockedDestinationSurvivesAndMakesTheInflateFail) {
 // A missing resource, or a file that cannot be written, fails the extraction
 // with its cause; nothing is inflated from it.
 TEST_F(Payload, AnExtractionThatCannotWriteRaisesItsCause) {
-    auto cause = [](const char* resource, const std::string& path) -> std::string {
-        try {
-            ExtractResource(resource, path);
-        } catch (const Error& error) {
-            return error.what();
-        }
-        return "";
+    auto cause = [](const char* resource, const std::string& path) {
+        return test::ErrorText([&] { ExtractResource(resource, path); });
     };
     EXPECT_EQ(cause("h", Temp()), "The resource \"h\" is missing from setup.");
     EXPECT_FALSE(test::PathExists(Temp()));
