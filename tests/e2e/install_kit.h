@@ -123,6 +123,14 @@ inline Unattended RunUnattended(const std::string& commandLine) {
 
 inline std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
+// The user clicks into the folder box and types folder there.
+inline void TypeFolder(SetupRun& run, const std::string& folder) {
+    PostMessageW(run.Edit(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageW(run.Edit(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    Sleep(200);
+    SendMessageW(run.Edit(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(folder).data()));
+}
+
 // A file of the tests' own folder C:\\wt-e2e (a log, say), the folder made.
 inline std::string ScratchFile(const char* name) {
     CreateDirectoryA("C:\\wt-e2e", nullptr);
