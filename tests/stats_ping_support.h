@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "wrentide_setup/error.h"
+#include "tests/error_text.h"
 #include "wrentide_setup/stats/socket.h"
 #include "wrentide_setup/stats/stats_ping.h"
 
@@ -55,15 +55,9 @@ private:
 // What the exchange (over the connection given, or its own) fails with, or "no failure".
 inline std::string FailureOf(const std::string& host, uint16_t port, const PingBounds& bounds = Short(),
                              Connection* over = nullptr) {
-    try {
-        if (over)
-            ExchangeInstallPing(*over, host, port, bounds);
-        else
-            ExchangeInstallPing(host, port, bounds);
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "no failure";
+    return ErrorText(
+        [&] { over ? ExchangeInstallPing(*over, host, port, bounds) : ExchangeInstallPing(host, port, bounds); },
+        "no failure");
 }
 
 // A connect to port on 127.0.0.1 that hangs (over the connection given, or a

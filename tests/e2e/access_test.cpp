@@ -55,12 +55,10 @@ class ScreenReader : public ::testing::Test {
 protected:
     void SetUp() override {
         CoInitialize(nullptr);
-        test::DeleteProductKeys();
+        RemoveDefaultInstall(places_);
     }
     void TearDown() override {
-        test::DeleteProductKeys();
-        for (const std::string& made : {places_.program, places_.vendor, places_.menu}) test::RemoveTree(made);
-        DeleteFileW(Wide(places_.desk + "\\WrenTide.lnk").data());
+        RemoveDefaultInstall(places_);
         CoUninitialize();
     }
     Places places_;

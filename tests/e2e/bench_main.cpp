@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "installed_files.h"
 #include "setup_run.h"
 #include "test_support.h"
 #include "wrentide_setup/engine/payload.h"
@@ -94,13 +95,6 @@ double OwnExtractAndInflate() {
     return Now() - start;
 }
 
-void CleanDefaultInstall() {
-    wt::test::DeleteProductKeys();
-    wt::test::RemoveTree(wt::test::ShellFolder(CSIDL_PROGRAM_FILES) + "\\WrenTide");
-    wt::test::RemoveTree(wt::test::ShellFolder(CSIDL_LOCAL_APPDATA) + "\\tessel-soft");
-    wt::test::RemoveTree(wt::test::ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\WrenTide");
-}
-
 using Figures = std::map<std::string, std::vector<double>>;
 
 // The marks setup wrote, in milliseconds of this process's clock.
@@ -117,7 +111,7 @@ double MegaBytes(SIZE_T bytes) { return static_cast<double>(bytes) / (1024.0 * 1
 
 // One install through the window of the benchmark build; false when it did not complete.
 bool WholeInstall(const std::string& marksFile, Figures& figures) {
-    CleanDefaultInstall();
+    wt::e2e::RemoveDefaultInstall();
     DeleteFileA(marksFile.c_str());
     const double launched = Now();
     wt::e2e::SetupRun run(wt::test::FromHost(WT_BENCH_SETUP_EXE));
@@ -177,11 +171,11 @@ int main(int argc, char** argv) {
         figures["setup's extract + inflate, one process"].push_back(OwnExtractAndInflate());
         if (!WholeInstall(marksFile, figures)) {
             std::fprintf(stderr, "wt_bench: install run %d did not complete\n", i + 1);
-            CleanDefaultInstall();
+            wt::e2e::RemoveDefaultInstall();
             return 1;
         }
     }
-    CleanDefaultInstall();
+    wt::e2e::RemoveDefaultInstall();
     auto median = [&](const std::string& name) {
         std::vector<double> v = figures.at(name);
         std::sort(v.begin(), v.end());

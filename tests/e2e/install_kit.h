@@ -39,7 +39,7 @@ const char kExpectedRequest[] =
     "Accept-Encoding: identity\r\n"
     "User-Agent: WrenTide Statstics Tracking\r\n"
     "\r\n";
-using test::kSettings, test::kUninstall;
+using test::kSettings, test::kUninstall, test::NamesIn, test::TempFolder;
 const char kTypedParent[] = "C:\\\u0141\u00F3d\u017A \u03A9";
 
 inline std::string RegValue(const char* key, const char* name, REGSAM view = 0) {
@@ -73,28 +73,6 @@ private:
     Process process_;
     HWND box_ = nullptr;
 };
-
-// The names in folder that match pattern, "." and ".." left out.
-inline std::vector<std::string> NamesIn(const std::string& folder, const char* pattern) {
-    std::vector<std::string> found;
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW(Wide(folder + "\\" + pattern).data(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return found;
-    do
-        if (std::wcscmp(entry.cFileName, L".") != 0 && std::wcscmp(entry.cFileName, L"..") != 0)
-            found.push_back(Utf8(entry.cFileName));
-    while (FindNextFileW(search, &entry));
-    FindClose(search);
-    return found;
-}
-
-inline std::string TempFolder() {
-    wchar_t temp[MAX_PATH] = L"";
-    GetTempPathW(MAX_PATH, temp);
-    std::string folder = Utf8(temp);
-    if (!folder.empty() && folder.back() == '\\') folder.pop_back();
-    return folder;
-}
 
 // Copies of the uninstaller left in folders of their own in the temporary
 // folder, to go at the next start.
@@ -144,6 +122,14 @@ inline Unattended RunUnattended(const std::string& commandLine) {
 }
 
 inline std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+// The user clicks into the folder box and types folder there.
+inline void TypeFolder(SetupRun& run, const std::string& folder) {
+    PostMessageW(run.Edit(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageW(run.Edit(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    Sleep(200);
+    SendMessageW(run.Edit(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(folder).data()));
+}
 
 // A file of the tests' own folder C:\\wt-e2e (a log, say), the folder made.
 inline std::string ScratchFile(const char* name) {
@@ -202,8 +188,7 @@ protected:
     }
     void Clean() {
         test::DeleteProductKeys();
-        RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
-        RegDeleteTreeA(HKEY_CURRENT_USER, kUninstall);
+        test::DeleteProductKeys(HKEY_CURRENT_USER);
         test::RemoveTree(places_.userProgram);
         RemoveDirectoryA(places_.userPrograms.c_str());  // as a new profile has it: missing
         test::RemoveTree(places_.userMenu);
@@ -385,15 +370,6 @@ inline std::string Unix(const std::string& path) {
     return name;
 }
 
-inline std::string FinalPath(const std::string& path) {
-    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS;
-    UniqueHandle file(CreateFileW(Wide(path).data(), 0, share, nullptr, OPEN_EXISTING, flags, nullptr));
-    wchar_t final[MAX_PATH] = L"";
-    if (file.Valid()) GetFinalPathNameByHandleW(file.Get(), final, MAX_PATH, 0);
-    return Utf8(final);
-}
-
 // A host symbolic link at link to target, as a user could plant it. Wine
 // shows it as a plain file or folder: every call by name acts on the target.
 inline void PlantHostLink(const std::string& target, const std::string& link) {
@@ -401,13 +377,13 @@ inline void PlantHostLink(const std::string& target, const std::string& link) {
     Host("Z:\\bin\\ln", "-s \"" + Unix(target) + "\" \"" + Unix(link) + "\"");
     // Wine hands back no exit of a host program: the link is awaited.
     std::string final;
-    ASSERT_TRUE(WaitUntil([&] { return (final = FinalPath(link)) == "\\\\?\\" + target; }, 5000))
+    ASSERT_TRUE(WaitUntil([&] { return (final = FinalPathOf(link)) == "\\\\?\\" + target; }, 5000))
         << "no link planted at " << link << " (" << Unix(link) << "): " << final;
 }
 
 inline void RemoveHostLink(const std::string& link, const std::string& target) {
     Host("Z:\\bin\\rm", "-f \"" + Unix(link) + "\"");
-    WaitUntil([&] { return FinalPath(link) != "\\\\?\\" + target; }, 5000);
+    WaitUntil([&] { return FinalPathOf(link) != "\\\\?\\" + target; }, 5000);
 }
 
 // The loopback setup with faults on call: WT_FAIL_AFTER or WT_KILL_AFTER

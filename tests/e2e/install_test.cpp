@@ -136,12 +136,7 @@ TEST_F(Install, AProgramFolderWhoseParentIsMissingIsReportedTwice) {
     SetupRun run;
     ASSERT_TRUE(run.ToOptions(false, false));
     const std::string typed = "C:\\wt-e2e\\missing\\WrenTide";
-    HWND edit = run.Edit();
-    // The user clicks into the box, types, and goes to the install button.
-    PostMessageA(edit, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-    PostMessageA(edit, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-    Sleep(200);
-    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
+    TypeFolder(run, typed);  // and goes to the install button
     ASSERT_TRUE(run.Install("&Install", {IDCANCEL, IDCANCEL}));
     ASSERT_EQ(run.messages.size(), 2u);
     EXPECT_EQ(run.messages[0], "Install Failed! Unable to create Install Folder.");
@@ -157,8 +152,7 @@ TEST_F(Install, AProgramFolderWhoseParentIsMissingIsReportedTwice) {
 // user picks there becomes the box's text and hint, and takes the files.
 TEST_F(Install, TheFolderChosenInTheBrowserTakesTheFiles) {
     const std::string picked = "C:\\wt-e2e\\picked";
-    for (const std::string& folder : {places_.program, std::string("C:\\wt-e2e"), picked})
-        CreateDirectoryA(folder.c_str(), nullptr);
+    for (const std::string& folder : {places_.program, picked}) SHCreateDirectoryExA(nullptr, folder.c_str(), nullptr);
     SetupRun run;
     ASSERT_TRUE(run.ToOptions(false, false));
     HWND browser = OpenFolderBrowser(run.Form());
@@ -206,8 +200,7 @@ TEST_F(Install, EnterPressesTheFocusedButtonAndNothingElse) {
 // menu links; record 0 alone takes the work folder. Then the title-bar close
 // ends setup without starting the program, although the box is ticked.
 TEST_F(Install, PreferencesKeptAndNoMenuFolderThenTheTitleBarCloseStartsNothing) {
-    CreateDirectoryA(places_.vendor.c_str(), nullptr);
-    CreateDirectoryA(places_.data.c_str(), nullptr);
+    SHCreateDirectoryExA(nullptr, places_.data.c_str(), nullptr);
     std::string prefs(3 * 272, '\0');
     for (size_t i = 0; i < prefs.size(); ++i) prefs[i] = static_cast<char>(i * 7 + 1);
     test::WriteFileBytes(places_.data + "\\WrenTide.tub", prefs);
@@ -268,12 +261,7 @@ TEST_P(OutsideTheCodePage, InstallsRecordsLinksAndUninstalls) {
         ASSERT_TRUE(server.Listening());
         SetupRun run;
         ASSERT_TRUE(run.ToOptions(true, false));
-        if (*c.typedFolder) {
-            PostMessageW(run.Edit(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-            PostMessageW(run.Edit(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-            Sleep(200);
-            SendMessageW(run.Edit(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(program).data()));
-        }
+        if (*c.typedFolder) TypeFolder(run, program);
         ASSERT_TRUE(Completes(run));
         Finish(run);
     }

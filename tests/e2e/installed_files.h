@@ -59,6 +59,14 @@ inline void ExpectInstalledFiles(const std::string& program, const std::string& 
     EXPECT_FALSE(test::PathExists(data + "\\temp.pak"));
 }
 
+// The default installation's folders, desktop link and keys removed, as on a
+// machine that never had it.
+inline void RemoveDefaultInstall(const Places& places = Places()) {
+    test::DeleteProductKeys();
+    for (const std::string& made : {places.program, places.vendor, places.menu}) test::RemoveTree(made);
+    DeleteFileW(Wide(places.desk + "\\WrenTide.lnk").data());
+}
+
 // Waits for process to end: its exit code, or 99 (and a failure) when it has not ended in time.
 inline DWORD ExitCode(Process& process, DWORD milliseconds = kWait) {
     DWORD code = 99;

@@ -115,9 +115,7 @@ TEST_F(Rollback, AKilledReInstallIsUndoneAtTheNextStart) {
             SetupRun run(FaultsSetupExe());
             ASSERT_TRUE(run.ToOptions(true, false));
             Click(run.Control("Button", "&Re-Install"));
-            DWORD code = 0;
-            ASSERT_TRUE(run.process().WaitExit(60000, &code));
-            EXPECT_EQ(code, 9u);
+            ASSERT_EQ(ExitCode(run.process(), 60000), 9u);
         }
         ASSERT_TRUE(test::KeyExists(kJournal)) << "the kill left no journal";
         if (step == std::string("registration")) {
@@ -191,7 +189,7 @@ TEST_F(UsersJournal, SteersNothingThatSetupDeletesInstallsIntoOrRecords) {
     // values that would steer the install and the uninstall command.
     const std::string uninstaller = places_.program + "\\uninstall.exe";
     CreateDirectoryA(link_.c_str(), nullptr);
-    const std::string wasFolder = FinalPath(link_);
+    const std::string wasFolder = FinalPathOf(link_);
     RemoveDirectoryA(link_.c_str());
     ASSERT_NO_FATAL_FAILURE(PlantHostLink(outside_, link_));
     test::WriteFileBytes(places_.data + "\\setup.journal",
@@ -217,10 +215,8 @@ TEST_F(UsersJournal, SteersNothingThatSetupDeletesInstallsIntoOrRecords) {
     EXPECT_EQ(RunUnattended(setup + " /LOG=" + Quoted(log)).code, 1603u);
     EXPECT_EQ(test::ReadFileBytes(victim_), "the user's");
     EXPECT_TRUE(test::KeyExists(kJournal)) << "the refused journal went";
-    const std::string text = test::ReadFileBytes(log);
-    EXPECT_NE(text.find("was refused: \"" + link_ + "\" leads to \"\\\\?\\" + outside_ + "\""), std::string::npos)
-        << text;
-    EXPECT_NE(text.find("Install failed: The journal of an earlier install"), std::string::npos) << text;
+    ExpectLogged(log, {"was refused: \"" + link_ + "\" leads to \"\\\\?\\" + outside_ + "\"",
+                       "Install failed: The journal of an earlier install"});
     ExpectInstalledFiles(places_.program, places_.data);
 }
 
@@ -244,8 +240,7 @@ TEST_F(SmallDrive, AReInstallWithoutRoomForBothCopiesChangesNothing) {
 // user (every token under Wine is elevated), setup's or the uninstaller's;
 // each logs the refused entry and changes nothing.
 TEST_F(Install, AJournalPlantedForOneUserSteersNoElevatedRun) {
-    const std::string victim = "C:\\windows\\wt-e2e-victim.txt", log = "C:\\wt-e2e\\planted.log";
-    CreateDirectoryA("C:\\wt-e2e", nullptr);
+    const std::string victim = "C:\\windows\\wt-e2e-victim.txt", log = ScratchFile("planted.log");
     test::WriteFileBytes(victim, "the system's");
     JournalEntry planted;
     planted.change = Change::Wrote;
@@ -259,17 +254,15 @@ TEST_F(Install, AJournalPlantedForOneUserSteersNoElevatedRun) {
     EXPECT_EQ(RunUnattended(Quoted(uninstaller) + " /CURRENTUSER /S /LOG=" + Quoted(removal)).code, 1605u);
     EXPECT_EQ(test::ReadFileBytes(victim), "the system's");
     EXPECT_TRUE(test::KeyExists(kJournal, HKEY_CURRENT_USER)) << "the planted journal went";
-    for (const std::string& text : {test::ReadFileBytes(log), test::ReadFileBytes(removal)})
-        EXPECT_NE(text.find("was refused: \"" + victim + "\" lies outside this user's own folders"), std::string::npos)
-            << text;
+    for (const std::string& path : {log, removal})
+        ExpectLogged(path, {"was refused: \"" + victim + "\" lies outside this user's own folders"});
     // A record planted there, and an installation's settings: the victim stays.
     RegDeleteTreeA(HKEY_CURRENT_USER, kJournal);
     Journal("user", kRecordKey).Append(planted);
     for (const char* name : {"ProgPth", "DBPth"}) test::SetText(kSettings, name, "C:\\windows", HKEY_CURRENT_USER);
     EXPECT_EQ(RunUnattended(Quoted(uninstaller) + " /CURRENTUSER /S /LOG=" + Quoted(removal)).code, 1603u);
     EXPECT_EQ(test::ReadFileBytes(victim), "the system's");
-    EXPECT_NE(test::ReadFileBytes(removal).find("\"" + victim + "\" stays: it lies outside"), std::string::npos)
-        << test::ReadFileBytes(removal);
+    ExpectLogged(removal, {"\"" + victim + "\" stays: it lies outside"});
     DeleteFileA(victim.c_str());
     RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
 }

@@ -20,12 +20,8 @@ namespace {
 
 class SignedSetup : public ::testing::Test {
 protected:
-    void SetUp() override { Clean(); }
-    void TearDown() override { Clean(); }
-    void Clean() {
-        test::DeleteProductKeys();
-        for (const std::string& folder : {places_.program, places_.vendor, places_.menu}) test::RemoveTree(folder);
-    }
+    void SetUp() override { RemoveDefaultInstall(places_); }
+    void TearDown() override { RemoveDefaultInstall(places_); }
     const Places places_;
 };
 

@@ -11,8 +11,7 @@ TEST_F(Install, ASilentInstallShowsNothingLogsEachStepAndExitsZero) {
     test::LoopbackServer server(test::kOkReply, WT_STATS_PORT);
     ASSERT_TRUE(server.Listening());
     const std::string folder = "C:\\wt-e2e\\Some Where\\WrenTide", log = "C:\\wt-e2e\\logs\\wt.log";
-    CreateDirectoryA("C:\\wt-e2e", nullptr);
-    CreateDirectoryA("C:\\wt-e2e\\Some Where", nullptr);
+    SHCreateDirectoryExA(nullptr, "C:\\wt-e2e\\Some Where", nullptr);
     Unattended run = RunUnattended(Quoted(LoopbackSetupExe()) + " /S /DIR=" + Quoted(folder) + " /LOG=" + Quoted(log));
     EXPECT_EQ(run.code, 0u);
     EXPECT_FALSE(run.windowSeen);
@@ -77,9 +76,8 @@ TEST_F(Install, UnattendedRunsThatCannotInstallChangeNothing) {
             EXPECT_FALSE(test::PathExists(log));
             ASSERT_EQ(defaults.size(), 1u);
         }
-        const std::string text = test::ReadFileBytes(c.code == 1639 ? TempFolder() + "\\" + defaults[0] : log);
-        EXPECT_NE(text.find(c.why), std::string::npos) << text;
-        EXPECT_NE(text.find("Exit code " + std::to_string(c.code) + ": "), std::string::npos) << text;
+        ExpectLogged(c.code == 1639 ? TempFolder() + "\\" + defaults[0] : log,
+                     {c.why, "Exit code " + std::to_string(c.code) + ": "});
         if (first) {
             TerminateProcess(first->Handle(), 0);
             first->WaitExit(kWait);
@@ -134,9 +132,8 @@ TEST_F(Install, OnlyASetupHoldsTheLock) {
 // folder: an unattended run makes nothing there, installs, and says on its
 // standard error why it writes no log.
 TEST_F(Install, AMissingTemporaryFolderIsNeverMade) {
-    const std::string missing = "C:\\windows\\wt-e2e-missing-temp", errors = "C:\\wt-e2e\\errors.txt";
+    const std::string missing = "C:\\windows\\wt-e2e-missing-temp", errors = ScratchFile("errors.txt");
     test::RemoveTree(missing);  // as a failed run may have left it
-    CreateDirectoryA("C:\\wt-e2e", nullptr);
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     UniqueHandle file(CreateFileA(errors.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr));
     ASSERT_TRUE(file.Valid());

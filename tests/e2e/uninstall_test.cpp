@@ -11,8 +11,7 @@ namespace {
 // in the temporary folder, due to go at the next start. Setup then installs
 // again.
 TEST_F(Install, TheUninstallerRemovesWhatSetupBroughtAndThenItself) {
-    CreateDirectoryA("C:\\wt-e2e", nullptr);
-    CreateDirectoryA("C:\\wt-e2e\\Local App Data", nullptr);
+    SHCreateDirectoryExA(nullptr, "C:\\wt-e2e\\Local App Data", nullptr);
     ShellFolderSetting localData("Local AppData", "C:\\wt-e2e\\Local App Data");
     const Places places;
     ASSERT_EQ(places.data, "C:\\wt-e2e\\Local App Data\\tessel-soft\\WrenTide");
@@ -131,8 +130,7 @@ TEST_F(Install, ASilentUninstallIsDoneWhenItEnds) {
 // rules): through a few uninstalls for everyone, its program never runs, and
 // everything is removed all the same.
 TEST_F(Install, NoProgramPutInTheCopysPlaceRuns) {
-    CreateDirectoryA("C:\\wt-e2e", nullptr);
-    const std::string marker = test::FromHost(WT_MARKER_EXE), staged = "C:\\wt-e2e\\staged.exe";
+    const std::string marker = test::FromHost(WT_MARKER_EXE), staged = ScratchFile("staged.exe");
     std::atomic<bool> stop{false};
     std::atomic<int> replaced{0};
     std::thread racer([&] {
@@ -273,9 +271,7 @@ TEST_F(Install, TheUninstallerForEveryoneWithoutRightsStartsAgainElevated) {
     }
     Environment token("WT_TOKEN", "unelevated");
     Process first = Process::FromCommandLine(Quoted(uninstaller) + " /S /LOG=" + Quoted(log));
-    DWORD code = 99;
-    ASSERT_TRUE(first.WaitExit(60000, &code));
-    EXPECT_EQ(code, 0u);
+    ASSERT_EQ(ExitCode(first, 60000), 0u);
     EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(places_.program); }, kWait)) << "the copy's part";
     EXPECT_FALSE(test::KeyExists(kSettings));
     const std::string text = test::ReadFileBytes(log);

@@ -165,8 +165,8 @@ TEST_F(Startup, AReInstallIsOfferedWhenTheProgramIsAlreadyThere) {
 }
 
 TEST_F(Startup, AnActiveApplicationAcknowledgedWithOkEndsTheProgram) {
-    HANDLE running = RunningProgram();
-    ASSERT_NE(running, INVALID_HANDLE_VALUE);
+    const UniqueHandle running(RunningProgram());
+    ASSERT_TRUE(running.Valid());
 
     Process setup(SetupExePath());
     HWND dialog = Dialog(setup, "Information");
@@ -175,12 +175,11 @@ TEST_F(Startup, AnActiveApplicationAcknowledgedWithOkEndsTheProgram) {
               "WrenTide seems to be active.  Close any other versions of WrenTide and try installing again.");
     PostMessageA(DialogButton(dialog, "OK"), BM_CLICK, 0, 0);
     EXPECT_EQ(ExitCode(setup), 0u);
-    CloseHandle(running);
 }
 
 TEST_F(Startup, AnActiveApplicationMessageClosedByTheTitleBarCarriesOn) {
-    HANDLE running = RunningProgram();
-    ASSERT_NE(running, INVALID_HANDLE_VALUE);
+    const UniqueHandle running(RunningProgram());
+    ASSERT_TRUE(running.Valid());
 
     Process setup(SetupExePath());
     HWND dialog = Dialog(setup, "Information");
@@ -192,7 +191,6 @@ TEST_F(Startup, AnActiveApplicationMessageClosedByTheTitleBarCarriesOn) {
     EXPECT_NE(FindControl(form, "Edit", ProgramFolder()), nullptr);
     PostMessageA(form, WM_CLOSE, 0, 0);
     EXPECT_TRUE(setup.WaitExit(kWait));
-    CloseHandle(running);
 }
 
 // Only one setup runs at a time: the second says so and leaves at once.

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "wrentide_setup/error.h"
+#include "tests/error_text.h"
 #include "wrentide_setup/stats/http_reply.h"
 
 namespace {
@@ -54,12 +54,7 @@ wt::ReplySummary Read(std::vector<std::string> steps, const wt::ReplyLimits& lim
 }
 
 std::string FailureOf(std::vector<std::string> steps, const wt::ReplyLimits& limits = Limits()) {
-    try {
-        Read(std::move(steps), limits);
-    } catch (const wt::Error& e) {
-        return e.what();
-    }
-    return "no failure";
+    return wt::test::ErrorText([&] { Read(std::move(steps), limits); }, "no failure");
 }
 
 TEST(StatsReply, FramesEachKindOfReplyAndStopsAtItsEnd) {

@@ -47,15 +47,19 @@ protected:
         // (SHGetFolderPathA gives it without).
         EXPECT_EQ(p.WrkPth, test::ShellFolder(CSIDL_PERSONAL) + "\\WrenTide");
     }
+    // Discovery as the window runs it: it shows no message, whatever it finds.
+    static InstallPaths Discovered(InstallKind expected) {
+        test::FailureRecorder recorder;
+        InstallPaths p;
+        EXPECT_EQ(DiscoverInstallPaths(p), expected);
+        EXPECT_TRUE(recorder.Texts().empty());
+        return p;
+    }
     std::string programFolder_;
 };
 
 TEST_F(Discovery, NothingFoundIsAFreshInstallWithTheDefaults) {
-    test::FailureRecorder recorder;
-    InstallPaths p;
-    EXPECT_EQ(DiscoverInstallPaths(p), InstallKind::FreshInstall);
-    ExpectDefaults(p);
-    EXPECT_TRUE(recorder.Texts().empty());
+    ExpectDefaults(Discovered(InstallKind::FreshInstall));
     EXPECT_FALSE(test::PathExists(programFolder_)) << "discovery must not create anything";
 }
 
@@ -67,15 +71,12 @@ TEST_F(Discovery, ARecordedInstallationIsTakenAsItStands) {
     std::string exe = PlaceProgram();
     HANDLE lock = CreateFileA(exe.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-    test::FailureRecorder recorder;
-    InstallPaths p;
-    EXPECT_EQ(DiscoverInstallPaths(p), InstallKind::ReInstall);
+    const InstallPaths p = Discovered(InstallKind::ReInstall);
     CloseHandle(lock);
     EXPECT_EQ(p.ProgPth, "D:\\Apps\\Wren Tide");
     EXPECT_EQ(p.DBPth, "D:\\Data");
     EXPECT_EQ(p.WrkPth, "D:\\Work");
     EXPECT_EQ(p.VendorPth, test::ShellFolder(CSIDL_LOCAL_APPDATA) + "\\tessel-soft");
-    EXPECT_TRUE(recorder.Texts().empty());
 }
 
 TEST_F(Discovery, ARecordWithoutWorkFolderKeepsItEmpty) {
@@ -93,19 +94,13 @@ TEST_F(Discovery, OneRecordedFolderAloneIsNoInstallation) {
         test::DeleteSettingsKey();
         RegPutString("localmachine", kSettingsKey, only, "C:\\Elsewhere");
         RegPutString("localmachine", kSettingsKey, "WrkPth", "C:\\Work");
-        InstallPaths p;
-        EXPECT_EQ(DiscoverInstallPaths(p), InstallKind::FreshInstall);
-        ExpectDefaults(p);
+        ExpectDefaults(Discovered(InstallKind::FreshInstall));
     }
 }
 
 TEST_F(Discovery, AnUnlockedProgramInTheDefaultFolderMeansReInstall) {
     PlaceProgram();
-    test::FailureRecorder recorder;
-    InstallPaths p;
-    EXPECT_EQ(DiscoverInstallPaths(p), InstallKind::ReInstall);
-    ExpectDefaults(p);
-    EXPECT_TRUE(recorder.Texts().empty());
+    ExpectDefaults(Discovered(InstallKind::ReInstall));
 }
 
 TEST_F(Discovery, AProgramHeldOpenIsTheActiveApplication) {
@@ -113,11 +108,7 @@ TEST_F(Discovery, AProgramHeldOpenIsTheActiveApplication) {
     HANDLE lock = CreateFileA(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
     // The window shows the message; discovery only answers.
-    test::FailureRecorder recorder;
-    InstallPaths p;
-    EXPECT_EQ(DiscoverInstallPaths(p), InstallKind::ApplicationActive);
-    ExpectDefaults(p);
-    EXPECT_TRUE(recorder.Texts().empty());
+    ExpectDefaults(Discovered(InstallKind::ApplicationActive));
     CloseHandle(lock);
 }
 
@@ -125,12 +116,7 @@ TEST_F(Discovery, ANonStringRecordEndsDiscoveryWithTheReadError) {
     const DWORD number = 1;
     test::SetRaw(test::kSettings, "ProgPth", REG_DWORD, &number, sizeof number);
     InstallPaths p;
-    try {
-        DiscoverInstallPaths(p);
-        ADD_FAILURE() << "no error";
-    } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "Invalid data type for 'ProgPth'");
-    }
+    EXPECT_EQ(test::ErrorText([&] { DiscoverInstallPaths(p); }, "no error"), "Invalid data type for 'ProgPth'");
     EXPECT_EQ(p.VendorPth, "") << "later steps must not have run";
 }
 

@@ -24,12 +24,6 @@ protected:
         ExtractResource(resource, Temp());
         InflateFile(Temp(), target);
     }
-    static bool CanOpenExclusively(const std::string& path) {
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return false;
-        CloseHandle(file);
-        return true;
-    }
     test::ScratchFolder folder_;
 };
 
@@ -90,20 +84,15 @@ TEST_F(Payload, ALockedDestinationSurvivesAndMakesTheInflateFail) {
     EXPECT_EQ(test::ReadFileBytes(target), "running");
     // The source stays for the caller's clean-up, and no handle is left on either file.
     EXPECT_TRUE(test::PathExists(Temp()));
-    EXPECT_TRUE(CanOpenExclusively(Temp()));
-    EXPECT_TRUE(CanOpenExclusively(target));
+    EXPECT_EQ(ExclusiveOpenError(Temp()), 0u);
+    EXPECT_EQ(ExclusiveOpenError(target), 0u);
 }
 
 // A missing resource, or a file that cannot be written, fails the extraction
 // with its cause; nothing is inflated from it.
 TEST_F(Payload, AnExtractionThatCannotWriteRaisesItsCause) {
-    auto cause = [](const char* resource, const std::string& path) -> std::string {
-        try {
-            ExtractResource(resource, path);
-        } catch (const Error& error) {
-            return error.what();
-        }
-        return "";
+    auto cause = [](const char* resource, const std::string& path) {
+        return test::ErrorText([&] { ExtractResource(resource, path); });
     };
     EXPECT_EQ(cause("h", Temp()), "The resource \"h\" is missing from setup.");
     EXPECT_FALSE(test::PathExists(Temp()));
@@ -139,9 +128,9 @@ TEST_F(Payload, BadStreamsFailAndNeverPassAsInstalled) {
         const std::string target = In("\\wscb.rez");
         EXPECT_THROW(InflateFile(Temp(), target), Error);
         EXPECT_TRUE(test::PathExists(Temp()));
-        EXPECT_TRUE(CanOpenExclusively(Temp()));
+        EXPECT_EQ(ExclusiveOpenError(Temp()), 0u);
         if (test::PathExists(target)) {
-            EXPECT_TRUE(CanOpenExclusively(target));
+            EXPECT_EQ(ExclusiveOpenError(target), 0u);
             EXPECT_NE(test::ReadFileBytes(target), full);
         }
     }

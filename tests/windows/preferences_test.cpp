@@ -56,10 +56,7 @@ TEST_F(PrefsFileUpdate, OnlyTheTextOfRecordZeroChangesInAWholeFile) {
             test::WriteFileBytes(Path(), before);
             PrefsFile file;
             UpdatePrefsFile(file, Path(), folder);
-            UniqueHandle exclusive(
-                CreateFileA(Path().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-            EXPECT_TRUE(exclusive.Valid()) << "the update left the file open";
-            exclusive.Close();
+            EXPECT_EQ(ExclusiveOpenError(Path()), 0u) << "the update left the file open";
 
             const std::string after = test::ReadFileBytes(Path());
             ASSERT_EQ(after.size(), before.size());

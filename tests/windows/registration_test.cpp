@@ -86,8 +86,7 @@ TEST_F(Registration, ForOneUserTheRecordGoesUnderTheUsersOwnRoot) {
     }
     EXPECT_FALSE(test::KeyExists(kSettings));
     EXPECT_FALSE(test::KeyExists(kUninstall));
-    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
-    RegDeleteTreeA(HKEY_CURRENT_USER, kUninstall);
+    test::DeleteProductKeys(HKEY_CURRENT_USER);
 }
 
 TEST_F(Registration, AReInstallOverwritesEveryValueButAModeTurnedOff) {
@@ -153,13 +152,9 @@ TEST_F(Registration, ARefusedWriteStopsThereKeepsWhatWasWrittenAndFails) {
             if (writes++ == refused) throw Error(Format("Failed to set data for '%s'", name));
             RegPutString(root, key, name, text);
         };
-        std::string why;
-        try {
-            WriteRegistration(Plan(), registry);
-        } catch (const Error& error) {
-            why = error.what();
-        }
-        EXPECT_EQ(why, std::string("Failed to set data for '") + record[refused].name + "'") << "the log's cause";
+        EXPECT_EQ(test::ErrorText([&] { WriteRegistration(Plan(), registry); }),
+                  std::string("Failed to set data for '") + record[refused].name + "'")
+            << "the log's cause";
 
         EXPECT_EQ(writes, refused + 1) << "writing went on after the refusal";
         ExpectStored({record.begin(), record.begin() + refused});

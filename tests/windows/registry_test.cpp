@@ -8,22 +8,11 @@
 #include <string>
 
 #include "test_support.h"
-#include "wrentide_setup/error.h"
 
 namespace wt {
 namespace {
 
 const char kScratch[] = "Software\\WrenTideTests";
-
-// The fixture's read-back and write, for a path held as a string.
-std::string Raw(const std::string& path, const char* name, HKEY root, DWORD* type = nullptr) {
-    const test::Stored stored = test::ReadBack(path.c_str(), name, root);
-    if (type) *type = stored.type;
-    return stored.text;
-}
-void SetRawIn(HKEY root, const std::string& path, const char* name, DWORD type, const void* data, DWORD size) {
-    test::SetRaw(path.c_str(), name, type, data, size, root);
-}
 
 class Registry : public ::testing::Test {
 protected:
@@ -38,27 +27,27 @@ protected:
 TEST_F(Registry, WritesStringValuesCreatingTheWholeKeyPath) {
     const std::string path = std::string(kScratch) + "\\Deep\\Er\\Key";
     RegPutString("user", "\\" + path, "ProgPth", "C:\\Program Files\\WrenTide");
-    DWORD type = 0;
-    EXPECT_EQ(Raw(path, "ProgPth", HKEY_CURRENT_USER, &type), "C:\\Program Files\\WrenTide");
-    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    const test::Stored stored = test::ReadBack(path.c_str(), "ProgPth", HKEY_CURRENT_USER);
+    EXPECT_EQ(stored.text, "C:\\Program Files\\WrenTide");
+    EXPECT_EQ(stored.type, static_cast<DWORD>(REG_SZ));
     // A path without the leading backslash names the same key; a rewrite replaces.
     RegPutString("user", path, "ProgPth", "");
     EXPECT_EQ(RegGetString("user", "\\" + path, "ProgPth"), "");
-    EXPECT_EQ(Raw(path, "ProgPth", HKEY_CURRENT_USER, &type), "");
+    EXPECT_EQ(test::ReadBack(path.c_str(), "ProgPth", HKEY_CURRENT_USER).text, "");
 }
 
 TEST_F(Registry, RootNamesAreExactAndCaseSensitive) {
     const std::string path = std::string(kScratch) + "\\Roots";
     RegPutString("localmachine", path, "v", "machine");
-    EXPECT_EQ(Raw(path, "v", HKEY_LOCAL_MACHINE), "machine");
+    EXPECT_EQ(test::ReadBack(path.c_str(), "v").text, "machine");
     EXPECT_FALSE(test::KeyExists(path.c_str(), HKEY_CURRENT_USER));
     for (const char* root : {"LocalMachine", "LOCALMACHINE", "localmachine ", "", "machine", "user"}) {
         SCOPED_TRACE(root);
         RegPutString(root, path, "v", root);
-        EXPECT_EQ(Raw(path, "v", HKEY_CURRENT_USER), root);
+        EXPECT_EQ(test::ReadBack(path.c_str(), "v", HKEY_CURRENT_USER).text, root);
         EXPECT_EQ(RegGetString(root, path, "v"), root);
     }
-    EXPECT_EQ(Raw(path, "v", HKEY_LOCAL_MACHINE), "machine");
+    EXPECT_EQ(test::ReadBack(path.c_str(), "v").text, "machine");
     EXPECT_EQ(RegGetString("localmachine", path, "v"), "machine");
 }
 
@@ -73,19 +62,15 @@ TEST_F(Registry, MissingKeysAndValuesReadAsEmptyAndCreateNothing) {
 TEST_F(Registry, OnlyStringTypesAreRead) {
     const std::string path = std::string(kScratch) + "\\Types";
     DWORD number = 7;
-    SetRawIn(HKEY_CURRENT_USER, path, "Number", REG_DWORD, &number, sizeof number);
-    SetRawIn(HKEY_CURRENT_USER, path, "EmptyBinary", REG_BINARY, "", 0);
+    test::SetRaw(path.c_str(), "Number", REG_DWORD, &number, sizeof number, HKEY_CURRENT_USER);
+    test::SetRaw(path.c_str(), "EmptyBinary", REG_BINARY, "", 0, HKEY_CURRENT_USER);
     const char expandable[] = "%TEMP%\\WrenTide";
-    SetRawIn(HKEY_CURRENT_USER, path, "Expand", REG_EXPAND_SZ, expandable, sizeof expandable);
+    test::SetRaw(path.c_str(), "Expand", REG_EXPAND_SZ, expandable, sizeof expandable, HKEY_CURRENT_USER);
     const char unterminated[] = {'a', 'b', 'c'};
-    SetRawIn(HKEY_CURRENT_USER, path, "NoNul", REG_SZ, unterminated, sizeof unterminated);
+    test::SetRaw(path.c_str(), "NoNul", REG_SZ, unterminated, sizeof unterminated, HKEY_CURRENT_USER);
 
-    try {
-        RegGetString("user", path, "Number");
-        ADD_FAILURE() << "a DWORD value was read as text";
-    } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "Invalid data type for 'Number'");
-    }
+    EXPECT_EQ(test::ErrorText([&] { RegGetString("user", path, "Number"); }, "a DWORD value was read as text"),
+              "Invalid data type for 'Number'");
     EXPECT_EQ(RegGetString("user", path, "EmptyBinary"), "");
     EXPECT_EQ(RegGetString("user", path, "Expand"), "%TEMP%\\WrenTide");
     EXPECT_EQ(RegGetString("user", path, "NoNul"), "abc");
@@ -111,13 +96,9 @@ TEST_F(Registry, AKeyThatCannotBeMadeRaisesWithItsCause) {
     const std::string child = parent + "\\Child";
     for (auto put : {+[](const std::string& key) { RegPutString("user", key, "v", "text"); },
                      +[](const std::string& key) { RegPutNumber("user", key, "v", 1); }}) {
-        try {
-            put(child);
-            ADD_FAILURE() << "the key that was not made passed silently";
-        } catch (const Error& e) {
-            EXPECT_EQ(std::string(e.what()).rfind("Failed to set data for 'v'. The key \"" + child + "\" cannot be made: ", 0),
-                      0u) << e.what();
-        }
+        const std::string error = test::ErrorText([&] { put(child); }, "the key that was not made passed silently");
+        EXPECT_EQ(error.rfind("Failed to set data for 'v'. The key \"" + child + "\" cannot be made: ", 0), 0u)
+            << error;
     }
     EXPECT_FALSE(test::KeyExists(child.c_str(), HKEY_CURRENT_USER));
 
@@ -129,12 +110,8 @@ TEST_F(Registry, AKeyThatCannotBeMadeRaisesWithItsCause) {
 TEST_F(Registry, ARefusedWriteRaisesWithTheValueName) {
     // The registry refuses value names over 16,383 characters once the key is open.
     const std::string name(16400, 'n');
-    try {
-        RegPutString("user", kScratch, name, "text");
-        ADD_FAILURE() << "the refused write passed silently";
-    } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("Failed to set data for '" + name + "'. ", 0), 0u);
-    }
+    const std::string error = test::ErrorText([&] { RegPutString("user", kScratch, name, "text"); }, "passed silently");
+    EXPECT_EQ(error.rfind("Failed to set data for '" + name + "'. ", 0), 0u) << error.substr(0, 40);
     EXPECT_TRUE(test::KeyExists(kScratch, HKEY_CURRENT_USER));
 }
 

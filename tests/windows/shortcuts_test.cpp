@@ -48,8 +48,7 @@ TEST_F(Shortcuts, SaveTargetWorkingFolderNoArgumentsAndShowCommand) {
     for (const Kind& kind : kKinds) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(kind.name) + " link in '" + c.links + "' to '" + c.folder + "'");
-            const std::string folder = scratch_.Path() + c.folder;
-            const std::string links = scratch_.Path() + c.links;
+            const std::string folder = scratch_.Path() + c.folder, links = scratch_.Path() + c.links;
             SHCreateDirectoryExA(nullptr, links.c_str(), nullptr);
             if (c.targetExists) {
                 SHCreateDirectoryExA(nullptr, folder.c_str(), nullptr);

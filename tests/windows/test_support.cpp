@@ -4,7 +4,6 @@
 #include <objidl.h>
 #include <shlobj.h>
 
-#include <cstdio>
 #include <cstring>
 #include <cwchar>
 
@@ -39,6 +38,27 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 
 bool PathExists(const std::string& path) { return GetFileAttributesW(Wide(path).data()) != INVALID_FILE_ATTRIBUTES; }
 
+std::vector<std::string> NamesIn(const std::string& folder, const char* pattern) {
+    std::vector<std::string> found;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(Wide(folder + "\\" + pattern).data(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return found;
+    do
+        if (std::wcscmp(entry.cFileName, L".") != 0 && std::wcscmp(entry.cFileName, L"..") != 0)
+            found.push_back(Utf8(entry.cFileName));
+    while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return found;
+}
+
+std::string TempFolder() {
+    wchar_t temp[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, temp);
+    std::string folder = Utf8(temp);
+    if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    return folder;
+}
+
 std::string FromHost(const std::string& hostPath) {
     std::string path = "Z:" + hostPath;
     for (char& c : path)
@@ -52,11 +72,7 @@ std::string BuildFile(const std::string& relative) { return FromHost(std::string
 
 ScratchFolder::ScratchFolder() {
     static int counter = 0;
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    char name[64];
-    std::snprintf(name, sizeof name, "wt-test-%lu-%d", GetCurrentProcessId(), ++counter);
-    path_ = std::string(temp) + name;
+    path_ = TempFolder() + "\\wt-test-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
     RemoveTree(path_);
     CreateDirectoryA(path_.c_str(), nullptr);
 }
@@ -136,9 +152,9 @@ const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninsta
 
 void DeleteSettingsKey() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettings); }
 
-void DeleteProductKeys() {
-    DeleteSettingsKey();
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstall);
+void DeleteProductKeys(HKEY root) {
+    RegDeleteTreeA(root, kSettings);
+    RegDeleteTreeA(root, kUninstall);
 }
 
 bool LoadLink(const std::string& file, Link& link) {
@@ -177,15 +193,7 @@ void RemoveTree(const std::string& path) {
         DeleteFileW(wide.data());
         return;
     }
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(Wide(path + "\\*").data(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = Utf8(found.cFileName);
-            if (name != "." && name != "..") RemoveTree(path + "\\" + name);
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
+    for (const std::string& name : NamesIn(path, "*")) RemoveTree(path + "\\" + name);
     RemoveDirectoryW(wide.data());
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/error_text.h"
 #include "wrentide_setup/ui/application.h"
 
 namespace wt::test {
@@ -14,6 +15,10 @@ namespace wt::test {
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool PathExists(const std::string& path);
+// The names in folder that match pattern, "." and ".." left out.
+std::vector<std::string> NamesIn(const std::string& folder, const char* pattern);
+// The temporary folder, without its closing backslash.
+std::string TempFolder();
 
 // A file as the build made it, seen from inside Wine (drive Z: is the host's root).
 std::string BuiltPayloadFile(const std::string& name);
@@ -81,11 +86,12 @@ struct Link {
 bool LoadLink(const std::string& file, Link& link);
 
 // The product's keys under the local-machine root, and their removal in this
-// process's view: the settings key alone, or with the uninstall entry.
+// process's view: the settings key alone, or with the uninstall entry (under
+// the root given, for one user's installation).
 extern const char kSettings[];
 extern const char kUninstall[];
 void DeleteSettingsKey();
-void DeleteProductKeys();
+void DeleteProductKeys(HKEY root = HKEY_LOCAL_MACHINE);
 
 // Removes a folder and everything below it.
 void RemoveTree(const std::string& path);
