@@ -260,7 +260,9 @@ void WaitResponsively(const std::function<void()>& work) {
                 DispatchMessageW(&msg);
             }
         }
-        const DWORD woken = MsgWaitForMultipleObjectsEx(1, &handle, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        // Woken at least twice a second: each look at the queue tells the
+        // system the thread still reads it, also in the moment after the wait.
+        const DWORD woken = MsgWaitForMultipleObjectsEx(1, &handle, 500, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (woken == WAIT_OBJECT_0) break;
         if (woken == WAIT_FAILED) {
             WaitForSingleObject(handle, INFINITE);

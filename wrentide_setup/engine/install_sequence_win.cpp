@@ -127,7 +127,7 @@ void CheckRoom(const InstallPlan& plan) {
     unsigned long long largestPack = 0;
     for (size_t row = 0; row < kPayloadRowCount; ++row) {
         need(paths.*kPayloadRows[row].folder, kPayloadFileBytes[row]);
-        if (paths.Scope == InstallScope::Machine && kPayloadRows[row].fileName == kUninstallerFile)
+        if (!plan.PerUser() && kPayloadRows[row].fileName == kUninstallerFile)
             need(paths.ProgPth, kPayloadFileBytes[row]);
         largestPack = std::max<unsigned long long>(largestPack, FindResourceBytes(nullptr, kPayloadRows[row].resource).size);
     }
