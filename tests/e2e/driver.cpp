@@ -239,37 +239,4 @@ bool CaptureWindow(HWND window, const std::string& pngPath, bool clientOnly) {
     return ok && written == png.size();
 }
 
-std::vector<DWORD> ReadPng(const std::string& pngPath, int* width, int* height) {
-    const std::string png = test::ReadFileBytes(pngPath);
-    auto get32 = [&png](size_t at) {
-        return at + 4 > png.size() ? 0u
-                                   : static_cast<uint32_t>(static_cast<unsigned char>(png[at])) << 24 |
-                                         static_cast<unsigned char>(png[at + 1]) << 16 |
-                                         static_cast<unsigned char>(png[at + 2]) << 8 | static_cast<unsigned char>(png[at + 3]);
-    };
-    std::string packed;
-    int w = 0, h = 0;
-    for (size_t at = 8; at + 8 <= png.size();) {
-        const uint32_t length = get32(at);
-        const std::string type = png.substr(at + 4, 4);
-        if (type == "IHDR") w = static_cast<int>(get32(at + 8)), h = static_cast<int>(get32(at + 12));
-        if (type == "IDAT") packed += png.substr(at + 8, length);
-        at += 12 + length;
-    }
-    std::string raw(static_cast<size_t>(h) * (1 + 3 * w), '\0');
-    uLongf size = static_cast<uLongf>(raw.size());
-    std::vector<DWORD> pixels;
-    if (w <= 0 || h <= 0 || uncompress(reinterpret_cast<Bytef*>(&raw[0]), &size, reinterpret_cast<const Bytef*>(packed.data()),
-                                       static_cast<uLong>(packed.size())) != Z_OK || size != raw.size())
-        return pixels;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const unsigned char* p = reinterpret_cast<const unsigned char*>(raw.data()) + y * (1 + 3 * w) + 1 + 3 * x;
-            pixels.push_back(static_cast<DWORD>(p[0]) << 16 | p[1] << 8 | p[2]);
-        }
-    *width = w;
-    *height = h;
-    return pixels;
-}
-
 }  // namespace wt::e2e

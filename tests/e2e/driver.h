@@ -54,8 +54,6 @@ SIZE TahomaExtent(const std::string& text, int height, int dpi);
 bool CaptureWindow(HWND window, const std::string& pngPath, bool clientOnly = false);
 // Pixels of the window (or its client area) as it is on screen, top-down rows of 0x00RRGGBB.
 std::vector<DWORD> WindowPixels(HWND window, int* width, int* height, bool clientOnly = false);
-// The pixels of a PNG file that CaptureWindow wrote (unfiltered 8-bit RGB); none when it is not one.
-std::vector<DWORD> ReadPng(const std::string& pngPath, int* width, int* height);
 
 // How many pixels of the area (in the window's client coordinates) differ
 // from the button-face colour of the window's background, as on screen.
