@@ -208,14 +208,22 @@ TEST_F(Install, AnUpgradeWithCloseApplicationsClosesTheRunningWrenTide) {
                        "Process " + std::to_string(app.Id()) + " of \"" + places_.program + "\\WrenTide.exe\" has closed"});
 }
 
+// An installation for everyone whose WrenTide.exe is one that runs and will
+// not close (WT_STUBBORN_EXE), started.
+Process InstalledStubbornWrenTide(const std::string& programFolder) {
+    EXPECT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S").code, 0u);
+    const std::string program = programFolder + "\\WrenTide.exe";
+    EXPECT_TRUE(CopyFileA(test::FromHost(WT_STUBBORN_EXE).c_str(), program.c_str(), FALSE));
+    Process stubborn(program);
+    EXPECT_NE(FindStartedApplication(kWait), nullptr);
+    return stubborn;
+}
+
 // One that refuses to close is left running after the wait, and the upgrade
 // changes nothing.
 TEST_F(Install, AWrenTideThatWillNotCloseIsLeftRunningAndNothingChanges) {
-    ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S").code, 0u);
-    const std::string program = places_.program + "\\WrenTide.exe";
-    ASSERT_TRUE(CopyFileA(test::FromHost(WT_STUBBORN_EXE).c_str(), program.c_str(), FALSE));
-    Process stubborn(program);
-    ASSERT_NE(FindStartedApplication(kWait), nullptr);
+    Process stubborn = InstalledStubbornWrenTide(places_.program);
+    ASSERT_FALSE(HasFailure());
     const std::map<std::string, std::string> before = Snapshot(places_);
     const std::string log = ScratchFile("close.log");
     EXPECT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S /CLOSEAPPLICATIONS /LOG=" + Quoted(log)).code, 1603u);
@@ -228,11 +236,8 @@ TEST_F(Install, AWrenTideThatWillNotCloseIsLeftRunningAndNothingChanges) {
 // The wizard asked to close one shows what it waits for, and answers all
 // the while; once the wait is over it offers the re-install as before.
 TEST_F(Install, TheWizardShowsItsWaitForAWrenTideThatWillNotClose) {
-    ASSERT_EQ(RunUnattended(Quoted(LoopbackSetupExe()) + " /S").code, 0u);
-    const std::string program = places_.program + "\\WrenTide.exe";
-    ASSERT_TRUE(CopyFileA(test::FromHost(WT_STUBBORN_EXE).c_str(), program.c_str(), FALSE));
-    Process stubborn(program);
-    ASSERT_NE(FindStartedApplication(kWait), nullptr);
+    Process stubborn = InstalledStubbornWrenTide(places_.program);
+    ASSERT_FALSE(HasFailure());
     SetupRun run(LoopbackSetupExe(), "/CLOSEAPPLICATIONS");
     const DWORD start = GetTickCount();
     ASSERT_NE(run.Form(), nullptr) << "no window while it waited";
