@@ -187,6 +187,9 @@ std::string FinalPath(HANDLE handle);
 // held from nobody, without a root's closing backslash; "" when it cannot be opened.
 std::string FinalPathOf(const std::string& path);
 
+// A window's text, whole whatever the code page, ended by a null.
+std::vector<wchar_t> WideText(HWND window);
+
 // Equal as Windows compares names: ignoring case.
 bool SameText(const std::string& a, const std::string& b);
 

@@ -56,6 +56,12 @@ std::string FinalPath(HANDLE handle) {
     return length && length < path.size() ? Utf8(path.data()) : "";
 }
 
+std::vector<wchar_t> WideText(HWND window) {
+    std::vector<wchar_t> text(GetWindowTextLengthW(window) + 1, L'\0');
+    GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
+    return text;
+}
+
 std::string FinalPathOf(const std::string& path) {
     const UniqueHandle handle(CreateFileW(Wide(path).data(), FILE_READ_ATTRIBUTES,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

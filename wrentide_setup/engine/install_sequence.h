@@ -1,8 +1,9 @@
 // The installation itself: folders, the seven payload files with their
 // progress milestones, the registration record and the preferences, the
 // shortcuts and the statistics ping. It runs start to end on the calling
-// thread and acts on the plan alone; what it has to say goes to the window,
-// or to the log, through InstallReport.
+// thread (the ping's wait on one of its own, the caller's windows answering
+// meanwhile) and acts on the plan alone; what it has to say goes to the
+// window, or to the log, through InstallReport.
 #pragma once
 
 #include <string>

@@ -1,5 +1,6 @@
 // The install sequence: it runs start to end on the window's thread with the
-// window disabled; only what it reports is repainted on the way. Each step
+// window disabled; only what it reports is repainted on the way, and the
+// statistics request's wait is spent reading the window's messages. Each step
 // raises Error where it fails; the step's boundary logs the cause and turns
 // it into the step's message.
 #include "wrentide_setup/engine/install_sequence.h"
@@ -18,7 +19,6 @@
 #include "wrentide_setup/stats/stats_ping.h"
 #include "wrentide_setup/system/preferences.h"
 #include "wrentide_setup/system/registration.h"
-#include "wrentide_setup/registry.h"
 #include "wrentide_setup/system/setup_log.h"
 #include "wrentide_setup/system/shortcuts.h"
 #include "wrentide_setup/win32.h"

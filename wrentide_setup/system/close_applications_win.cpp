@@ -157,8 +157,9 @@ bool CloseApplications(const std::string& program, unsigned long waitMillisecond
 
 void CloseRunningWrenTide(InstallPlan& plan) {
     if (WrenTideRunning(plan.paths.ProgPth)) CloseApplications(JoinPath(plan.paths.ProgPth, kProgramFile));
+    // The program discovery found in place no longer runs: a re-install.
     if (plan.kind == InstallKind::ApplicationActive && !WrenTideRunning(plan.foundProgram))
-        plan.kind = DecideInstallKind(false, true, false);
+        plan.kind = InstallKind::ReInstall;
 }
 
 }  // namespace wt

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "wrentide_setup/ui/dpi.h"
+#include "wrentide_setup/win32.h"
 
 namespace wt {
 namespace {
@@ -13,7 +14,7 @@ const COLORREF kFace = RGB(51, 51, 51);  // a push button
 const COLORREF kFaceHot = RGB(61, 61, 61);
 const COLORREF kFacePushed = RGB(70, 70, 70);
 const COLORREF kBoxEdge = RGB(200, 200, 200);  // a check box's square
-const COLORREF kAccent = RGB(76, 194, 255);    // a ticked box, the default button's edge, the bar
+const COLORREF kAccent = RGB(76, 194, 255);    // a ticked box, the focused button's edge, the bar
 const COLORREF kTrack = RGB(38, 38, 38);       // the licence's scroll bar
 const COLORREF kThumb = RGB(110, 110, 110);
 
@@ -38,12 +39,6 @@ enum Kind : UINT_PTR { kPushButton = 1, kCheckBox, kEdit, kProgress };
 
 HFONT FontOf(HWND control) { return reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)); }
 
-std::vector<wchar_t> TextOf(HWND control) {
-    std::vector<wchar_t> text(GetWindowTextLengthW(control) + 1, L'\0');
-    GetWindowTextW(control, text.data(), static_cast<int>(text.size()));
-    return text;
-}
-
 void Fill(HDC dc, RECT rect, COLORREF colour) { FillRect(dc, &rect, DarkBrush(colour)); }
 
 void Frame(HDC dc, RECT rect, COLORREF colour, int width) {
@@ -53,17 +48,15 @@ void Frame(HDC dc, RECT rect, COLORREF colour, int width) {
     }
 }
 
-void PaintButton(HWND button, HDC dc) {
+void PaintButton(HWND button, HDC dc, bool check) {
     RECT client;
     GetClientRect(button, &client);
     const UINT dpi = WindowDpi(button);
     const LRESULT state = SendMessageW(button, BM_GETSTATE, 0, 0);
     const LRESULT cues = SendMessageW(button, WM_QUERYUISTATE, 0, 0);
     const bool enabled = IsWindowEnabled(button) != FALSE;
-    const bool check = (GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK) != BS_PUSHBUTTON &&
-                       (GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK) != BS_DEFPUSHBUTTON;
-    const std::vector<wchar_t> text = TextOf(button);
-    const HGDIOBJ oldFont = SelectObject(dc, FontOf(button));
+    const std::vector<wchar_t> text = WideText(button);
+    const Selection font(dc, FontOf(button));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, enabled ? dark::kText : dark::kDisabledText);
     const UINT prefix = (cues & UISF_HIDEACCEL) ? DT_HIDEPREFIX : 0;
@@ -86,14 +79,13 @@ void PaintButton(HWND button, HDC dc) {
         Frame(dc, box, enabled ? (ticked ? kAccent : kBoxEdge) : dark::kFrame, 1);
         if (ticked) {
             // A tick in the background's colour, two strokes.
-            HPEN pen = CreatePen(PS_SOLID, Scaled(2, dpi), enabled ? dark::kBackground : dark::kDisabledText);
-            const HGDIOBJ oldPen = SelectObject(dc, pen);
+            const GdiObject<HPEN> pen(
+                CreatePen(PS_SOLID, Scaled(2, dpi), enabled ? dark::kBackground : dark::kDisabledText));
+            const Selection selected(dc, pen.Get());
             const POINT tick[] = {{box.left + side * 3 / 13, box.top + side * 7 / 13},
                                   {box.left + side * 5 / 13, box.top + side * 9 / 13},
                                   {box.left + side * 10 / 13, box.top + side * 4 / 13}};
             Polyline(dc, tick, 3);
-            SelectObject(dc, oldPen);
-            DeleteObject(pen);
         }
         RECT label = {box.right + Scaled(4, dpi), client.top, client.right, client.bottom};
         const bool lines = (GetWindowLongW(button, GWL_STYLE) & BS_MULTILINE) != 0;
@@ -109,7 +101,6 @@ void PaintButton(HWND button, HDC dc) {
         SetBkColor(dc, dark::kBackground);
         DrawFocusRect(dc, &focus);
     }
-    SelectObject(dc, oldFont);
 }
 
 void PaintProgress(HWND bar, HDC dc) {
@@ -148,8 +139,8 @@ void PaintEditFrame(HWND edit) {
         const int arrow = bar.dxyLineButton;
         const int width = track.right - track.left;
         // The two arrows as small triangles, and the thumb between them.
-        const HGDIOBJ oldBrush = SelectObject(dc, DarkBrush(dark::kDisabledText));
-        const HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
+        const Selection brush(dc, DarkBrush(dark::kDisabledText));
+        const Selection pen(dc, GetStockObject(NULL_PEN));
         const int cx = track.left + width / 2, half = width / 4;
         const POINT up[] = {{cx, track.top + arrow / 3}, {cx + half, track.top + arrow * 2 / 3},
                             {cx - half, track.top + arrow * 2 / 3}};
@@ -157,8 +148,6 @@ void PaintEditFrame(HWND edit) {
                               {cx - half, track.bottom - arrow * 2 / 3}};
         Polygon(dc, up, 3);
         Polygon(dc, down, 3);
-        SelectObject(dc, oldPen);
-        SelectObject(dc, oldBrush);
         if (bar.xyThumbBottom > bar.xyThumbTop) {
             RECT thumb = {track.left + 2, track.top + bar.xyThumbTop, track.right - 2, track.top + bar.xyThumbBottom};
             Fill(dc, thumb, kThumb);
@@ -203,14 +192,17 @@ bool Redraws(Kind kind, UINT message, WPARAM wParam) {
     return false;
 }
 
+// A button's or the bar's client area, dark.
+void PaintClient(HWND control, HDC dc, Kind kind) {
+    if (kind == kProgress) PaintProgress(control, dc);
+    else PaintButton(control, dc, kind == kCheckBox);
+}
+
 void PaintNow(HWND control, Kind kind) {
     if (kind == kEdit) return PaintEditFrame(control);
     if (!IsWindowVisible(control)) return;
-    HDC dc = GetDC(control);
-    if (!dc) return;
-    if (kind == kProgress) PaintProgress(control, dc);
-    else PaintButton(control, dc);
-    ReleaseDC(control, dc);
+    const WindowDC dc(control);
+    if (dc.Get()) PaintClient(control, dc.Get(), kind);
 }
 
 LRESULT CALLBACK LookProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
@@ -221,16 +213,12 @@ LRESULT CALLBACK LookProc(HWND control, UINT message, WPARAM wParam, LPARAM lPar
         case WM_ERASEBKGND:
             return 1;
         case WM_PAINT: {
-            PAINTSTRUCT paint;
-            HDC dc = BeginPaint(control, &paint);
-            if (kind == kProgress) PaintProgress(control, dc);
-            else PaintButton(control, dc);
-            EndPaint(control, &paint);
+            const PaintDC paint(control);
+            PaintClient(control, paint.Get(), kind);
             return 0;
         }
         case WM_PRINTCLIENT:
-            if (kind == kProgress) PaintProgress(control, reinterpret_cast<HDC>(wParam));
-            else PaintButton(control, reinterpret_cast<HDC>(wParam));
+            PaintClient(control, reinterpret_cast<HDC>(wParam), kind);
             return 0;
         }
     }

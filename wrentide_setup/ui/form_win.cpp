@@ -433,10 +433,7 @@ void TForm1::SetText(ControlId id, const std::string& text) {
 
 std::string TForm1::Text(ControlId id) const {
     HWND control = controls_[id];
-    if (!control) return kControls[id].text;
-    std::vector<wchar_t> text(GetWindowTextLengthW(control) + 1, L'\0');
-    GetWindowTextW(control, text.data(), static_cast<int>(text.size()));
-    return Utf8(text.data());
+    return control ? Utf8(WideText(control).data()) : kControls[id].text;
 }
 
 void TForm1::Repaint(ControlId id) {
