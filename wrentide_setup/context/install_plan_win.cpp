@@ -48,7 +48,6 @@ InstallKind DiscoverInstallPaths(InstallPaths& paths) {
     if (!recorded) {
         paths.ProgPth =
             JoinPath(perUser ? UserProgramFilesFolder() : SpecialFolderPath(kProgramFilesFolder), kProductFolder);
-        paths.VendorPth = JoinPath(SpecialFolderPath(kLocalAppDataFolder), kVendorFolder);
         paths.DBPth = JoinPath(paths.VendorPth, kProductFolder);
         paths.WrkPth = JoinPath(SpecialFolderPath(kPersonalFolder), kProductFolder);
         exists = FileExists(JoinPath(paths.ProgPth, kProgramFile));
